@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every build, test and data-tool dependency from Debian's packages.
+# Idempotent: packages already present are not touched, and apt is not even
+# consulted when nothing is missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config
+  libsdl1.2-compat-dev zlib1g-dev
+  libxmp-dev libmpg123-dev
+  libfreetype-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xdotool imagemagick
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,526 @@
+#include "ZR_SDL.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "BASS.h"
+#include "Lists.h"
+#include "Logger.h"
+#include "SystemUnit.h"
+
+namespace {
+
+const char* const kInitLoc = "ZR_SDL, Initialize";
+
+std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
+std::function<uint32_t()> TickSource;
+std::function<void(uint32_t)> DelaySink;
+std::function<void(uint32_t)> InputScript;
+
+// The records wrapping the display and back buffer; the surfaces themselves
+// belong to SDL (display) or are freed by Finalize (back buffer).
+std::unique_ptr<TImage> ScreenRecord;
+std::unique_ptr<TImage> BackRecord;
+
+uint32_t Ticks() { return TickSource ? TickSource() : SDL_GetTicks(); }
+void Delay(uint32_t ms) {
+  if (DelaySink) {
+    DelaySink(ms);
+  } else {
+    SDL_Delay(ms);
+  }
+}
+
+[[noreturn]] void FailVideo(const std::string& msg) {
+  Log->Error(msg, kInitLoc);
+  SDL_Quit();
+  Halt(1);
+}
+
+SDL_Rect MakeRect(int x1, int y1, int x2, int y2) {
+  SDL_Rect r;
+  r.x = static_cast<Sint16>(x1);
+  r.y = static_cast<Sint16>(y1);
+  r.w = static_cast<Uint16>(x2 - x1 + 1);
+  r.h = static_cast<Uint16>(y2 - y1 + 1);
+  return r;
+}
+
+SDL_Rect At(int x, int y) {
+  SDL_Rect r;
+  r.x = static_cast<Sint16>(x);
+  r.y = static_cast<Sint16>(y);
+  r.w = 0;
+  r.h = 0;
+  return r;
+}
+
+void Blit(SDL_Surface* src, SDL_Rect* srcRect, SDL_Surface* dst, int x, int y) {
+  if (!src || !dst) return;
+  SDL_Rect d = At(x, y);
+  SDL_UpperBlit(src, srcRect, dst, &d);
+}
+
+void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) {
+  HalfSize = (flags & VF_HALFSIZE) != 0;
+  flags &= ~VF_HALFSIZE;
+  if (SDL_Init(SDL_INIT_VIDEO) == -1) FailVideo(std::string("Could not initialize SDL : ") + SDL_GetError());
+  ScreenWidth = width;
+  ScreenHeight = height;
+  ScreenSurface = UseBackBuffer ? SDL_SetVideoMode(width, height, depth, flags)
+                                : SDL_SetVideoMode(width, height, depth, flags | 0x40000001u);
+  if (!ScreenSurface) {
+    FailVideo("Couldn't set " + std::to_string(width) + "x" + std::to_string(height) + "x" +
+              std::to_string(depth) + " video mode : " + SDL_GetError());
+  }
+  ScreenRecord = std::make_unique<TImage>(ScreenSurface);
+  ScreenRecord->FlagC = true;
+  ScreenImage = ScreenRecord.get();
+  if (UseBackBuffer) {
+    if (HalfSize) {
+      ScreenWidth /= 2;
+      ScreenHeight /= 2;
+    }
+    BackSurface = SDL_CreateRGBSurface(0, static_cast<int>(ScreenWidth), static_cast<int>(ScreenHeight), depth, 0,
+                                       0, 0, 0);
+    if (!BackSurface) {
+      Log->Error(std::string("Couldn't create secondary surface: ") + SDL_GetError(), kInitLoc);
+      ScreenRecord->Surface = nullptr;
+      SDL_FreeSurface(ScreenSurface);
+      ScreenSurface = nullptr;
+      SDL_Quit();
+      Halt(1);
+    }
+    BackRecord = std::make_unique<TImage>(BackSurface);
+    BackRecord->FlagC = true;
+    BackImage = BackRecord.get();
+  }
+  MouseObjects = MouseObjectsFactory ? MouseObjectsFactory() : nullptr;
+  ComponentMessages = std::make_unique<TFIFOStringList>();
+  SavedVolume = 100.0f;
+  AudioReady = false;
+  ScreenDepth = depth;
+  SDL_WM_SetCaption("ORVANTI SDL Application", nullptr);
+  FrameCount = 0;
+  SpareTotal = 0;
+}
+
+TInputEvent Translate(const SDL_Event& e) {
+  TInputEvent t;
+  switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      t.Kind = e.type == SDL_KEYDOWN ? TInputEvent::KeyDown : TInputEvent::KeyUp;
+      t.Sym = e.key.keysym.sym;
+      t.Mod = e.key.keysym.mod;
+      break;
+    case SDL_MOUSEMOTION:
+      t.Kind = TInputEvent::MouseMotion;
+      t.X = HalfSize ? e.motion.x / 2 : e.motion.x;
+      t.Y = HalfSize ? e.motion.y / 2 : e.motion.y;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      t.Kind = e.type == SDL_MOUSEBUTTONDOWN ? TInputEvent::MouseButtonDown : TInputEvent::MouseButtonUp;
+      t.X = HalfSize ? e.button.x / 2 : e.button.x;
+      t.Y = HalfSize ? e.button.y / 2 : e.button.y;
+      t.Button = e.button.button;
+      break;
+    default:
+      break;
+  }
+  return t;
+}
+
+}  // namespace
+
+TImage::~TImage() {
+  if (Surface) SDL_FreeSurface(Surface);
+}
+
+void SetMouseObjectsFactory(std::function<std::unique_ptr<TMouseObjectsBase>()> factory) {
+  MouseObjectsFactory = std::move(factory);
+}
+
+void TKeyRing::Push(uint8_t c) {
+  Buffer[WriteIndex] = c;
+  WriteIndex = static_cast<uint8_t>(WriteIndex == 254 ? 0 : WriteIndex + 1);
+  if (WriteIndex == ReadIndex) ReadIndex = static_cast<uint8_t>(ReadIndex == 254 ? 0 : ReadIndex + 1);
+}
+
+bool TKeyRing::Pop(uint8_t& c) {
+  if (ReadIndex == WriteIndex) return false;
+  c = Buffer[ReadIndex];
+  ReadIndex = static_cast<uint8_t>(ReadIndex == 254 ? 0 : ReadIndex + 1);
+  return true;
+}
+
+int TKeyRing::Count() const { return (WriteIndex + 255 - ReadIndex) % 255; }
+
+SDL_Surface* ScreenSurface = nullptr;
+SDL_Surface* BackSurface = nullptr;
+PImage ScreenImage = nullptr;
+PImage BackImage = nullptr;
+uint32_t ScreenWidth = 0;
+uint32_t ScreenHeight = 0;
+uint32_t ScreenDepth = 0;
+bool UseBackBuffer = false;
+bool HalfSize = false;
+uint32_t FrameTime = 25;
+uint32_t NextFrameTime = 0;
+uint32_t FrameCount = 0;
+uint32_t SpareTotal = 0;
+bool KeyState[512] = {};
+TKeyRing KeyBuffer;
+int16_t MouseX = 0;
+int16_t MouseY = 0;
+bool MouseButton = false;
+float SavedVolume = 100.0f;
+bool AudioReady = false;
+std::unique_ptr<TMouseObjectsBase> MouseObjects;
+std::unique_ptr<TFIFOStringList> ComponentMessages;
+
+void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) {
+  UseBackBuffer = (flags & VF_BACKBUFFER) != 0;
+  OpenVideo(width, height, depth, flags & ~VF_FULLSCREEN);
+  if (flags & VF_FULLSCREEN) {
+    // Some drivers only grant full screen to a display that was opened
+    // windowed and closed again, so the window is opened once first.
+    Finalize();
+    OpenVideo(width, height, depth, flags | VF_FULLSCREEN);
+  }
+  Init_Audio();
+}
+
+void Finalize() {
+  // The display surface belongs to SDL and goes with SDL_Quit.
+  if (ScreenRecord) ScreenRecord->Surface = nullptr;
+  ScreenRecord.reset();
+  ScreenImage = nullptr;
+  ScreenSurface = nullptr;
+  if (UseBackBuffer) {
+    BackRecord.reset();  // frees BackSurface
+    BackSurface = nullptr;
+    BackImage = nullptr;
+  }
+  if (AudioReady) {
+    BASS_Free();
+    Log->Status("BASS: Shutdown...", "ZR_SDL, Finalize");
+  }
+  AudioReady = false;
+  SDL_Quit();
+  MouseObjects.reset();
+  ComponentMessages.reset();
+  if (FrameCount > 0) {
+    Log->Status("ZR_SDL: Average ms remaining in each frame: " + std::to_string(SpareTotal / FrameCount),
+                "ZR_SDL, Finalize");
+  }
+}
+
+void SetFrameRate(uint32_t fps) {
+  if (fps == 0) fps = 1;  // a zero rate would divide by zero; one frame a second is the slowest sane pace
+  FrameTime = 1000 / fps;
+}
+
+uint32_t TimeLeft() {
+  uint32_t now = Ticks();
+  if (NextFrameTime <= now) {
+    NextFrameTime = now + FrameTime;
+    return 0;
+  }
+  return NextFrameTime - now;
+}
+
+void Flip() {
+  if (UseBackBuffer && BackSurface && ScreenSurface) {
+    if (HalfSize) {
+      DoublePixels(BackSurface, ScreenSurface);
+    } else {
+      SDL_Rect d = At(0, 0);
+      if (SDL_UpperBlit(BackSurface, nullptr, ScreenSurface, &d) != 0) {
+        Log->Warning("Flip Blit failed...", "ZR_SDL, Flip");
+      }
+    }
+  }
+  SpareTotal += TimeLeft();
+  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  if (ScreenSurface) SDL_Flip(ScreenSurface);
+  FrameCount += 1;
+}
+
+void HandleEvent(const SDL_Event& event) {
+  if (MouseObjects && MouseObjects->HandleEvent(Translate(event))) return;
+  switch (event.type) {
+    case SDL_KEYDOWN: {
+      const int sym = event.key.keysym.sym;
+      if (sym >= 0 && sym < 512) KeyState[sym] = true;
+      if (sym >= 97 && sym <= 122) {
+        const bool shift = (event.key.keysym.mod & (KMOD_LSHIFT | KMOD_RSHIFT)) != 0;
+        KeyBuffer.Push(static_cast<uint8_t>(shift ? sym - 32 : sym));
+      } else if (sym >= 0 && sym < 127) {
+        KeyBuffer.Push(static_cast<uint8_t>(sym));
+      }
+      if (KeyState[SYM_F12]) {
+        const float v = BASS_GetVolume();
+        if (v == 0) {
+          BASS_SetVolume(SavedVolume);
+        } else {
+          BASS_SetVolume(0);
+          SavedVolume = v;
+        }
+        KeyState[SYM_F12] = false;
+      }
+      break;
+    }
+    case SDL_KEYUP: {
+      const int sym = event.key.keysym.sym;
+      if (sym >= 0 && sym < 512) KeyState[sym] = false;
+      break;
+    }
+    case SDL_MOUSEMOTION:
+      MouseX = static_cast<int16_t>(HalfSize ? event.motion.x / 2 : event.motion.x);
+      MouseY = static_cast<int16_t>(HalfSize ? event.motion.y / 2 : event.motion.y);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      MouseButton = true;
+      break;
+    case SDL_MOUSEBUTTONUP:
+      MouseButton = false;
+      break;
+    case SDL_QUIT:
+      SDL_Quit();
+      Halt(2);
+    default:
+      break;
+  }
+}
+
+void ProcessEvents() {
+  if (InputScript) InputScript(FrameCount);
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) HandleEvent(event);
+}
+
+void ClearKeys() { std::memset(KeyState, 0, sizeof KeyState); }
+
+void ClearKeyBuffer() {
+  KeyBuffer.WriteIndex = 0;
+  KeyBuffer.ReadIndex = 0;
+}
+
+void Init_Audio() {
+  const uint32_t v = BASS_GetVersion();
+  if ((v >> 16) != 0x0204) {
+    Log->Error("An incorrect version of BASS.DLL was loaded", "ZR_SDL, Init_Audio");
+    AudioReady = false;
+    return;
+  }
+  Log->Status("BASS V2.4 loaded.", "ZR_SDL, Init_Audio");
+  if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    Log->Error("BASS: Can't initialize device!", "ZR_SDL, Init_Audio");
+    AudioReady = false;
+  } else {
+    Log->Status("BASS: Device initialized.", "ZR_SDL, Init_Audio");
+    AudioReady = true;
+  }
+}
+
+TImagePtr CreateImageWH(int32_t width, int32_t height) {
+  SDL_Surface* s = SDL_CreateRGBSurface(0, width, height, static_cast<int>(ScreenDepth), 0, 0, 0, 0);
+  if (!s) {
+    Log->Error("Cannot create surface (" + std::to_string(width) + "x" + std::to_string(height) + ")",
+               "ZR_SDL, CreateImageWH");
+    Halt(1);
+  }
+  SDL_FillRect(s, nullptr, 0);
+  return std::make_unique<TImage>(s);
+}
+
+void FreeImage(PImage image) {
+  if (image && image->Surface) {
+    SDL_FreeSurface(image->Surface);
+    image->Surface = nullptr;
+  }
+}
+
+void ClearImage(PImage image) {
+  if (!image || !image->Surface) return;
+  const SDL_PixelFormat* fmt = ScreenSurface ? ScreenSurface->format : image->Surface->format;
+  SDL_FillRect(image->Surface, nullptr, SDL_MapRGB(const_cast<SDL_PixelFormat*>(fmt), 0, 0, 0));
+}
+
+SDL_Surface* TargetSurface() { return UseBackBuffer && BackSurface ? BackSurface : ScreenSurface; }
+
+void GrabImage(int x, int y, PImage image) {
+  if (!image || !image->Surface) return;
+  SDL_Rect src = MakeRect(x, y, x + image->Surface->w - 1, y + image->Surface->h - 1);
+  Blit(TargetSurface(), &src, image->Surface, 0, 0);
+}
+
+void PutImage(int x, int y, PImage image) {
+  if (image) Blit(image->Surface, nullptr, TargetSurface(), x, y);
+}
+
+void PutImagePart(int x, int y, int sx1, int sy1, int sx2, int sy2, PImage image) {
+  if (!image) return;
+  SDL_Rect src = MakeRect(sx1, sy1, sx2, sy2);
+  Blit(image->Surface, &src, TargetSurface(), x, y);
+}
+
+void PutImageOnImage(PImage dest, int x, int y, PImage source) {
+  if (dest && source) Blit(source->Surface, nullptr, dest->Surface, x, y);
+}
+
+void PutImagePartOnImage(PImage dest, int x, int y, int sx1, int sy1, int sx2, int sy2, PImage source) {
+  if (!dest || !source) return;
+  SDL_Rect src = MakeRect(sx1, sy1, sx2, sy2);
+  Blit(source->Surface, &src, dest->Surface, x, y);
+}
+
+void Bar(int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b) {
+  SDL_Surface* t = TargetSurface();
+  if (!t) return;
+  SDL_Rect rect = MakeRect(x1, y1, x2, y2);
+  SDL_FillRect(t, &rect, SDL_MapRGB(t->format, r, g, b));
+}
+
+void BarColor(int x1, int y1, int x2, int y2, uint32_t pixel) {
+  SDL_Surface* t = TargetSurface();
+  if (!t) return;
+  SDL_Rect rect = MakeRect(x1, y1, x2, y2);
+  SDL_FillRect(t, &rect, pixel);
+}
+
+void ImageBar(PImage image, int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b) {
+  if (!image || !image->Surface) return;
+  SDL_Rect rect = MakeRect(x1, y1, x2, y2);
+  SDL_FillRect(image->Surface, &rect, SDL_MapRGB(image->Surface->format, r, g, b));
+}
+
+uint32_t GetPixel(SDL_Surface* surface, int x, int y) {
+  const int bpp = surface->format->BytesPerPixel;
+  const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * bpp;
+  switch (bpp) {
+    case 1: return p[0];
+    case 2: return static_cast<uint32_t>(p[0] | (p[1] << 8));
+    case 3: return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+    case 4: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    default: return 0;
+  }
+}
+
+namespace {
+void StorePixel(uint8_t* p, int bpp, uint32_t v) {
+  switch (bpp) {
+    case 1: p[0] = static_cast<uint8_t>(v); break;
+    case 2: p[0] = static_cast<uint8_t>(v); p[1] = static_cast<uint8_t>(v >> 8); break;
+    case 3:
+      p[0] = static_cast<uint8_t>(v);
+      p[1] = static_cast<uint8_t>(v >> 8);
+      p[2] = static_cast<uint8_t>(v >> 16);
+      break;
+    case 4: std::memcpy(p, &v, 4); break;
+    default: break;
+  }
+}
+}  // namespace
+
+void PutPixel(SDL_Surface* surface, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+  const int bpp = surface->format->BytesPerPixel;
+  uint8_t* p = static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * bpp;
+  StorePixel(p, bpp, SDL_MapRGB(surface->format, r, g, b));
+}
+
+void DoublePixels(SDL_Surface* source, SDL_Surface* dest) {
+  if (!source || !dest || dest->w < 2 * source->w || dest->h < 2 * source->h) return;
+  const bool lockSrc = SDL_MUSTLOCK(source), lockDst = SDL_MUSTLOCK(dest);
+  if (lockSrc) SDL_LockSurface(source);
+  if (lockDst) SDL_LockSurface(dest);
+  const int bpp = source->format->BytesPerPixel;
+  for (int y = 0; y < source->h; ++y) {
+    for (int x = 0; x < source->w; ++x) {
+      const uint32_t v = GetPixel(source, x, y);
+      for (int dy = 0; dy < 2; ++dy) {
+        uint8_t* row = static_cast<uint8_t*>(dest->pixels) + (2 * y + dy) * dest->pitch;
+        for (int dx = 0; dx < 2; ++dx) StorePixel(row + (2 * x + dx) * bpp, bpp, v);
+      }
+    }
+  }
+  if (lockDst) SDL_UnlockSurface(dest);
+  if (lockSrc) SDL_UnlockSurface(source);
+}
+
+int ImageWidth(PImage image) { return image && image->Surface ? image->Surface->w : 0; }
+int ImageHeight(PImage image) { return image && image->Surface ? image->Surface->h : 0; }
+int SurfaceWidth(SDL_Surface* surface) { return surface ? surface->w : 0; }
+int SurfaceHeight(SDL_Surface* surface) { return surface ? surface->h : 0; }
+int SurfaceBytesPerPixel(SDL_Surface* surface) { return surface ? surface->format->BytesPerPixel : 0; }
+
+uint32_t MapColor(SDL_Surface* surface, uint8_t r, uint8_t g, uint8_t b) {
+  return surface ? SDL_MapRGB(surface->format, r, g, b) : 0;
+}
+
+void GetColor(SDL_Surface* surface, uint32_t pixel, uint8_t& r, uint8_t& g, uint8_t& b) {
+  r = g = b = 0;
+  if (surface) SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+}
+
+void SetImageColorKey(PImage image, bool on) {
+  if (!image || !image->Surface) return;
+  if (on) {
+    SDL_SetColorKey(image->Surface, SDL_SRCCOLORKEY | SDL_RLEACCEL, 0);
+  } else {
+    SDL_SetColorKey(image->Surface, 0, 0);
+  }
+  image->ColorKeyed = on;
+}
+
+void SetImageAlpha(PImage image, uint8_t alpha) {
+  if (image && image->Surface) SDL_SetAlpha(image->Surface, alpha == 255 ? 0 : SDL_SRCALPHA, alpha);
+}
+
+bool LockSurface(SDL_Surface* surface) {
+  if (!surface) return false;
+  return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
+}
+
+void UnlockSurface(SDL_Surface* surface) {
+  if (surface && SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+}
+
+void ShowCursor(bool visible) { SDL_ShowCursor(visible ? 1 : 0); }
+
+bool SaveImageBMP(PImage image, const std::string& fileName) {
+  return image && image->Surface && SDL_SaveBMP(image->Surface, fileName.c_str()) == 0;
+}
+
+void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay) {
+  TickSource = std::move(ticks);
+  DelaySink = std::move(delay);
+}
+
+void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
+
+void PushKeyEvent(int sym, bool down, int mod) {
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.sym = static_cast<SDLKey>(sym);
+  e.key.keysym.mod = static_cast<SDLMod>(mod);
+  SDL_PushEvent(&e);
+}
+
+void PushQuitEvent() {
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+}
+
+void ZR_SDL_Startup() { LogUnitVersion("ZR_SDL", "1.86"); }

@@ -1,0 +1,159 @@
+#pragma once
+// The program's one door to the display, keyboard, mouse and frame clock.
+// Nothing outside the platform folder includes SDL: other code sees surfaces
+// only as opaque pointers and draws through the functions below.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct SDL_Surface;
+union SDL_Event;
+class TFIFOStringList;
+
+// A drawable picture: a surface plus its animation attributes. An animated
+// image is a horizontal strip of FrameCount equally wide frames.
+struct TImage {
+  SDL_Surface* Surface = nullptr;
+  bool Animated = false;
+  bool FlagB = false;
+  bool FlagC = false;
+  bool ColorKeyed = false;
+  int32_t FrameCount = 0;
+  uint32_t AttrA = 0;
+  uint32_t AttrB = 0;
+  uint32_t StartFrame = 0;
+
+  TImage() = default;
+  explicit TImage(SDL_Surface* surface) : Surface(surface) {}
+  ~TImage();  // frees the surface it still holds
+  TImage(const TImage&) = delete;
+  TImage& operator=(const TImage&) = delete;
+};
+using PImage = TImage*;
+using TImagePtr = std::unique_ptr<TImage>;
+
+// Input events as the on-screen components see them.
+struct TInputEvent {
+  enum TKind { KeyDown, KeyUp, MouseMotion, MouseButtonDown, MouseButtonUp, Other } Kind = Other;
+  int Sym = 0;          // key symbol for key events
+  int Mod = 0;          // key modifiers
+  int X = 0, Y = 0;     // pointer position (logical) for mouse events
+  int Button = 0;
+};
+
+// The container of on-screen input components; the UI supplies the real one.
+class TMouseObjectsBase {
+ public:
+  virtual ~TMouseObjectsBase() = default;
+  // True when a component consumed the event.
+  virtual bool HandleEvent(const TInputEvent& event) = 0;
+};
+void SetMouseObjectsFactory(std::function<std::unique_ptr<TMouseObjectsBase>()> factory);
+
+// The typed-character ring: 255 slots, the oldest character dropped when full.
+struct TKeyRing {
+  uint8_t Buffer[255] = {};
+  uint8_t WriteIndex = 0;
+  uint8_t ReadIndex = 0;
+  void Push(uint8_t c);
+  bool Pop(uint8_t& c);
+  int Count() const;
+};
+
+// Flag bits of Initialize.
+constexpr uint32_t VF_FULLSCREEN = 0x80000000u;
+constexpr uint32_t VF_BACKBUFFER = 0x04000000u;
+constexpr uint32_t VF_HALFSIZE = 0x08000000u;
+
+// Module state.
+extern SDL_Surface* ScreenSurface;
+extern SDL_Surface* BackSurface;
+extern PImage ScreenImage;
+extern PImage BackImage;
+extern uint32_t ScreenWidth;
+extern uint32_t ScreenHeight;
+extern uint32_t ScreenDepth;
+extern bool UseBackBuffer;
+extern bool HalfSize;
+extern uint32_t FrameTime;
+extern uint32_t NextFrameTime;
+extern uint32_t FrameCount;
+extern uint32_t SpareTotal;
+extern bool KeyState[512];
+extern TKeyRing KeyBuffer;
+extern int16_t MouseX;
+extern int16_t MouseY;
+extern bool MouseButton;
+extern float SavedVolume;
+extern bool AudioReady;
+extern std::unique_ptr<TMouseObjectsBase> MouseObjects;
+extern std::unique_ptr<TFIFOStringList> ComponentMessages;
+
+// Key symbols the game reads.
+constexpr int SYM_RETURN = 13, SYM_ESCAPE = 27, SYM_SPACE = 32, SYM_Q = 113, SYM_KP_MINUS = 269,
+              SYM_KP_PLUS = 270, SYM_UP = 273, SYM_DOWN = 274, SYM_RIGHT = 275, SYM_LEFT = 276,
+              SYM_F12 = 293;
+
+void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags);
+void Finalize();
+void SetFrameRate(uint32_t fps);
+uint32_t TimeLeft();
+void Flip();
+void ProcessEvents();
+// Handles one event as ProcessEvents does (test seam and replay entry).
+void HandleEvent(const SDL_Event& event);
+void ClearKeys();
+void ClearKeyBuffer();
+void Init_Audio();
+
+TImagePtr CreateImageWH(int32_t width, int32_t height);
+void FreeImage(PImage image);
+void ClearImage(PImage image);
+void GrabImage(int x, int y, PImage image);
+void PutImage(int x, int y, PImage image);
+void PutImagePart(int x, int y, int sx1, int sy1, int sx2, int sy2, PImage image);
+void PutImageOnImage(PImage dest, int x, int y, PImage source);
+void PutImagePartOnImage(PImage dest, int x, int y, int sx1, int sy1, int sx2, int sy2, PImage source);
+void Bar(int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b);
+void BarColor(int x1, int y1, int x2, int y2, uint32_t pixel);
+void ImageBar(PImage image, int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b);
+uint32_t GetPixel(SDL_Surface* surface, int x, int y);
+void PutPixel(SDL_Surface* surface, int x, int y, uint8_t r, uint8_t g, uint8_t b);
+void DoublePixels(SDL_Surface* source, SDL_Surface* dest);
+
+// Surface facts and settings for code outside the platform folder.
+int ImageWidth(PImage image);
+int ImageHeight(PImage image);
+int SurfaceWidth(SDL_Surface* surface);
+int SurfaceHeight(SDL_Surface* surface);
+int SurfaceBytesPerPixel(SDL_Surface* surface);
+uint32_t MapColor(SDL_Surface* surface, uint8_t r, uint8_t g, uint8_t b);
+void GetColor(SDL_Surface* surface, uint32_t pixel, uint8_t& r, uint8_t& g, uint8_t& b);
+// Colour key 0 (black) on or off, with run-length acceleration when on.
+void SetImageColorKey(PImage image, bool on);
+// Per-surface alpha, 255 opaque.
+void SetImageAlpha(PImage image, uint8_t alpha);
+// Locks where SDL requires it; false when the lock failed.
+bool LockSurface(SDL_Surface* surface);
+void UnlockSurface(SDL_Surface* surface);
+void ShowCursor(bool visible);
+bool SaveImageBMP(PImage image, const std::string& fileName);
+// The drawing target of code that has none of its own.
+SDL_Surface* TargetSurface();
+
+// Test seam: the clock Flip paces by. `ticks` replaces SDL_GetTicks and
+// `delay` replaces SDL_Delay; pass nullptr for both to restore SDL's.
+void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay);
+
+// Test and replay seam: called at the start of every ProcessEvents with the
+// number of frames flipped so far, before SDL's queue is drained. A script
+// pushes events (PushKeyEvent) or sets KeyState for that frame.
+void SetInputScript(std::function<void(uint32_t frame)> script);
+// Queues a key press or release as if the keyboard had sent it.
+void PushKeyEvent(int sym, bool down, int mod = 0);
+// Queues a window-close request.
+void PushQuitEvent();
+
+void ZR_SDL_Startup();

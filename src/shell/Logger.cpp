@@ -1,0 +1,165 @@
+#include "Logger.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "ParametersUnit.h"
+
+namespace {
+
+TLogger DisabledLog;
+std::unique_ptr<TLogger> MainLog;
+
+bool HasSwitch(const TParameters& p, const char* name) {
+  return p.IndexOf(std::string("-") + name) >= 0 || p.IndexOf(std::string("/") + name) >= 0;
+}
+
+bool FileExists(const std::string& name) {
+  struct stat st {};
+  return ::stat(name.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+TLogger* Log = &DisabledLog;
+
+std::string LogDateTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm {};
+  localtime_r(&now, &tm);
+  char buf[128];
+  std::size_t n = std::strftime(buf, sizeof buf, "%x %X", &tm);
+  return std::string(buf, n);
+}
+
+TLogger::TLogger() = default;
+
+TLogger::TLogger(std::string fileName, bool append, const TParameters* params) {
+  if (!params) return;
+  const std::string& self = params->Args.empty() ? std::string() : params->Args[0];
+  std::size_t slash = self.find_last_of('/');
+  ExePath = slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+  ExeName = slash == std::string::npos ? self : self.substr(slash + 1);
+
+  if (HasSwitch(*params, "nolog")) return;
+  if (HasSwitch(*params, "waitlog")) ::sleep(1);
+  if (HasSwitch(*params, "appendlog")) append = true;
+  if (fileName.empty()) fileName = params->ValueAfter("/mainlog");
+  if (fileName.empty()) fileName = params->ValueAfter("-mainlog");
+  if (fileName.empty()) fileName = ExePath + ExeName.substr(0, ExeName.find('.')) + ".log";
+  if (HasSwitch(*params, "safelog")) fileName = ExePath + "run.log";
+  FileName_ = fileName;
+
+  const bool keep = append && FileExists(fileName);
+  int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  // Another running instance holds the log: leave it alone and run silent.
+  // The lock is taken before truncating so that instance's log survives.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (!keep && ::ftruncate(fd, 0) != 0) ||
+      ::lseek(fd, 0, SEEK_END) < 0) {
+    ::close(fd);
+    return;
+  }
+  Fd_ = fd;
+  SetLevels("SWED");
+  Enabled_ = true;
+}
+
+TLogger::~TLogger() {
+  if (Fd_ >= 0) ::close(Fd_);
+}
+
+void TLogger::WriteLine(const std::string& text) {
+  if (!Enabled_) return;
+  std::string line = text;
+  line += "\r\n";
+  // One write per line: a line is in the file whole or not at all.
+  ssize_t written = ::write(Fd_, line.data(), line.size());
+  (void)written;
+}
+
+void TLogger::Status(const std::string& msg, const std::string& location) {
+  if (Enabled_ && LogStatus && IsLogged(location)) WriteLine("(" + location + ") " + msg);
+}
+
+void TLogger::Warning(const std::string& msg, const std::string& location) {
+  if (Enabled_ && LogWarning && IsLogged(location)) WriteLine("[" + location + "] " + msg);
+}
+
+void TLogger::Error(const std::string& msg, const std::string& location) {
+  if (Enabled_ && LogError) WriteLine("{" + location + "} " + msg);
+}
+
+void TLogger::Debug(const std::string& msg, const std::string& location) {
+  if (Enabled_ && LogDebug && IsLogged(location)) WriteLine("<" + location + "> " + msg);
+}
+
+void TLogger::Trace(const std::string& text) {
+  if (Enabled_) WriteLine("< Trace >" + text);
+}
+
+void TLogger::TraceNumber(long long n) { Trace(std::to_string(n)); }
+
+void TLogger::SetLevels(const std::string& letters) {
+  const std::string up = UpperCase(letters);
+  LogError = up.find('E') != std::string::npos;
+  LogWarning = up.find('W') != std::string::npos;
+  LogStatus = up.find('S') != std::string::npos;
+  LogDebug = up.find('D') != std::string::npos;
+}
+
+bool TLogger::IsLogged(const std::string& location) const {
+  if (Filters.empty()) return true;
+  bool included = false;
+  for (const std::string& f : Filters) {
+    if (!f.empty() && f[0] != '-' && MatchPattern(f, location)) {
+      included = true;
+      break;
+    }
+  }
+  if (!included) return false;
+  for (const std::string& f : Filters) {
+    if (!f.empty() && f[0] == '-' && MatchPattern(f.substr(1), location)) return false;
+  }
+  return true;
+}
+
+bool TLogger::MatchPattern(const std::string& pattern, const std::string& text) {
+  if (pattern.empty()) return true;
+  const std::string p = UpperCase(pattern);
+  const std::string t = UpperCase(text);
+  if (p == "*") return true;
+  const std::size_t star = p.find('*');
+  // The star stands for at least one character: the text must be at least as
+  // long as the pattern, star included.
+  if (star == 0 && t.size() >= p.size()) {
+    const std::string rest = p.substr(1);
+    if (t.compare(t.size() - rest.size(), rest.size(), rest) == 0) return true;
+  } else if (star != std::string::npos && star == p.size() - 1 && t.size() >= p.size()) {
+    if (t.compare(0, star, p, 0, star) == 0) return true;
+  }
+  return t == p;
+}
+
+void Logger_Startup() {
+  MainLog = std::make_unique<TLogger>("", false, Parameters.get());
+  Log = MainLog.get();
+  Log->Status("Starting Application. " + LogDateTime(), "..system..");
+  Log->Status("(Status) [Warning] {Error} <Debug>", "..system..");
+  LogUnitVersion("Logger", "1.11");
+}
+
+void Logger_Shutdown() {
+  if (!MainLog) return;
+  MainLog->Status("Terminating Application. " + LogDateTime(), "..system..");
+  Log = &DisabledLog;
+  MainLog.reset();
+}
+
+void LogUnitVersion(const std::string& unit, const std::string& version) {
+  Log->Status(unit + ", version " + version, "uses");
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The one run log. Every unit reports through `Log`: status, warning, error and
+// debug lines carry a location and pass a level switch and a location filter;
+// traces and plain lines always pass while the log is open.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TParameters;
+
+class TLogger {
+ public:
+  // Opens the log as the command line in `params` says. With no parameters
+  // the logger stays disabled.
+  TLogger(std::string fileName, bool append, const TParameters* params);
+  // A logger that writes nothing; the state before the real log opens.
+  TLogger();
+  ~TLogger();
+  TLogger(const TLogger&) = delete;
+  TLogger& operator=(const TLogger&) = delete;
+
+  void WriteLine(const std::string& text);
+  void Status(const std::string& msg, const std::string& location);
+  void Warning(const std::string& msg, const std::string& location);
+  void Error(const std::string& msg, const std::string& location);
+  void Debug(const std::string& msg, const std::string& location);
+  void Trace(const std::string& text);
+  void TraceNumber(long long n);
+  void SetLevels(const std::string& letters);
+  bool IsLogged(const std::string& location) const;
+  static bool MatchPattern(const std::string& pattern, const std::string& text);
+
+  bool Enabled() const { return Enabled_; }
+  const std::string& FileName() const { return FileName_; }
+
+  std::string ExeName;
+  std::string ExePath;
+  bool LogError = false;
+  bool LogWarning = false;
+  bool LogStatus = false;
+  bool LogDebug = false;
+  // Location patterns; "-" in front marks an exclusion.
+  std::vector<std::string> Filters;
+
+ private:
+  int Fd_ = -1;
+  bool Enabled_ = false;
+  std::string FileName_;
+};
+
+// Never null: a disabled logger until Logger's start-up opens the real one, and
+// again after its finalisation.
+extern TLogger* Log;
+
+// Opens the program's log (start, legend and version lines) and, at
+// finalisation, writes the closing line and closes it.
+void Logger_Startup();
+void Logger_Shutdown();
+
+// Date and time as the start and end lines show them: the locale's short date
+// and long time.
+std::string LogDateTime();
+
+// Writes a unit's version line: "<unit>, version <version>" at location "uses".
+void LogUnitVersion(const std::string& unit, const std::string& version);

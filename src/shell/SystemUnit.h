@@ -1,0 +1,41 @@
+#pragma once
+// Process-wide services every unit relies on: the ordered unit finalisation
+// that must run however the process ends, and the one pseudo-random generator.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Registers the finalisation of a unit that has just started. Finalisations
+// run in the reverse order of registration, exactly once.
+void AddExitProc(std::string unitName, std::function<void()> proc);
+
+// Runs every registered finalisation, newest first, and forgets them.
+void RunExitProcs();
+
+// Number of finalisations still pending (for diagnostics and tests).
+std::size_t PendingExitProcs();
+
+// Ends the process with the given exit code after running the unit
+// finalisations, so the log's closing line and the archive trailer are
+// written on every exit path. A second Halt from inside a finalisation skips
+// the remaining ones rather than recursing.
+[[noreturn]] void Halt(int exitCode);
+
+// Test seam: instead of ending the process, Halt runs the finalisations and
+// then calls this handler, which must not return (a test throws from it).
+// Pass nullptr to restore the real exit.
+void SetHaltHandler(std::function<void(int)> handler);
+
+// Thrown by the handler that tests install; carries the exit code.
+struct THaltRequest {
+  int ExitCode;
+};
+
+// The program's one pseudo-random generator: a 32-bit linear congruential
+// generator (multiplier 134775813, increment 1). Its state is the seed, so a
+// test or a replay that sets the seed sees the same sequence every time.
+extern uint32_t RandSeed;
+void Randomize(uint32_t seed);
+// Uniform integer in 0 .. n-1; 0 when n is 0.
+uint32_t Random(uint32_t n);

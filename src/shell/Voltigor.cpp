@@ -1,0 +1,145 @@
+#include "Voltigor.h"
+
+#include <chrono>
+#include <clocale>
+#include <exception>
+#include <iostream>
+
+#include "Lists.h"
+#include "Logger.h"
+#include "ParametersUnit.h"
+#include "StackUnit.h"
+#include "SystemUnit.h"
+#include "ZRStream3.h"
+#include "ZRToolbox.h"
+#include "ZR_SDL.h"
+
+uint8_t MenuChoice = 0;
+int32_t LastLevel = 1;
+int32_t HighScore = 0;
+int32_t StartMap = 1;
+bool MrRobotMode = false;
+
+namespace {
+
+const char* const kVersionLine = "Voltigor V1.05 Build 0063";
+
+void PrintUsage() {
+  std::cout << "Usage: Voltigor [FULLSCREEN] [switches]\n"
+               "Voltigor, a platform game: build the creature, dodge the monsters and the boulder.\n\n"
+               "  FULLSCREEN          (first argument) play full screen\n"
+               "  -nolog              write no log\n"
+               "  -waitlog            wait one second before opening the log\n"
+               "  -appendlog          append to the log instead of starting it anew\n"
+               "  -mainlog FILE       write the log to FILE\n"
+               "  -safelog            write the log to run.log beside the program\n"
+               "  --help, --version   show this help or the version\n\n"
+               "Every switch may also start with \"/\". Keys: arrows move, Space jumps, Escape leaves,\n"
+               "F12 mutes and unmutes.\n";
+}
+
+// The main loop until the menu exists: black frames until Escape.
+void RunMainLoop() {
+  while (!KeyState[SYM_ESCAPE]) {
+    Bar(0, 0, 639, 399, 0, 0, 0);
+    Flip();
+    ProcessEvents();
+  }
+  KeyState[SYM_ESCAPE] = false;
+}
+
+void RunProgram() {
+  // 1. Debug lines off, and the chattiest units' routine lines dropped.
+  Log->SetLevels("SWE");
+  for (const char* f : {"*", "-ImageCollection*", "-WaveCollection*", "-MusicCollection*", "-MAD4LowLevel*"}) {
+    Log->Filters.emplace_back(f);
+  }
+  // 2.
+  Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
+  // 3.
+  Log->Status(kVersionLine, "Voltigor");
+  // 4. The first argument only, and only as the first.
+  const std::string first = Parameters->Args.size() > 1 ? UpperCase(Parameters->Args[1]) : "";
+  Initialize(640, 400, 32, first == "FULLSCREEN" ? 0x84000000u : 0x04000000u);
+  // 5.
+  ShowCursor(false);
+  // 6.
+  SetFrameRate(60);
+  // 10.
+  Log->TraceNumber(1);
+  // 12.
+  Log->TraceNumber(2);
+  // 14.
+  HighScore = 0;
+  // 17.
+  Bar(0, 0, 639, 399, 0, 0, 0);
+  // 18.
+  RunMainLoop();
+  // 19.
+  Finalize();
+}
+
+}  // namespace
+
+void StartUnits(int argc, char** argv) {
+  ParametersUnit_Startup(argc, argv);
+  AddExitProc("ParametersUnit", ParametersUnit_Shutdown);
+  Logger_Startup();
+  AddExitProc("Logger", Logger_Shutdown);
+  StackUnit_Startup();
+  Lists_Startup();
+  ZRToolbox_Startup();
+  ZRStream3_Startup();
+  ZR_SDL_Startup();
+}
+
+int32_t ReadLastLevel(const std::string& archiveName) {
+  uint8_t key = 0;
+  for (char c : archiveName) key ^= static_cast<uint8_t>(c);
+  uint16_t v = 0;
+  if (auto s = ZROpenStream("objects.lst")) {
+    uint8_t b[2] = {0, 0};
+    s->Read(b, 1);
+    // The second read lands on the same buffer: bytes 1 and 2 of the file.
+    s->Read(b, 2);
+    v = static_cast<uint16_t>(b[0] | (b[1] << 8));
+  }
+  for (int bit = 0; bit < 8; ++bit) {
+    if (key & (1u << bit)) {
+      v = static_cast<uint16_t>(v / 2);
+    } else {
+      v = static_cast<uint16_t>(v - 5);
+    }
+  }
+  int32_t level = (v >= 1 && v <= 26) ? v : 1;
+  Log->Trace("Last level: " + std::to_string(level) + " - " + archiveName);
+  return level;
+}
+
+int VoltigorMain(int argc, char** argv) {
+  if (argc > 1) {
+    const std::string a = argv[1];
+    if (a == "--help" || a == "-h") {
+      PrintUsage();
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << kVersionLine << "\n";
+      return 0;
+    }
+  }
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+  int code = 0;
+  try {
+    StartUnits(argc, argv);
+    RunProgram();
+  } catch (const THaltRequest&) {
+    throw;
+  } catch (const std::exception& e) {
+    Log->Error(std::string("Unhandled error: ") + e.what(), "Voltigor");
+    code = 3;
+  }
+  RunExitProcs();
+  return code;
+}

@@ -1,0 +1,83 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "Logger.h"
+#include "ParametersUnit.h"
+
+namespace vgrtest {
+
+TTempDir::TTempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "vgrtest-XXXXXX").string();
+  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  Path_ = templ + "/";
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(Path_, ec);
+}
+
+std::string ReadTextFile(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<uint8_t> ReadBinaryFile(const std::string& fileName) {
+  std::string s = ReadTextFile(fileName);
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+void WriteFile(const std::string& fileName, const std::string& content) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+void WriteFile(const std::string& fileName, const std::vector<uint8_t>& content) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
+std::vector<std::string> SplitCRLF(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+struct TScopedLog::Impl {
+  std::unique_ptr<TLogger> Logger;
+  TLogger* Previous = nullptr;
+};
+
+TScopedLog::TScopedLog() : Impl_(std::make_unique<Impl>()) {
+  TParameters params({Dir_.Path() + "test"});
+  Impl_->Logger = std::make_unique<TLogger>(Dir_.Path() + "test.log", false, &params);
+  Impl_->Previous = Log;
+  Log = Impl_->Logger.get();
+}
+
+TScopedLog::~TScopedLog() {
+  Log = Impl_->Previous;
+}
+
+std::vector<std::string> TScopedLog::Lines() const { return SplitCRLF(ReadTextFile(FileName())); }
+
+std::string TScopedLog::FileName() const { return Dir_.Path() + "test.log"; }
+
+}  // namespace vgrtest

@@ -1,0 +1,55 @@
+#include "VgrData.h"
+
+#include <functional>
+#include <ostream>
+
+namespace vgrdata {
+
+namespace {
+
+struct TCommand {
+  const char* Name;
+  const char* Usage;
+  const char* Summary;
+  std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)> Run;
+};
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {};
+  return commands;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "Usage: vgrdata <command> [arguments]\n"
+         "Builds and inspects the data of Voltigor.\n\n"
+         "Commands:\n";
+  for (const TCommand& c : Commands()) out << "  " << c.Usage << "\n      " << c.Summary << "\n";
+  out << "\nOptions:\n"
+         "  --help       show this help\n"
+         "  --version    show the tool's version\n";
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    PrintHelp(err);
+    return 2;
+  }
+  const std::string& cmd = args[0];
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+    PrintHelp(out);
+    return 0;
+  }
+  if (cmd == "--version") {
+    out << "vgrdata " << VGR_VERSION << "\n";
+    return 0;
+  }
+  for (const TCommand& c : Commands()) {
+    if (cmd == c.Name) return c.Run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  err << "vgrdata: unknown command '" << cmd << "' (see vgrdata --help)\n";
+  return 2;
+}
+
+}  // namespace vgrdata
