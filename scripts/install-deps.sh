@@ -8,7 +8,7 @@ PACKAGES=(
   cmake g++ make pkg-config
   libsdl1.2-compat-dev zlib1g-dev
   libxmp-dev libmpg123-dev
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick
 )
