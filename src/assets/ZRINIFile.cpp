@@ -66,3 +66,192 @@ bool SameTextASCII(const std::string& a, const std::string& b) {
   }
   return true;
 }
+
+// ---------------------------------------------------------------------------
+// TIniFile
+
+namespace {
+
+const char* const kListItemCountLoc = "ZRINIFile, TIniFile.ListItemCount";
+const char* const kReadListItemLoc = "ZRINIFile, TIniFile.ReadListItem";
+const char* const kReadIntegerLoc = "ZRINIFile, TIniFile.ReadInteger";
+
+// The value of the first line whose key (text before the first "=") matches;
+// found is false when no line has that key.
+bool FindValue(const TIniSection& section, const std::string& key, std::string& value) {
+  if (key.empty()) return false;
+  for (const std::string& line : section.Lines) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;  // a list item without a value
+    if (SameTextASCII(line.substr(0, eq), key)) {
+      value = line.substr(eq + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Optional sign, then decimal digits only, within the 32-bit signed range.
+bool ParseInt32(const std::string& s, int32_t& out) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  if (i >= s.size()) return false;
+  int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+    if (v > 2147483648LL) return false;
+  }
+  if (negative) v = -v;
+  if (v > 2147483647LL || v < -2147483648LL) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const std::string& fileName, bool noSave) {
+  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s);
+  if (!noSave) FileName = fileName;
+}
+
+TIniFile::TIniFile(TStream& stream) { Parse(stream); }
+
+TIniFile::~TIniFile() {
+  if (!FileName.empty()) WriteBack();
+}
+
+TIniSection* TIniFile::FindSection(const std::string& name) {
+  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
+  for (TIniSection& s : Sections) {
+    if (SameTextASCII(s.Name, name)) return &s;
+  }
+  return nullptr;
+}
+
+void TIniFile::Parse(TStream& stream) {
+  TLineReader reader(stream);
+  std::string current;
+  do {
+    std::string line = reader.ReadLine();
+    const std::string trimmed = TrimBlanks(line);
+    if (trimmed.empty()) continue;
+    // Only lines holding a bracket are trimmed: keys and list items keep
+    // their blanks.
+    if (line.find('[') != std::string::npos) line = trimmed;
+    if (line[0] == ';') continue;
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      TIniSection section;
+      if (line.size() >= 3 && line[1] == '*') {
+        section.Name = line.substr(2, line.size() - 3);
+        section.Type = stList;
+      } else {
+        section.Name = line.substr(1, line.size() - 2);
+        section.Type = stNormal;
+      }
+      current = section.Name;
+      Sections.push_back(std::move(section));
+      continue;
+    }
+    // A repeated header adds an empty section; its lines join the first one.
+    TIniSection* target = FindSection(current);
+    if (target == nullptr) continue;
+    if (target->Type == stNormal && line.find('=') == std::string::npos) line += "=1";
+    target->Lines.push_back(std::move(line));
+  } while (!reader.AtEnd());
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def,
+                                 const std::string& fallback) {
+  std::string value;
+  if (TIniSection* s = FindSection(section); s != nullptr && s->Type == stNormal) {
+    if (FindValue(*s, key, value) && !value.empty()) return value;
+  }
+  if (!fallback.empty()) {
+    // A fallback section that does not exist simply adds nothing.
+    if (TIniSection* f = FindSection(fallback); f != nullptr) {
+      value.clear();
+      if (FindValue(*f, key, value) && !value.empty()) return value;
+    }
+  }
+  return def;
+}
+
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key, int32_t def,
+                              const std::string& fallback) {
+  const std::string value = ReadString(section, key, "", fallback);
+  if (value.empty()) return def;
+  int32_t result = 0;
+  if (!ParseInt32(value, result)) {
+    Log->Warning("Not an integer value! ([" + section + "] " + key + "=" + value + ")", kReadIntegerLoc);
+    return def;
+  }
+  return result;
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def, const std::string& fallback) {
+  const std::string value = ReadString(section, key, "", fallback);
+  if (value.empty()) return def;
+  const std::string up = UpperCaseASCII(value);
+  return up == "TRUE" || up == "YES" || value == "1";
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) {
+  return !ReadString(section, key, "", "").empty();
+}
+
+int32_t TIniFile::SectionType(const std::string& section) {
+  const TIniSection* s = FindSection(section);
+  return s == nullptr ? -1 : static_cast<int32_t>(s->Type);
+}
+
+int32_t TIniFile::ListItemCount(const std::string& section) {
+  const TIniSection* s = FindSection(section);
+  if (s == nullptr) {
+    Log->Warning("Section not found! (" + section + ")", kListItemCountLoc);
+    return 0;
+  }
+  if (s->Type != stList) {
+    Log->Warning("ListItemCount is only allowed on List type Sections! (" + section + ")", kListItemCountLoc);
+    return 0;
+  }
+  return static_cast<int32_t>(s->Lines.size());
+}
+
+std::string TIniFile::ReadListItem(const std::string& section, int32_t index) {
+  const TIniSection* s = FindSection(section);
+  if (s == nullptr) {
+    Log->Warning("Section not found! (" + section + ")", kReadListItemLoc);
+    return "";
+  }
+  if (s->Type != stList) {
+    Log->Warning("ReadListItem is not allowed on stNormal type Sections!", kReadListItemLoc);
+    Log->Warning("Section: " + section + " Index: " + std::to_string(index), kReadListItemLoc);
+    return "";
+  }
+  if (index < 0 || static_cast<size_t>(index) >= s->Lines.size()) {
+    Log->Warning("Index is out of range! (" + std::to_string(index) + ")", kReadListItemLoc);
+    return "";
+  }
+  return s->Lines[static_cast<size_t>(index)];
+}
+
+void TIniFile::WriteBack() {
+  std::string text;
+  for (const TIniSection& s : Sections) {
+    text += (s.Type == stList ? "[*" : "[") + s.Name + "]\n";
+    for (const std::string& line : s.Lines) text += line + "\n";
+    text += "\n";
+  }
+  // Always a loose file on disk, never an archive member.
+  TFileStream f(FileName, fmCreate);
+  if (!f.IsOpen() || !f.WriteBuffer(text.data(), static_cast<int64_t>(text.size()))) {
+    Log->Warning("Could not write the file! (" + FileName + ")", "ZRINIFile, TIniFile.Destroy");
+  }
+}
+
+void ZRINIFile_Startup() { LogUnitVersion("ZRINIFile", "2.07"); }

@@ -47,3 +47,67 @@ std::string TrimBlanks(const std::string& s);
 std::string UpperCaseASCII(const std::string& s);
 // Case-insensitive comparison of ASCII letters.
 bool SameTextASCII(const std::string& a, const std::string& b);
+
+// Section types; the numbers are what SectionType returns.
+enum TSectionType : int32_t { stNormal = 0, stList = 1 };
+
+// One section header as met in the file, with the lines stored under it.
+struct TIniSection {
+  std::string Name;  // exactly as written between the brackets
+  TSectionType Type = stNormal;
+  // stNormal: "key=value" lines; stList: the items, kept whole.
+  std::vector<std::string> Lines;
+};
+
+// Reader of the configuration dialect. Section names and keys are matched
+// without regard to ASCII letter case, the first match in file order winning;
+// an empty name or key, or a section name holding "=", is never found.
+// After construction the object is read-only.
+class TIniFile {
+ public:
+  // Opens `fileName` through the stream lookup and parses it; a file that
+  // cannot be found leaves the object without sections. Unless `noSave` is
+  // set, the destructor writes the sections back to a loose file of that name.
+  TIniFile(const std::string& fileName, bool noSave);
+  // Parses `stream` from its current position to its end; never writes back.
+  // The caller keeps the stream.
+  explicit TIniFile(TStream& stream);
+  virtual ~TIniFile();
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
+
+  static std::unique_ptr<TIniFile> Create(const std::string& fileName, bool noSave) {
+    return std::make_unique<TIniFile>(fileName, noSave);
+  }
+  static std::unique_ptr<TIniFile> CreateFromStream(TStream& stream) { return std::make_unique<TIniFile>(stream); }
+
+  // The value of `key` in the normal section `section`; when that gives
+  // nothing and `fallback` is not empty, the value of `key` in the first
+  // section named `fallback`. Empty values count as missing.
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def,
+                         const std::string& fallback = "");
+  // A decimal 32-bit integer; a value that is not one gives `def` and a warning.
+  int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def,
+                      const std::string& fallback = "");
+  // True for "TRUE" and "YES" in any letter case and for exactly "1".
+  bool ReadBool(const std::string& section, const std::string& key, bool def, const std::string& fallback = "");
+  virtual bool ValueExists(const std::string& section, const std::string& key);
+  // -1 when there is no such section, else stNormal (0) or stList (1).
+  int32_t SectionType(const std::string& section);
+  int32_t ListItemCount(const std::string& section);
+  // Item `index` (from 0) of a list section; empty with a warning otherwise.
+  std::string ReadListItem(const std::string& section, int32_t index);
+
+  // The file written back on destruction; empty means never.
+  std::string FileName;
+  // Every header met, in file order, duplicates included.
+  std::vector<TIniSection> Sections;
+
+ private:
+  void Parse(TStream& stream);
+  // The first section of that name, or null.
+  TIniSection* FindSection(const std::string& name);
+  void WriteBack();
+};
+
+void ZRINIFile_Startup();
