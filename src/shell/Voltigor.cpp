@@ -5,8 +5,16 @@
 #include <exception>
 #include <iostream>
 
+#include "CodingUnit.h"
+#include "CompressorUnit.h"
+#include "HuffmanUnit.h"
 #include "Lists.h"
 #include "Logger.h"
+#include "MAD4HighLevelUnit.h"
+#include "MAD4LowLevelUnit.h"
+#include "MAD4MidLevelUnit.h"
+#include "MyZStreamUnit.h"
+#include "RLEUnit.h"
 #include "ParametersUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
@@ -65,6 +73,8 @@ void RunProgram() {
   ShowCursor(false);
   // 6.
   SetFrameRate(60);
+  // 7. The archive beside the program serves when the working folder has none.
+  MAD4Volumes->Mount(LocateArchive("Voltigor.mad4"), 100, false);
   // 10.
   Log->TraceNumber(1);
   // 12.
@@ -89,6 +99,18 @@ void StartUnits(int argc, char** argv) {
   StackUnit_Startup();
   Lists_Startup();
   ZRToolbox_Startup();
+  MAD4LowLevelUnit_Startup();
+  MyZStreamUnit_Startup();
+  AddExitProc("MyZStreamUnit", MyZStreamUnit_Shutdown);
+  RLEUnit_Startup();
+  HuffmanUnit_Startup();
+  AddExitProc("HuffmanUnit", HuffmanUnit_Shutdown);
+  CodingUnit_Startup();
+  CompressorUnit_Startup();
+  AddExitProc("CompressorUnit", CompressorUnit_Shutdown);
+  MAD4MidLevelUnit_Startup();
+  MAD4HighLevelUnit_Startup();
+  AddExitProc("MAD4HighLevelUnit", MAD4HighLevelUnit_Shutdown);
   ZRStream3_Startup();
   ZR_SDL_Startup();
 }

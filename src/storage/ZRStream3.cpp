@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Logger.h"
+#include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 
 int64_t TStream::Size() {
@@ -183,17 +184,40 @@ int32_t LooseSize(const std::string& fileName) {
 
 }  // namespace
 
+std::string DiskName(const std::string& name) {
+  // Data names are written with "\" between folders; on disk that is "/".
+  // A leading "\" meant the data folder's root, not the file system's.
+  std::size_t first = name.find_first_not_of('\\');
+  std::string out = first == std::string::npos ? std::string() : name.substr(first);
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
 std::unique_ptr<TStream> ZROpenStream(const std::string& name) {
   Log->Debug("ZROpenStream('" + name + "')", kOpenLoc);
   std::unique_ptr<TStream> result;
   Log->Debug("Check on disk", kOpenLoc);
-  if (FileExists(name)) {
-    result = OpenLoose(name);
+  const std::string onDisk = DiskName(name);
+  if (FileExists(onDisk)) {
+    result = OpenLoose(onDisk);
   } else {
     Log->Debug("Check on disk - beside .EXE", kOpenLoc);
     const std::string beside = ExeFolder() + BareName(name);
-    if (FileExists(beside)) result = OpenLoose(beside);
-    // Archive steps are added with the volume set.
+    if (FileExists(beside)) {
+      result = OpenLoose(beside);
+    } else if (MAD4Volumes) {
+      bool found = false;
+      if (!PathPart(name).empty()) {
+        Log->Debug("Check in MAD4 - full path", kOpenLoc);
+        found = MAD4Volumes->IsExists(name);
+        if (found) result = MAD4Volumes->OpenStream(name);
+      }
+      if (!found) {
+        Log->Debug("Check in MAD4 - filename only", kOpenLoc);
+        const std::string bare = BareName(name);
+        if (MAD4Volumes->IsExists(bare)) result = MAD4Volumes->OpenStream(bare);
+      }
+    }
   }
   if (!result) {
     Log->Warning("ZROpenStream failed: " + name, kOpenLoc);
@@ -206,10 +230,11 @@ std::unique_ptr<TStream> ZROpenStream(const std::string& name) {
 void ZRGetFileInfo(const std::string& name, TZRFileInfo& info) {
   info = TZRFileInfo{};
   Log->Debug("Check on disk", kInfoLoc);
-  if (FileExists(name)) {
-    info.FileName = name;
+  const std::string onDisk = DiskName(name);
+  if (FileExists(onDisk)) {
+    info.FileName = onDisk;
     info.Offset = 0;
-    info.Size = LooseSize(name);
+    info.Size = LooseSize(onDisk);
     return;
   }
   Log->Debug("Check on disk - beside .EXE", kInfoLoc);
@@ -220,9 +245,32 @@ void ZRGetFileInfo(const std::string& name, TZRFileInfo& info) {
     info.Size = LooseSize(beside);
     return;
   }
+  if (MAD4Volumes) {
+    auto fromArchive = [&info](const std::string& found) {
+      std::string fileName = found;
+      int32_t start = -1;
+      int32_t size = -1;
+      bool compressed = false;
+      MAD4Volumes->GetFileInfo(fileName, start, size, compressed);
+      if (start < 0) return false;
+      info.FileName = fileName;
+      info.Offset = start;
+      info.Size = size;
+      info.Compressed = compressed;
+      return true;
+    };
+    if (!PathPart(name).empty()) {
+      Log->Debug("Check in MAD4 - full path", kInfoLoc);
+      if (MAD4Volumes->IsExists(name) && fromArchive(name)) return;
+    }
+    Log->Debug("Check in MAD4 - filename only", kInfoLoc);
+    const std::string bare = BareName(name);
+    if (MAD4Volumes->IsExists(bare) && fromArchive(bare)) return;
+  }
   info.FileName.clear();
   info.Offset = -1;
   info.Size = -1;
+  info.Compressed = false;
 }
 
 void ZRStream3_Startup() { LogUnitVersion("ZRStream3", "1.07"); }

@@ -99,6 +99,10 @@ struct TZRFileInfo {
 std::unique_ptr<TStream> ZROpenStream(const std::string& name);
 void ZRGetFileInfo(const std::string& name, TZRFileInfo& info);
 
+// The file a data name means on disk: "\" is a folder separator there
+// ("font\hamp.zrr" is font/hamp.zrr) and leading ones are dropped.
+std::string DiskName(const std::string& name);
+
 // "font\hamp.zrr" -> path part "font\", bare name "hamp.zrr".
 std::string PathPart(const std::string& name);
 std::string BareName(const std::string& name);

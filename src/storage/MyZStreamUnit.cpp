@@ -1,0 +1,87 @@
+#include "MyZStreamUnit.h"
+
+#include <zlib.h>
+
+#include <memory>
+#include <vector>
+
+#include "CodingUnit.h"
+#include "Logger.h"
+
+namespace {
+
+const char* const kLoc = "MyZStreamUnit, ZInflate";
+constexpr std::size_t kPiece = 32768;
+
+// The one inflation buffer; made at start-up, or on first use by code that
+// runs without the unit start-up (the data tool, tests).
+std::unique_ptr<std::vector<uint8_t>> Buffer;
+
+std::vector<uint8_t>& PieceBuffer() {
+  if (!Buffer) Buffer = std::make_unique<std::vector<uint8_t>>(kPiece);
+  return *Buffer;
+}
+
+}  // namespace
+
+bool ZInflate(TStream& input, TStream& output) {
+  const int64_t start = input.Position();
+  std::vector<uint8_t> storage;
+  TByteView in = ViewFrom(input, start, storage);
+  std::vector<uint8_t>& piece = PieceBuffer();
+
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) {
+    Log->Error("Cannot start inflation!", kLoc);
+    return false;
+  }
+  std::size_t fed = 0;
+  int64_t produced = 0;
+  int rc = Z_OK;
+  bool ok = true;
+  while (rc != Z_STREAM_END) {
+    if (z.avail_in == 0 && fed < in.Size) {
+      // avail_in is 32-bit; feed very large inputs in slices.
+      std::size_t n = std::min<std::size_t>(in.Size - fed, 1u << 30);
+      z.next_in = const_cast<Bytef*>(in.Data + fed);
+      z.avail_in = static_cast<uInt>(n);
+      fed += n;
+    }
+    z.next_out = piece.data();
+    z.avail_out = static_cast<uInt>(kPiece);
+    rc = inflate(&z, Z_NO_FLUSH);
+    std::size_t got = kPiece - z.avail_out;
+    if (got > 0) {
+      produced += static_cast<int64_t>(got);
+      if (produced > kMaxDecodedSize) {
+        Log->Error("Inflated data too large!", kLoc);
+        ok = false;
+        break;
+      }
+      output.WriteBuffer(piece.data(), static_cast<int64_t>(got));
+    }
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_BUF_ERROR && z.avail_in == 0 && fed >= in.Size) {
+      Log->Error("Compressed data ends too early!", kLoc);
+      ok = false;
+      break;
+    }
+    if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      Log->Error(std::string("Corrupt compressed data! (") + (z.msg ? z.msg : "zlib error " + std::to_string(rc)) + ")",
+                 kLoc);
+      ok = false;
+      break;
+    }
+  }
+  const int64_t consumed = static_cast<int64_t>(fed - z.avail_in);
+  inflateEnd(&z);
+  input.SetPosition(start + consumed);
+  return ok;
+}
+
+void MyZStreamUnit_Startup() {
+  LogUnitVersion("MyZStreamUnit", "1.01");
+  PieceBuffer();
+}
+
+void MyZStreamUnit_Shutdown() { Buffer.reset(); }
