@@ -16,8 +16,12 @@
 #include "MyZStreamUnit.h"
 #include "RLEUnit.h"
 #include "ParametersUnit.h"
+#include "SPackUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
+#include "XMapChainUnit.h"
+#include "XMapPackUnit.h"
+#include "XMapUnit.h"
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 #include "ZR_SDL.h"
@@ -113,6 +117,10 @@ void StartUnits(int argc, char** argv) {
   AddExitProc("MAD4HighLevelUnit", MAD4HighLevelUnit_Shutdown);
   ZRStream3_Startup();
   ZR_SDL_Startup();
+  XMapUnit_Startup();
+  SPackUnit_Startup();
+  XMapChainUnit_Startup();
+  XMapPackUnit_Startup();
 }
 
 int32_t ReadLastLevel(const std::string& archiveName) {
