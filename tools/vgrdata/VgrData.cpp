@@ -1,5 +1,9 @@
 #include "VgrData.h"
 
+#include "Archive.h"
+#include "MusicCommand.h"
+#include "SoundCommand.h"
+
 #include <functional>
 #include <ostream>
 
@@ -15,7 +19,15 @@ struct TCommand {
 };
 
 const std::vector<TCommand>& Commands() {
-  static const std::vector<TCommand> commands = {};
+  static const std::vector<TCommand> commands = {
+      {"archive", "archive create|add|link|version|remove|list|extract|pack|check ARCHIVE ...",
+       "build, edit, list, unpack and check a chunk archive (Voltigor.mad4)", ArchiveCommand},
+      {"sound", "sound RECIPE OUT.wav | sound stats FILE.wav...",
+       "render a sound-effect recipe (data/sfx) into a 16-bit WAV, or print WAV levels", RunSoundCommand},
+      {"music", "music build|render|mp3 SONG OUT [SECS]",
+       "build a tracker module from a song source (data/music), render it to WAV with libxmp, or encode its loop as MP3",
+       RunMusicCommand},
+  };
   return commands;
 }
 

@@ -1,0 +1,88 @@
+#include "SoundCommand.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <ostream>
+
+#include "SoundSynth.h"
+#include "SoundWav.h"
+#include "ZRStream3.h"
+
+namespace vgrdata {
+
+bool ReadFileBytes(const std::string& fileName, std::vector<uint8_t>& data) {
+  TFileStream f(fileName, fmOpenRead);
+  if (!f.IsOpen()) return false;
+  data = f.ReadAll();
+  return true;
+}
+
+bool WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& data) {
+  TFileStream f(fileName, fmCreate);
+  return f.IsOpen() && f.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+}
+
+void PrintLevels(std::ostream& out, const std::string& label, const TPcm& pcm) {
+  const TLevelStats st = MeasureLevels(pcm);
+  out << std::fixed << std::setprecision(2) << label << ": " << pcm.Seconds() << " s, " << pcm.Channels << " ch, "
+      << pcm.Rate << " Hz, peak " << st.PeakDb << " dBFS, rms " << st.RmsDb << " dBFS, clipped "
+      << st.ClippedSamples << ", longest silence " << st.LongestSilence << " s, ends " << st.StartLevel << "/"
+      << st.EndLevel << ", wrap jump " << st.WrapJumpRatio << "\n";
+}
+
+namespace {
+
+void Usage(std::ostream& err) {
+  err << "usage: vgrdata sound RECIPE OUT.wav     render a sound-effect recipe\n"
+         "       vgrdata sound stats FILE.wav...  print the levels of WAV files\n";
+}
+
+}  // namespace
+
+int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && args[0] == "stats") {
+    if (args.size() < 2) {
+      Usage(err);
+      return 2;
+    }
+    int rc = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+      std::vector<uint8_t> data;
+      TPcm pcm;
+      std::string why;
+      if (!ReadFileBytes(args[i], data) || !ReadWav(data, pcm, why)) {
+        err << "vgrdata sound: " << args[i] << ": " << (why.empty() ? "cannot read" : why) << "\n";
+        rc = 1;
+        continue;
+      }
+      PrintLevels(out, args[i], pcm);
+    }
+    return rc;
+  }
+  if (args.size() != 2) {
+    Usage(err);
+    return 2;
+  }
+  std::vector<uint8_t> text;
+  if (!ReadFileBytes(args[0], text)) {
+    err << "vgrdata sound: cannot read " << args[0] << "\n";
+    return 1;
+  }
+  TSoundRecipe recipe;
+  std::string why;
+  if (!ParseSoundRecipe(std::string(text.begin(), text.end()), recipe, why)) {
+    err << args[0] << ": " << why << "\n";
+    return 1;
+  }
+  TPcm pcm;
+  pcm.Rate = recipe.Rate;
+  pcm.Samples = RenderSound(recipe);
+  if (!WriteFileBytes(args[1], WriteWav(pcm))) {
+    err << "vgrdata sound: cannot write " << args[1] << "\n";
+    return 1;
+  }
+  PrintLevels(out, args[1], pcm);
+  return 0;
+}
+
+}  // namespace vgrdata
