@@ -18,6 +18,9 @@ namespace audio {
 class TMixer {
  public:
   static TMixer& Instance();
+  // A process that ends without closing the library still stops the audio
+  // thread before the tables it mixes from go away.
+  ~TMixer() { Shutdown(); }
 
   // Starts the mixer at `rate`, with SDL's output unless `device` is
   // BASS_DEVICE_NOSOUND. Returns a BASS error code (BASS_OK on success).
