@@ -21,8 +21,6 @@ std::function<void(int)>& HaltHandler() {
   return handler;
 }
 
-bool Halting = false;
-
 }  // namespace
 
 void AddExitProc(std::string unitName, std::function<void()> proc) {
@@ -43,11 +41,10 @@ void RunExitProcs() {
 std::size_t PendingExitProcs() { return ExitProcs().size(); }
 
 void Halt(int exitCode) {
-  if (!Halting) {
-    Halting = true;
-    RunExitProcs();
-    Halting = false;
-  }
+  // A Halt from inside a finalisation lands here again and simply carries on
+  // with the finalisations still pending: each is removed before it runs, so
+  // none runs twice and the logger's closing line is still written.
+  RunExitProcs();
   if (HaltHandler()) {
     HaltHandler()(exitCode);
   }

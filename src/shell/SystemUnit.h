@@ -18,8 +18,8 @@ std::size_t PendingExitProcs();
 
 // Ends the process with the given exit code after running the unit
 // finalisations, so the log's closing line and the archive trailer are
-// written on every exit path. A second Halt from inside a finalisation skips
-// the remaining ones rather than recursing.
+// written on every exit path. A Halt from inside a finalisation runs the
+// remaining finalisations and ends the process with its own code.
 [[noreturn]] void Halt(int exitCode);
 
 // Test seam: instead of ending the process, Halt runs the finalisations and

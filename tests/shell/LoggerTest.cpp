@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "Logger.h"
+#include "ParametersUnit.h"
+#include "TestSupport.h"
+#include <filesystem>
+
+using vgrtest::ReadTextFile;
+using vgrtest::SplitCRLF;
+using vgrtest::TTempDir;
+using vgrtest::WriteFile;
+
+namespace {
+
+std::unique_ptr<TLogger> OpenLog(const TTempDir& dir, const std::string& exe, std::vector<std::string> args,
+                                 const std::string& fileName = "", bool append = false) {
+  args.insert(args.begin(), dir.Path() + exe);
+  TParameters params(args);
+  return std::make_unique<TLogger>(fileName, append, &params);
+}
+
+}  // namespace
+
+TEST(Parameters, IndexOfIsCaseInsensitiveAndSearchesTheProgramPath) {
+  TParameters p({"/opt/game/Voltigor", "FullScreen", "-mainlog", "x.txt"});
+  EXPECT_EQ(p.IndexOf("fullscreen"), 1);
+  EXPECT_EQ(p.IndexOf("-MAINLOG"), 2);
+  EXPECT_EQ(p.IndexOf("/opt/game/voltigor"), 0);
+  EXPECT_EQ(p.IndexOf("missing"), -1);
+  EXPECT_EQ(p.ValueAfter("-mainlog"), "x.txt");
+  EXPECT_EQ(p.ValueAfter("x.txt"), "");  // last entry has nothing after it
+  EXPECT_EQ(p.ValueAfter("missing"), "");
+}
+
+TEST(Logger, LogNameRules) {
+  struct Case {
+    const char* exe;
+    std::vector<std::string> args;
+    std::string expected;  // relative to the temp dir
+  };
+  TTempDir dir;
+  const std::vector<Case> cases = {
+      {"a.b.exe", {}, "a.log"},
+      {"Voltigor", {}, "Voltigor.log"},
+      {"game", {"-mainlog", dir / "other.txt"}, "other.txt"},
+      {"game", {"/MAINLOG", dir / "slash.txt", "-mainlog", dir / "dash.txt"}, "slash.txt"},
+      {"game", {"-mainlog"}, "game.log"},  // nothing after the switch: default name
+      {"game", {"-mainlog", dir / "other.txt", "-safelog"}, "run.log"},
+      {"game", {"/SafeLog"}, "run.log"},
+  };
+  for (const Case& c : cases) {
+    auto log = OpenLog(dir, c.exe, c.args);
+    EXPECT_TRUE(log->Enabled()) << c.exe;
+    EXPECT_EQ(log->FileName(), dir / c.expected) << c.exe;
+  }
+}
+
+TEST(Logger, NoLogCreatesNothingAndIgnoresEverything) {
+  TTempDir dir;
+  auto log = OpenLog(dir, "game", {"/NOLOG"});
+  EXPECT_FALSE(log->Enabled());
+  log->Filters.push_back("*");
+  log->Status("hello", "X");
+  log->Error("boom", "X");
+  log->Trace("t");
+  EXPECT_FALSE(std::filesystem::exists(dir / "game.log"));
+}
+
+TEST(Logger, AppendVersusTruncate) {
+  TTempDir dir;
+  // Append with no file: created.
+  {
+    auto log = OpenLog(dir, "game", {"-appendlog"});
+    log->Trace("first");
+  }
+  EXPECT_EQ(ReadTextFile(dir / "game.log"), "< Trace >first\r\n");
+  {
+    auto log = OpenLog(dir, "game", {}, "", /*append=*/true);
+    log->Trace("second");
+  }
+  EXPECT_EQ(ReadTextFile(dir / "game.log"), "< Trace >first\r\n< Trace >second\r\n");
+  {
+    auto log = OpenLog(dir, "game", {});
+    log->Trace("third");
+  }
+  EXPECT_EQ(ReadTextFile(dir / "game.log"), "< Trace >third\r\n");
+}
+
+TEST(Logger, LogHeldByAnotherInstanceStaysDisabledAndUntouched) {
+  TTempDir dir;
+  WriteFile(dir / "game.log", std::string("other instance\r\n"));
+  int fd = ::open((dir / "game.log").c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  {
+    auto log = OpenLog(dir, "game", {});
+    EXPECT_FALSE(log->Enabled());
+    log->Status("x", "y");
+  }
+  ::close(fd);
+  EXPECT_EQ(ReadTextFile(dir / "game.log"), "other instance\r\n");
+}
+
+TEST(Logger, LineFormatsAndLevels) {
+  TTempDir dir;
+  auto log = OpenLog(dir, "game", {});
+  log->Status("s", "U, T.M");
+  log->Warning("w", "U, T.M");
+  log->Error("e", "U, T.M");
+  log->Debug("d", "U, T.M");
+  log->Trace("x");
+  log->TraceNumber(-12);
+  log->WriteLine("plain");
+  log->SetLevels("swe");  // lower case counts; D is off
+  log->Debug("hidden", "U");
+  log->Status("shown", "U");
+  log->SetLevels("");  // everything off but traces
+  log->Error("hidden", "U");
+  log->Trace("still");
+  log->SetLevels("D?x");
+  log->Debug("only debug", "U");
+  log->Status("hidden", "U");
+  EXPECT_EQ(SplitCRLF(ReadTextFile(dir / "game.log")),
+            (std::vector<std::string>{"(U, T.M) s", "[U, T.M] w", "{U, T.M} e", "<U, T.M> d", "< Trace >x",
+                                      "< Trace >-12", "plain", "(U) shown", "< Trace >still", "<U> only debug"}));
+}
+
+TEST(Logger, MatchPatternStarRules) {
+  struct Case {
+    const char* pattern;
+    const char* text;
+    bool match;
+  };
+  const Case cases[] = {
+      {"*", "", true},
+      {"*", "anything", true},
+      {"", "anything", true},
+      {"MAD4LowLevel*", "MAD4LowLevelUnit, TMAD4LowLevel.Mount", true},
+      {"mad4lowlevel*", "MAD4LOWLEVELUNIT", true},
+      {"MAD4LowLevel*", "MAD4LowLevel", false},  // the star stands for at least one character
+      {"MAD4LowLevel*", "MAD4LowLevelX", true},
+      {"*.Load", "XMapUnit, TXMap.Load", true},
+      {"*.Load", ".Load", false},
+      {"*.Load", "X.Save", false},
+      {"*.Load", "*.Load", true},  // the failed suffix test falls back to equality
+      {"a*b", "axxb", false},      // a middle star is an ordinary character
+      {"a*b", "A*B", true},
+      {"exact", "EXACT", true},
+      {"exact", "exactly", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TLogger::MatchPattern(c.pattern, c.text), c.match) << c.pattern << " vs " << c.text;
+  }
+}
+
+TEST(Logger, FiltersIncludeThenExclude) {
+  TTempDir dir;
+  auto log = OpenLog(dir, "game", {});
+  log->Filters = {"*", "-ImageCollection*"};
+  EXPECT_FALSE(log->IsLogged("ImageCollectionUnit, TImageCollection.Load"));
+  EXPECT_TRUE(log->IsLogged("XMapUnit, TXMap.Load"));
+  log->Status("dropped", "ImageCollectionUnit, TImageCollection.Load");
+  log->Warning("dropped", "ImageCollectionUnit, TImageCollection.Load");
+  log->Status("kept", "XMapUnit, TXMap.Load");
+  log->Error("errors pass", "ImageCollectionUnit, TImageCollection.Load");
+  EXPECT_EQ(SplitCRLF(ReadTextFile(dir / "game.log")),
+            (std::vector<std::string>{"(XMapUnit, TXMap.Load) kept",
+                                      "{ImageCollectionUnit, TImageCollection.Load} errors pass"}));
+
+  // Only exclusions: nothing is included, so only errors and traces remain.
+  log->Filters = {"-MAD4LowLevel*"};
+  EXPECT_FALSE(log->IsLogged("XMapUnit, TXMap.Load"));
+  EXPECT_FALSE(log->IsLogged("MAD4LowLevelUnit, X"));
+  log->Filters.clear();
+  EXPECT_TRUE(log->IsLogged("anything"));
+  log->Filters = {"XMap*", "Sprite*", "-XMapUnit, TXMap.Save"};
+  EXPECT_TRUE(log->IsLogged("SpriteUnit, TSprite.Draw"));
+  EXPECT_FALSE(log->IsLogged("XMapUnit, TXMap.Save"));
+  EXPECT_FALSE(log->IsLogged("Other"));
+}
+
+TEST(Logger, StartupWritesStartLegendAndVersionThenClosingLine) {
+  TTempDir dir;
+  auto saved = std::move(Parameters);
+  Parameters = std::make_unique<TParameters>(TStringArray{dir / "prog"});
+  Logger_Startup();
+  LogUnitVersion("StackUnit", "1.01");
+  Logger_Shutdown();
+  Parameters = std::move(saved);
+  auto lines = SplitCRLF(ReadTextFile(dir / "prog.log"));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].rfind("(..system..) Starting Application. ", 0), 0u);
+  EXPECT_EQ(lines[1], "(..system..) (Status) [Warning] {Error} <Debug>");
+  EXPECT_EQ(lines[2], "(uses) Logger, version 1.11");
+  EXPECT_EQ(lines[3], "(uses) StackUnit, version 1.01");
+  EXPECT_EQ(lines[4].rfind("(..system..) Terminating Application. ", 0), 0u);
+  // After shutdown the global log is the disabled one again.
+  EXPECT_FALSE(Log->Enabled());
+}
