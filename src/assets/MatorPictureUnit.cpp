@@ -20,7 +20,7 @@ bool TMatorPicture::LoadFromStream(TStream& stream, std::string& error) {
   bool found = false;
   while (!found && file.Next()) found = file.ChunkID() == "MATR";
   if (!found) {
-    error = "Not a MATOR file!";
+    error = file.Broken() ? "Unexpected end of file!" : "Not a MATOR file!";
     return false;
   }
   // Frames may come before the frame size; they are decoded at the end.

@@ -121,8 +121,9 @@ void TRawPicture::MultiTransform(const std::string& commands) {
   Log->Debug("Size: " + std::to_string(Width) + "x" + std::to_string(Height), kLocMulti);
 
   const int32_t frames = FrameCount();
-  // A frame count of 0 names no frames to cut: the picture is one frame.
-  if ((ExtraType == etShort || ExtraType == etLong) && frames > 0) {
+  // A frame count of 0 or 1 names no frames to cut: the picture is one
+  // frame, which may change its shape.
+  if ((ExtraType == etShort || ExtraType == etLong) && frames > 1) {
     Log->Debug("Animated.", kLocMulti);
     Log->Debug("Framecount: " + std::to_string(frames), kLocMulti);
     const int32_t fw = Width / frames;

@@ -13,15 +13,19 @@
 #include "MAD4HighLevelUnit.h"
 #include "MAD4LowLevelUnit.h"
 #include "MAD4MidLevelUnit.h"
+#include "MatorPictureUnit.h"
 #include "MyZStreamUnit.h"
 #include "RLEUnit.h"
 #include "ParametersUnit.h"
+#include "RawPictureReaderFASTUnit.h"
+#include "RawPictureUnit.h"
 #include "SPackUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
 #include "XMapChainUnit.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
+#include "ZRINIFile.h"
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 #include "ZR_SDL.h"
@@ -81,6 +85,8 @@ void RunProgram() {
   MAD4Volumes->Mount(LocateArchive("Voltigor.mad4"), 100, false);
   // 10.
   Log->TraceNumber(1);
+  // 11.
+  LastLevel = ReadLastLevel("Voltigor.mad4");
   // 12.
   Log->TraceNumber(2);
   // 14.
@@ -103,6 +109,8 @@ void StartUnits(int argc, char** argv) {
   StackUnit_Startup();
   Lists_Startup();
   ZRToolbox_Startup();
+  MatorPictureUnit_Startup();
+  AddExitProc("MatorPictureUnit", MatorPictureUnit_Shutdown);
   MAD4LowLevelUnit_Startup();
   MyZStreamUnit_Startup();
   AddExitProc("MyZStreamUnit", MyZStreamUnit_Shutdown);
@@ -116,6 +124,9 @@ void StartUnits(int argc, char** argv) {
   MAD4HighLevelUnit_Startup();
   AddExitProc("MAD4HighLevelUnit", MAD4HighLevelUnit_Shutdown);
   ZRStream3_Startup();
+  RawPictureReaderFASTUnit_Startup();
+  RawPictureUnit_Startup();
+  ZRINIFile_Startup();
   ZR_SDL_Startup();
   XMapUnit_Startup();
   SPackUnit_Startup();
