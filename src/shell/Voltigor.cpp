@@ -14,14 +14,19 @@
 #include "MAD4LowLevelUnit.h"
 #include "MAD4MidLevelUnit.h"
 #include "MatorPictureUnit.h"
+#include "MusicCollectionUnit.h"
+#include "MusicUnit.h"
 #include "MyZStreamUnit.h"
 #include "RLEUnit.h"
 #include "ParametersUnit.h"
+#include "PlaylistUnit.h"
 #include "RawPictureReaderFASTUnit.h"
 #include "RawPictureUnit.h"
 #include "SPackUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
+#include "WaveCollectionUnit.h"
+#include "WaveUnit.h"
 #include "XMapChainUnit.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
@@ -91,6 +96,10 @@ void RunProgram() {
   Log->TraceNumber(2);
   // 14.
   HighScore = 0;
+  // 15. Music, playlists and sound effects; the images follow from the same file.
+  MusicCollection->Load("Zapkin.ini", "Music");
+  PlayLists->Load("Zapkin.ini", "Playlists");
+  WaveCollection->Load("Zapkin.ini", "Waves");
   // 17.
   Bar(0, 0, 639, 399, 0, 0, 0);
   // 18.
@@ -128,6 +137,14 @@ void StartUnits(int argc, char** argv) {
   RawPictureUnit_Startup();
   ZRINIFile_Startup();
   ZR_SDL_Startup();
+  MusicUnit_Startup();
+  MusicCollectionUnit_Startup();
+  AddExitProc("MusicCollectionUnit", MusicCollectionUnit_Shutdown);
+  WaveUnit_Startup();
+  WaveCollectionUnit_Startup();
+  AddExitProc("WaveCollectionUnit", WaveCollectionUnit_Shutdown);
+  PlaylistUnit_Startup();
+  AddExitProc("PlaylistUnit", PlaylistUnit_Shutdown);
   XMapUnit_Startup();
   SPackUnit_Startup();
   XMapChainUnit_Startup();
