@@ -834,4 +834,22 @@ TPictureName ParsePictureName(const std::string& name) {
   return result;
 }
 
+bool WriteBMP24(const TRawPicture& picture, TStream& stream) {
+  if (picture.Width <= 0 || picture.Height <= 0) return false;
+  const uint32_t rowRaw = static_cast<uint32_t>(picture.Width) * 3;
+  const uint32_t rowPadded = (rowRaw + 3) & ~3u;
+  const uint32_t dataSize = rowPadded * static_cast<uint32_t>(picture.Height);
+  bool ok = stream.WriteU8('B') && stream.WriteU8('M') && stream.WriteU32(54 + dataSize) && stream.WriteU32(0) &&
+            stream.WriteU32(54) && stream.WriteU32(40) && stream.WriteU32(static_cast<uint32_t>(picture.Width)) &&
+            stream.WriteU32(static_cast<uint32_t>(picture.Height)) && stream.WriteU16(1) && stream.WriteU16(24) &&
+            stream.WriteU32(0) && stream.WriteU32(dataSize) && stream.WriteU32(2835) && stream.WriteU32(2835) &&
+            stream.WriteU32(0) && stream.WriteU32(0);
+  std::vector<uint8_t> row(rowPadded, 0);
+  for (int32_t y = picture.Height - 1; ok && y >= 0; --y) {
+    std::copy_n(picture.PixelAt(0, y), rowRaw, row.data());
+    ok = stream.WriteBuffer(row.data(), rowPadded);
+  }
+  return ok;
+}
+
 void RawPictureUnit_Startup() { LogUnitVersion("RawPictureUnit", "1.13"); }

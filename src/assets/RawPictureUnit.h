@@ -138,4 +138,9 @@ struct TPictureName {
 };
 TPictureName ParsePictureName(const std::string& name);
 
+// Writes the picture as a Windows version 3 BMP of 24 bits per pixel (rows
+// bottom up, padded to four bytes); the attribute block is not stored.
+// False when the stream refuses the data or the picture is empty.
+bool WriteBMP24(const TRawPicture& picture, TStream& stream);
+
 void RawPictureUnit_Startup();

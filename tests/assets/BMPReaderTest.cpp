@@ -168,3 +168,27 @@ TEST(ReadBMP, TruncatedAtEveryOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WriteBMP24, RoundTripsThroughTheReader) {
+  for (auto [w, h] : {std::pair<int32_t, int32_t>{1, 1}, {3, 2}, {4, 3}, {5, 1}}) {
+    TRawPicture p(w, h);
+    for (size_t i = 0; i < p.Pixels.size(); ++i) p.Pixels[i] = static_cast<uint8_t>(i * 7 + 1);
+    TMemoryStream s;
+    ASSERT_TRUE(WriteBMP24(p, s));
+    const int64_t rowPadded = (w * 3 + 3) / 4 * 4;
+    EXPECT_EQ(s.Size(), 54 + rowPadded * h);
+    s.SetPosition(0);
+    TRawPicture q;
+    q.ReadBMP(s);
+    EXPECT_EQ(q.Width, w);
+    EXPECT_EQ(q.Height, h);
+    EXPECT_EQ(q.Pixels, p.Pixels);
+  }
+  TRawPicture empty;
+  TMemoryStream s;
+  EXPECT_FALSE(WriteBMP24(empty, s));
+}
+
+}  // namespace
