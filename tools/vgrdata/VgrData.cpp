@@ -1,7 +1,9 @@
 #include "VgrData.h"
 
 #include "Archive.h"
+#include "MapCommand.h"
 #include "MusicCommand.h"
+#include "PackCommand.h"
 #include "SoundCommand.h"
 
 #include <functional>
@@ -27,6 +29,10 @@ const std::vector<TCommand>& Commands() {
       {"music", "music build|render|mp3 SONG OUT [SECS]",
        "build a tracker module from a song source (data/music), render it to WAV with libxmp, or encode its loop as MP3",
        RunMusicCommand},
+      {"map", "map convert IN OUT A|B|T|W|X | map show IN",
+       "convert a tile map between MAPB, MAPW, MAPT and MAPX, or show its texts, wraps and layers", MapCommand},
+      {"pack", "pack build OUT [--format mpck|mpkt|mpkb] [--chain FILE] MAPFILE... | pack list PACK | pack extract PACK NAME OUT",
+       "build a map pack (Zapkin.mpk) from map files, list it, or take one map out", PackCommand},
   };
   return commands;
 }
