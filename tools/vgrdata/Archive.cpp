@@ -1,0 +1,381 @@
+#include "Archive.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "ArchiveEncoders.h"
+#include "MAD4MidLevelUnit.h"
+#include "ZRStream3.h"
+
+namespace vgrdata {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kUsage =
+    "usage: vgrdata archive <subcommand> ...\n"
+    "  create ARCHIVE                     a fresh, empty archive\n"
+    "  add ARCHIVE NAME FILE [--method auto|raw|0xMM]\n"
+    "                                     store FILE as NAME (replaces a member of that name)\n"
+    "  link ARCHIVE NAME TARGET           NAME opens the member TARGET\n"
+    "  version ARCHIVE TEXT1 TEXT2        set the version record\n"
+    "  remove ARCHIVE NAME                free the member's space\n"
+    "  list ARCHIVE                       name, chunk type, stored size, method\n"
+    "  extract ARCHIVE NAME OUT           write the member, decoded, to OUT\n"
+    "  pack ARCHIVE FOLDER                a fresh archive of every file of FOLDER (method auto)\n"
+    "  check ARCHIVE                      walk every chunk and decode every member\n";
+
+bool ReadFileBytes(const std::string& name, TBytes& data) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return false;
+  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteFileBytes(const std::string& name, const std::vector<uint8_t>& data) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  return static_cast<bool>(out);
+}
+
+std::string Hex2(uint8_t v) {
+  std::ostringstream s;
+  s << "0x" << std::hex << std::uppercase << std::setw(2) << std::setfill('0') << static_cast<int>(v);
+  return s.str();
+}
+
+void PutShortString(TBytes& out, const std::string& s) {
+  out.push_back(static_cast<uint8_t>(s.size()));
+  out.insert(out.end(), s.begin(), s.end());
+}
+
+// An archive mounted for one command; unmounted (trailer and header
+// rewritten, free space merged) when it goes away.
+class TSession {
+ public:
+  bool OpenForWriting(const std::string& file, std::ostream& err) {
+    Archive.Mount(file, false);
+    if (!Archive.Mounted) {
+      err << "vgrdata archive: " << file << " is not an archive\n";
+      return false;
+    }
+    if (Archive.ReadOnly()) {
+      err << "vgrdata archive: cannot write " << file
+          << (Archive.Damaged() ? " (its chunks are damaged)\n" : " (read-only, or in use by another process)\n");
+      return false;
+    }
+    return true;
+  }
+  bool OpenForReading(const std::string& file, std::ostream& err) {
+    // Mounting creates missing archives; reading one must not.
+    if (!FileExists(file)) {
+      err << "vgrdata archive: " << file << " does not exist\n";
+      return false;
+    }
+    Archive.Mount(file, true);
+    if (!Archive.Mounted) {
+      err << "vgrdata archive: " << file << " is not an archive\n";
+      return false;
+    }
+    return true;
+  }
+  TMAD4MidLevel Archive;
+};
+
+struct TEncoded {
+  uint32_t FourCC;
+  TBytes Body;  // behind the name
+  std::string Method;
+};
+
+// "auto" keeps the smallest of a plain copy and every meaningful method; a
+// plain copy wins ties, so the game can stream it straight from the file.
+std::optional<TEncoded> Encode(const TBytes& data, const std::string& method, std::ostream& err) {
+  if (method == "raw") return TEncoded{kFourCC_RAWD, data, "raw"};
+  if (method == "auto") {
+    TEncoded best{kFourCC_RAWD, data, "raw"};
+    for (uint8_t m : MeaningfulMethods()) {
+      std::optional<TBytes> c = EncodeContainer(data, m);
+      if (c && c->size() < best.Body.size()) best = TEncoded{kFourCC_COMP, std::move(*c), Hex2(m)};
+    }
+    return best;
+  }
+  unsigned long value = 256;
+  try {
+    std::size_t used = 0;
+    value = std::stoul(method, &used, 0);
+    if (used != method.size()) value = 256;
+  } catch (const std::exception&) {
+  }
+  if (value > 255) {
+    err << "vgrdata archive: bad method '" << method << "' (auto, raw or a byte such as 0x40)\n";
+    return std::nullopt;
+  }
+  std::optional<TBytes> c = EncodeContainer(data, static_cast<uint8_t>(value));
+  if (!c) {
+    err << "vgrdata archive: method " << Hex2(static_cast<uint8_t>(value)) << " cannot store data\n";
+    return std::nullopt;
+  }
+  return TEncoded{kFourCC_COMP, std::move(*c), Hex2(static_cast<uint8_t>(value))};
+}
+
+bool ValidName(const std::string& name, std::ostream& err) {
+  if (name.empty() || name.size() > 255) {
+    err << "vgrdata archive: a stored name has 1 to 255 bytes ('" << name << "')\n";
+    return false;
+  }
+  return true;
+}
+
+// Stores a member under `name`, replacing every earlier member of that name.
+bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc, std::ostream& err) {
+  while (archive.FileExists(name)) {
+    if (!archive.RemoveFile(name)) break;
+  }
+  TBytes payload;
+  PutShortString(payload, name);
+  payload.insert(payload.end(), enc.Body.begin(), enc.Body.end());
+  TMemoryStream s(std::move(payload));
+  if (archive.StoreFile(enc.FourCC, s) < 0) {
+    err << "vgrdata archive: cannot store " << name << "\n";
+    return false;
+  }
+  return true;
+}
+
+int Create(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 1) return err << kUsage, 2;
+  std::error_code ec;
+  fs::remove(a[0], ec);
+  TSession s;
+  if (!s.OpenForWriting(a[0], err)) return 1;
+  return 0;
+}
+
+int Add(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  std::string method = "auto";
+  std::vector<std::string> pos;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == "--method" && i + 1 < a.size()) {
+      method = a[++i];
+    } else {
+      pos.push_back(a[i]);
+    }
+  }
+  if (pos.size() != 3) return err << kUsage, 2;
+  if (!ValidName(pos[1], err)) return 2;
+  TBytes data;
+  if (!ReadFileBytes(pos[2], data)) {
+    err << "vgrdata archive: cannot read " << pos[2] << "\n";
+    return 1;
+  }
+  std::optional<TEncoded> enc = Encode(data, method, err);
+  if (!enc) return 2;
+  TSession s;
+  if (!s.OpenForWriting(pos[0], err) || !Store(s.Archive, pos[1], *enc, err)) return 1;
+  out << pos[1] << ": " << data.size() << " bytes stored in " << enc->Body.size() << " (" << enc->Method << ")\n";
+  return 0;
+}
+
+int Link(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 3) return err << kUsage, 2;
+  if (!ValidName(a[1], err)) return 2;
+  TSession s;
+  if (!s.OpenForWriting(a[0], err)) return 1;
+  const TMAD4FileData* target = s.Archive.GetFileData(s.Archive.IndexOfFile(a[2]));
+  if (!target) {
+    err << "vgrdata archive: no member " << a[2] << "\n";
+    return 1;
+  }
+  const TMAD4ChunkData* chunk = s.Archive.GetChunk(s.Archive.IndexOfChunk(target->ChunkStart));
+  if (!chunk || (chunk->FourCC != kFourCC_RAWD && chunk->FourCC != kFourCC_COMP)) {
+    // The reader follows one step only.
+    err << "vgrdata archive: " << a[2] << " is not a stored file\n";
+    return 1;
+  }
+  TBytes body;
+  const uint32_t rel = static_cast<uint32_t>(target->ChunkStart - s.Archive.ArchiveStart);
+  for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(rel >> (8 * i)));
+  if (!Store(s.Archive, a[1], TEncoded{kFourCC_LINK, body, "link"}, err)) return 1;
+  return 0;
+}
+
+int Version(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 3) return err << kUsage, 2;
+  if (a[1].size() > 255 || a[2].size() > 255) {
+    err << "vgrdata archive: version texts have at most 255 bytes\n";
+    return 2;
+  }
+  TSession s;
+  if (!s.OpenForWriting(a[0], err)) return 1;
+  while (s.Archive.FileExists(kVersionEntryName)) {
+    if (!s.Archive.RemoveFile(kVersionEntryName)) break;
+  }
+  TBytes payload;
+  PutShortString(payload, a[1]);
+  PutShortString(payload, a[2]);
+  TMemoryStream m(std::move(payload));
+  if (s.Archive.StoreFile(kFourCC_FVER, m) < 0) {
+    err << "vgrdata archive: cannot store the version record\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Remove(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 2) return err << kUsage, 2;
+  TSession s;
+  if (!s.OpenForWriting(a[0], err)) return 1;
+  if (!s.Archive.RemoveFile(a[1])) {
+    err << "vgrdata archive: no member " << a[1] << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+std::string TypeOf(const TMAD4MidLevel& archive, const TMAD4FileData& f) {
+  const TMAD4ChunkData* c = archive.GetChunk(archive.IndexOfChunk(f.ChunkStart));
+  return c ? FourCCText(c->FourCC) : "?";
+}
+
+int List(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 1) return err << kUsage, 2;
+  TSession s;
+  if (!s.OpenForReading(a[0], err)) return 1;
+  TMAD4MidLevel& ar = s.Archive;
+  for (int i = 0; i < ar.FileCount(); ++i) {
+    const TMAD4FileData& f = *ar.GetFileData(i);
+    const std::string type = TypeOf(ar, f);
+    std::string method = "-";
+    if (type == "COMP" && f.DataSize > 0) {
+      ar.Stream->SetPosition(f.DataStart);
+      method = Hex2(ar.Stream->ReadU8());
+    } else if (type == "LINK") {
+      method = "-> ?";
+      for (int j = 0; j < ar.FileCount(); ++j) {
+        if (ar.GetFileData(j)->ChunkStart == f.LinkTarget) {
+          method = "-> " + ar.GetFileData(j)->Name;
+          break;
+        }
+      }
+    } else if (type == "FVER") {
+      method = ar.VersionText1 + " / " + ar.VersionText2;
+    }
+    out << f.Name << "\t" << type << "\t" << f.DataSize << "\t" << method << "\n";
+  }
+  return 0;
+}
+
+int Extract(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 3) return err << kUsage, 2;
+  TSession s;
+  if (!s.OpenForReading(a[0], err)) return 1;
+  std::unique_ptr<TMemoryStream> m = s.Archive.OpenFile(a[1]);
+  if (!m) {
+    err << "vgrdata archive: cannot open member " << a[1] << "\n";
+    return 1;
+  }
+  if (!WriteFileBytes(a[2], m->Data)) {
+    err << "vgrdata archive: cannot write " << a[2] << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 2) return err << kUsage, 2;
+  std::error_code ec;
+  if (!fs::is_directory(a[1], ec)) {
+    err << "vgrdata archive: " << a[1] << " is not a folder\n";
+    return 1;
+  }
+  std::vector<std::pair<std::string, fs::path>> files;
+  for (auto it = fs::recursive_directory_iterator(a[1], ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_regular_file()) continue;
+    std::string name = fs::relative(it->path(), a[1]).generic_string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    files.emplace_back(name, it->path());
+  }
+  if (ec) {
+    err << "vgrdata archive: cannot read " << a[1] << ": " << ec.message() << "\n";
+    return 1;
+  }
+  std::sort(files.begin(), files.end());
+  // Built beside the target and moved over it at the end: a failed pack
+  // never leaves a half-written archive behind.
+  const std::string temp = a[0] + ".tmp";
+  fs::remove(temp, ec);
+  uint64_t plain = 0, stored = 0;
+  {
+    TSession s;
+    if (!s.OpenForWriting(temp, err)) return 1;
+    for (const auto& [name, path] : files) {
+      TBytes data;
+      if (!ValidName(name, err)) return 1;
+      if (!ReadFileBytes(path.string(), data)) {
+        err << "vgrdata archive: cannot read " << path.string() << "\n";
+        return 1;
+      }
+      std::optional<TEncoded> enc = Encode(data, "auto", err);
+      if (!enc || !Store(s.Archive, name, *enc, err)) return 1;
+      plain += data.size();
+      stored += enc->Body.size();
+    }
+  }
+  fs::rename(temp, a[0], ec);
+  if (ec) {
+    err << "vgrdata archive: cannot write " << a[0] << ": " << ec.message() << "\n";
+    return 1;
+  }
+  out << a[0] << ": " << files.size() << " files, " << plain << " bytes stored in " << stored << "\n";
+  return 0;
+}
+
+int Check(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+  if (a.size() != 1) return err << kUsage, 2;
+  TSession s;
+  if (!s.OpenForReading(a[0], err)) return 1;
+  TMAD4MidLevel& ar = s.Archive;
+  int bad = 0;
+  if (ar.Damaged()) {
+    err << a[0] << ": damaged chunks\n";
+    ++bad;
+  }
+  for (int i = 0; i < ar.FileCount(); ++i) {
+    const TMAD4FileData& f = *ar.GetFileData(i);
+    if (f.Name == kVersionEntryName) continue;
+    if (!ar.OpenFile(f.Name)) {
+      err << a[0] << ": cannot decode " << f.Name << " (" << TypeOf(ar, f) << ")\n";
+      ++bad;
+    }
+  }
+  if (bad > 0) return 1;
+  out << a[0] << ": " << ar.ChunkCount() << " chunks, " << ar.FileCount() << " members, all sound\n";
+  return 0;
+}
+
+}  // namespace
+
+int ArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  using TSub = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+  static const std::pair<const char*, TSub> subs[] = {
+      {"create", Create}, {"add", Add},   {"link", Link},       {"version", Version}, {"remove", Remove},
+      {"list", List},     {"extract", Extract}, {"pack", Pack}, {"check", Check},
+  };
+  if (args.empty()) return err << kUsage, 2;
+  if (args[0] == "--help" || args[0] == "help") return out << kUsage, 0;
+  for (const auto& [name, run] : subs) {
+    if (args[0] == name) return run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  err << "vgrdata archive: unknown subcommand '" << args[0] << "'\n" << kUsage;
+  return 2;
+}
+
+}  // namespace vgrdata
