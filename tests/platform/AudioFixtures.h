@@ -69,8 +69,9 @@ inline std::vector<uint8_t> RampWav(size_t frames, uint32_t rate = 44100) {
 
 // A four-channel ProTracker module of one pattern: row 0 starts a looped
 // square-wave sample and sets speed 1, so one pass of the song lasts 64 ticks
-// (1.28 s at the default tempo).
-inline std::vector<uint8_t> MakeMod() {
+// (1.28 s at the default tempo). `busy` instead plays a note on every channel
+// every other row at the default speed, as real game music does.
+inline std::vector<uint8_t> MakeMod(bool busy = false) {
   std::vector<uint8_t> m;
   std::string title = "vgr test";
   title.resize(20, '\0');
@@ -98,10 +99,21 @@ inline std::vector<uint8_t> MakeMod() {
   std::vector<uint8_t> pattern(64 * 4 * 4, 0);
   const uint16_t period = 214;
   const uint8_t sample = 1;
-  pattern[0] = static_cast<uint8_t>((sample & 0xF0) | (period >> 8));
-  pattern[1] = static_cast<uint8_t>(period & 0xFF);
-  pattern[2] = static_cast<uint8_t>(((sample & 0x0F) << 4) | 0x0F);
-  pattern[3] = 0x01;
+  auto note = [&](int row, int channel, uint16_t p, uint8_t effect, uint8_t param) {
+    uint8_t* cell = &pattern[static_cast<size_t>((row * 4 + channel) * 4)];
+    cell[0] = static_cast<uint8_t>((sample & 0xF0) | (p >> 8));
+    cell[1] = static_cast<uint8_t>(p & 0xFF);
+    cell[2] = static_cast<uint8_t>(((sample & 0x0F) << 4) | effect);
+    cell[3] = param;
+  };
+  if (busy) {
+    const uint16_t periods[] = {428, 381, 339, 320, 285, 254, 226, 214};
+    for (int row = 0; row < 64; row += 2) {
+      for (int ch = 0; ch < 4; ++ch) note(row, ch, periods[(row / 2 + ch * 3) % 8], 0, 0);
+    }
+  } else {
+    note(0, 0, period, 0x0F, 0x01);
+  }
   m.insert(m.end(), pattern.begin(), pattern.end());
   for (int i = 0; i < words * 2; ++i) m.push_back(static_cast<uint8_t>(i % 16 < 8 ? 100 : -100));
   return m;
