@@ -4,6 +4,7 @@
 #include "MapCommand.h"
 #include "MusicCommand.h"
 #include "PackCommand.h"
+#include "PictureCommand.h"
 #include "SoundCommand.h"
 
 #include <functional>
@@ -33,6 +34,10 @@ const std::vector<TCommand>& Commands() {
        "convert a tile map between MAPB, MAPW, MAPT and MAPX, or show its texts, wraps and layers", MapCommand},
       {"pack", "pack build OUT [--format mpck|mpkt|mpkb] [--chain FILE] MAPFILE... | pack list PACK | pack extract PACK NAME OUT",
        "build a map pack (Zapkin.mpk) from map files, list it, or take one map out", PackCommand},
+      {"picture", "picture IN OUT.bmp [--archive ARCHIVE]",
+       "decode a picture name as the game does (reader by extension, [frames], :transformation) into a 24-bit BMP "
+       "and print its size, attribute type, frames and flags",
+       PictureCommand},
   };
   return commands;
 }
