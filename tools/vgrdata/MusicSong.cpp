@@ -74,6 +74,25 @@ bool HexByte(const std::string& s, uint8_t& v) {
   return true;
 }
 
+// "(C4:2" and "E4)x2" are read as "(", "C4:2" and "E4", ")x2".
+void AddWords(std::vector<std::string>& to, std::vector<std::string>::const_iterator from,
+              std::vector<std::string>::const_iterator end) {
+  for (; from != end; ++from) {
+    std::string w = *from;
+    while (w.size() > 1 && w[0] == '(') {
+      to.push_back("(");
+      w.erase(0, 1);
+    }
+    const size_t close = w.find(')');
+    if (close != std::string::npos && close > 0) {
+      to.push_back(w.substr(0, close));
+      to.push_back(w.substr(close));
+    } else {
+      to.push_back(w);
+    }
+  }
+}
+
 // Expands repeats and phrases into plain words, each with its transposition.
 bool Expand(const TSongState& st, const std::vector<std::string>& in, int transpose, int depth,
             std::vector<std::pair<std::string, int>>& out, std::string& error) {
@@ -564,8 +583,10 @@ bool ParseSong(const std::string& text, TXmModule& module, TSongInfo& info, std:
         return fail("pattern lines start with a channel number 1.." + std::to_string(module.Channels) + " and ':'");
       TChannelLine& cl = channels[n];
       if (!cl.Line) cl.Line = lineNo;
-      if (colon + 1 < w[0].size()) cl.Words.push_back(w[0].substr(colon + 1));
-      cl.Words.insert(cl.Words.end(), w.begin() + 1, w.end());
+      std::vector<std::string> words = w;
+      words[0] = w[0].substr(colon + 1);
+      if (words[0].empty()) words.erase(words.begin());
+      AddWords(cl.Words, words.begin(), words.end());
       continue;
     }
 
@@ -617,7 +638,7 @@ bool ParseSong(const std::string& text, TXmModule& module, TSongInfo& info, std:
     } else if (key == "phrase") {
       if (w.size() < 3) return fail("phrase needs a name and notes");
       auto& words = st.Phrases[w[1]];
-      words.insert(words.end(), w.begin() + 2, w.end());
+      AddWords(words, w.begin() + 2, w.end());
     } else if (key == "pattern") {
       if (w.size() < 2 || w.size() > 3) return fail("pattern needs a name and maybe a row count");
       if (st.PatternIndex.count(w[1])) return fail("pattern '" + w[1] + "' is defined twice");
@@ -649,10 +670,25 @@ bool ParseSong(const std::string& text, TXmModule& module, TSongInfo& info, std:
   }
   if (!haveOrder) return fail("no order list");
 
+  // Shared kits define more than a song plays: keep only the instruments
+  // the patterns use, numbered in their order of definition.
+  std::vector<int> renumber(module.Instruments.size() + 1, 0);
+  for (const TXmPattern& p : module.Patterns)
+    for (const TXmCell& c : p.Cells)
+      if (c.Instrument) renumber[c.Instrument] = 1;
+  std::vector<TXmInstrument> kept;
   for (const std::string& name : st.InstrumentOrder) {
     TInstrumentSource& s = st.Instruments[name];
-    if (!RenderInstrument(s, module.Instruments[static_cast<size_t>(s.Index - 1)], error)) return false;
+    TXmInstrument& ins = module.Instruments[static_cast<size_t>(s.Index - 1)];
+    if (!renumber[static_cast<size_t>(s.Index)]) continue;
+    if (!RenderInstrument(s, ins, error)) return false;
+    kept.push_back(std::move(ins));
+    renumber[static_cast<size_t>(s.Index)] = static_cast<int>(kept.size());
   }
+  module.Instruments = std::move(kept);
+  for (TXmPattern& p : module.Patterns)
+    for (TXmCell& c : p.Cells)
+      if (c.Instrument) c.Instrument = static_cast<uint8_t>(renumber[c.Instrument]);
   return CheckXm(module, error);
 }
 
