@@ -100,7 +100,7 @@ void HuffmanBlock(const uint8_t* data, std::size_t size, TBytes& out) {
   std::vector<TTreeNode> tree(1);
   std::vector<int> used;
   for (int s = 0; s < 256; ++s) {
-    if (lengths[static_cast<std::size_t>(s)] > 0) used.push_back(s);
+    if (counts[static_cast<std::size_t>(s)] > 0) used.push_back(s);
   }
   if (used.size() <= 1) {
     // One value (or an empty block): the root still needs two children.
