@@ -214,6 +214,7 @@ std::unique_ptr<TXMap> TXMapPack::GetMapByIndex(int32_t index) {
   TXMapPackEntry& e = Entries[static_cast<std::size_t>(index)];
   Log->Status("GetMap serves map having name \"" + e.Name + "\".", kGetLoc);
   auto map = std::make_unique<TXMap>();
+  if (!e.Data) return map;
   e.Data->SetPosition(0);
   map->Load(*e.Data);
   return map;
