@@ -30,9 +30,15 @@ struct THuffman::TBits {
   }
   // The next 8 bits, zero-padded past the end.
   unsigned Peek8() const {
-    std::size_t byte = BitPos >> 3;
-    unsigned hi = byte < Size ? Data[byte] : 0;
-    unsigned lo = byte + 1 < Size ? Data[byte + 1] : 0;
+    const std::size_t byte = BitPos >> 3;
+    unsigned hi, lo;
+    if (byte + 1 < Size) {
+      hi = Data[byte];
+      lo = Data[byte + 1];
+    } else {
+      hi = byte < Size ? Data[byte] : 0;
+      lo = 0;
+    }
     return (((hi << 8) | lo) >> (8 - (BitPos & 7))) & 0xFF;
   }
   // The next block starts at the next whole byte.
@@ -88,6 +94,9 @@ bool THuffman::DecodeBlock(TBits& bits, uint32_t count, std::vector<uint8_t>& ou
     Peek_[prefix] = p;
   }
   const std::size_t total = bits.TotalBits();
+  const std::size_t first = out.size();
+  out.resize(first + count);
+  uint8_t* dest = out.data() + first;
   for (uint32_t n = 0; n < count; ++n) {
     const TPeek& p = Peek_[bits.Peek8()];
     if (bits.BitPos + p.Bits > total) {
@@ -104,7 +113,7 @@ bool THuffman::DecodeBlock(TBits& bits, uint32_t count, std::vector<uint8_t>& ou
       }
       node = bit ? Nodes_[node].Right : Nodes_[node].Left;
     }
-    out.push_back(Nodes_[node].Value);
+    dest[n] = Nodes_[node].Value;
   }
   return true;
 }

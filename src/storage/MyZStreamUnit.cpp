@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -30,6 +31,11 @@ bool ZInflate(TStream& input, TStream& output) {
   TByteView in = ViewFrom(input, start, storage);
   std::vector<uint8_t>& piece = PieceBuffer();
 
+  // Most members inflate to a few times their stored size: growing the output
+  // once up front saves copying it over and over.
+  if (auto* mem = dynamic_cast<TMemoryStream*>(&output)) {
+    mem->Data.reserve(mem->Data.size() + std::min<std::size_t>(in.Size * 4, static_cast<std::size_t>(kMaxDecodedSize)));
+  }
   z_stream z{};
   if (inflateInit(&z) != Z_OK) {
     Log->Error("Cannot start inflation!", kLoc);
