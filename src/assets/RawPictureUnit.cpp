@@ -373,10 +373,16 @@ void TRawPicture::ReadTGA(TStream& s) {
     }
     s.Seek(start + static_cast<int64_t>(consumed), soBeginning);
   } else {
-    std::vector<uint8_t> row(static_cast<size_t>(width) * static_cast<size_t>(fmt.Bytes));
+    const bool direct = fmt.Bytes == 3 && !fmt.Indexed && !fmt.Grey;
+    std::vector<uint8_t> row(direct ? 0 : static_cast<size_t>(width) * static_cast<size_t>(fmt.Bytes));
     for (int32_t r = 0; r < height; ++r) {
-      if (!s.ReadBuffer(row.data(), static_cast<int64_t>(row.size()))) return Fail(kEndOfFile, kLocTGA);
       uint8_t* out = PixelAt(0, topDown ? r : height - 1 - r);
+      // 24-bit rows are already in the picture's byte order.
+      if (direct) {
+        if (!s.ReadBuffer(out, static_cast<int64_t>(width) * 3)) return Fail(kEndOfFile, kLocTGA);
+        continue;
+      }
+      if (!s.ReadBuffer(row.data(), static_cast<int64_t>(row.size()))) return Fail(kEndOfFile, kLocTGA);
       for (int32_t x = 0; x < width; ++x) fmt.Convert(row.data() + static_cast<size_t>(x) * fmt.Bytes, out + x * 3);
     }
   }
