@@ -8,6 +8,7 @@
 #include "CodingUnit.h"
 #include "CompressorUnit.h"
 #include "HuffmanUnit.h"
+#include "LexerUnit.h"
 #include "Lists.h"
 #include "Logger.h"
 #include "MAD4HighLevelUnit.h"
@@ -23,8 +24,10 @@
 #include "RawPictureReaderFASTUnit.h"
 #include "RawPictureUnit.h"
 #include "SPackUnit.h"
+#include "SetupCommandUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
+#include "VisualComponentUnit.h"
 #include "WaveCollectionUnit.h"
 #include "WaveUnit.h"
 #include "XMapChainUnit.h"
@@ -136,6 +139,7 @@ void StartUnits(int argc, char** argv) {
   RawPictureReaderFASTUnit_Startup();
   RawPictureUnit_Startup();
   ZRINIFile_Startup();
+  LexerUnit_Startup();
   ZR_SDL_Startup();
   MusicUnit_Startup();
   MusicCollectionUnit_Startup();
@@ -145,6 +149,12 @@ void StartUnits(int argc, char** argv) {
   AddExitProc("WaveCollectionUnit", WaveCollectionUnit_Shutdown);
   PlaylistUnit_Startup();
   AddExitProc("PlaylistUnit", PlaylistUnit_Shutdown);
+  KeyNames_Startup();
+  AddExitProc("KeyNames", KeyNames_Shutdown);
+  SetupCommandUnit_Startup();
+  AddExitProc("SetupCommandUnit", SetupCommandUnit_Shutdown);
+  VisualComponentUnit_Startup();
+  AddExitProc("VisualComponentUnit", VisualComponentUnit_Shutdown);
   XMapUnit_Startup();
   SPackUnit_Startup();
   XMapChainUnit_Startup();
