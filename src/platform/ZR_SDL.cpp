@@ -476,6 +476,10 @@ void SetImageColorKey(PImage image, bool on) {
     SDL_SetColorKey(image->Surface, SDL_SRCCOLORKEY | SDL_RLEACCEL, 0);
   } else {
     SDL_SetColorKey(image->Surface, 0, 0);
+    // sdl12-compat keeps blitting with the old key after a lock cycle until
+    // the surface is locked once more.
+    SDL_LockSurface(image->Surface);
+    SDL_UnlockSurface(image->Surface);
   }
   image->ColorKeyed = on;
 }
@@ -484,13 +488,16 @@ void SetImageAlpha(PImage image, uint8_t alpha) {
   if (image && image->Surface) SDL_SetAlpha(image->Surface, alpha == 255 ? 0 : SDL_SRCALPHA, alpha);
 }
 
+// Always locked: sdl12-compat does not report run-length encoded surfaces in
+// SDL_MUSTLOCK, yet their pixels are only valid while locked. Locking a plain
+// software surface costs nothing.
 bool LockSurface(SDL_Surface* surface) {
   if (!surface) return false;
-  return !SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0;
+  return SDL_LockSurface(surface) == 0;
 }
 
 void UnlockSurface(SDL_Surface* surface) {
-  if (surface && SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  if (surface) SDL_UnlockSurface(surface);
 }
 
 void ShowCursor(bool visible) { SDL_ShowCursor(visible ? 1 : 0); }
@@ -524,3 +531,196 @@ void PushQuitEvent() {
 }
 
 void ZR_SDL_Startup() { LogUnitVersion("ZR_SDL", "1.86"); }
+
+// ---------------------------------------------------------------------------
+// Pictures into images, and images into collision masks.
+
+#include "RawPictureUnit.h"
+
+namespace {
+
+const char* const kLoadImageLoc = "ZR_SDL, LoadImage";
+
+// Run-length encoded colour-keyed blits beat plain keyed blits only when the
+// opaque pixels come in runs of several pixels; on finely dithered pictures
+// they are slower. Measured with sdl12-compat: break-even lies near runs of
+// six pixels, so shorter average runs keep the plain surface.
+constexpr int64_t kMinAverageRun = 6;
+
+bool OpaqueRunsAreLong(SDL_Surface* s) {
+  if (!LockSurface(s)) return false;
+  int64_t pixels = 0;
+  int64_t runs = 0;
+  for (int y = 0; y < s->h; ++y) {
+    bool inRun = false;
+    for (int x = 0; x < s->w; ++x) {
+      const bool opaque = GetPixel(s, x, y) != 0;
+      if (opaque) {
+        ++pixels;
+        if (!inRun) ++runs;
+      }
+      inRun = opaque;
+    }
+  }
+  UnlockSurface(s);
+  return pixels >= kMinAverageRun * runs;
+}
+
+// The strip rectangle of frames first to last, or false when the strip has
+// no frames that wide.
+bool FrameRect(PImage image, int32_t first, int32_t last, SDL_Rect& rect) {
+  if (!image || !image->Surface || image->FrameCount <= 0) return false;
+  if (first < 0 || first >= image->FrameCount || last < first || last >= image->FrameCount) return false;
+  const int32_t fw = image->Surface->w / image->FrameCount;
+  // More frames than pixel columns: no frame has any width to cut.
+  if (fw <= 0) return false;
+  rect.x = static_cast<Sint16>(first * fw);
+  rect.y = 0;
+  rect.w = static_cast<Uint16>((last - first + 1) * fw);
+  rect.h = static_cast<Uint16>(image->Surface->h);
+  return true;
+}
+
+TImagePtr CopyFrames(PImage image, const SDL_Rect& rect) {
+  TImagePtr result = CreateImageWH(rect.w, rect.h);
+  SDL_Rect src = rect;
+  Blit(image->Surface, &src, result->Surface, 0, 0);
+  return result;
+}
+
+}  // namespace
+
+void SetImageColorKeyRLE(PImage image) {
+  if (!image || !image->Surface) return;
+  SDL_Surface* s = image->Surface;
+  // The run-length flag given here is not honoured by every SDL; converting
+  // the keyed surface with it is what actually encodes it.
+  SDL_SetColorKey(s, SDL_SRCCOLORKEY | SDL_RLEACCEL, 0);
+  image->ColorKeyed = true;
+  if (s == ScreenSurface || s == BackSurface || !OpaqueRunsAreLong(s)) return;
+  SDL_Surface* encoded = SDL_ConvertSurface(s, s->format, SDL_SRCCOLORKEY | SDL_RLEACCEL);
+  if (!encoded) return;  // the plain keyed surface still draws correctly
+  SDL_FreeSurface(s);
+  image->Surface = encoded;
+}
+
+TImagePtr CreateImageFromRawPicture(const TRawPicture& picture) {
+  const char* const loc = "ZR_SDL, CreateImageFromRawPicture";
+  Log->Debug(std::to_string(picture.Width) + ", " + std::to_string(picture.Height) + ", " +
+                 std::to_string(picture.ExtraType),
+             loc);
+  if (picture.Width <= 0 || picture.Height <= 0 ||
+      picture.Pixels.size() < static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height) * 3) {
+    return nullptr;
+  }
+  // The picture's pixels are already blue, green, red: SDL reads them in
+  // place through its default 24-bit masks, and the blit converts once.
+  SDL_Surface* wrap = SDL_CreateRGBSurfaceFrom(const_cast<uint8_t*>(picture.Pixels.data()), picture.Width,
+                                               picture.Height, 24, picture.Width * 3, 0, 0, 0, 0);
+  if (!wrap) {
+    Log->Error("Cannot create surface (" + std::to_string(picture.Width) + "x" + std::to_string(picture.Height) + ")",
+               loc);
+    Halt(1);
+  }
+  TImagePtr image = CreateImageWH(picture.Width, picture.Height);
+  Blit(wrap, nullptr, image->Surface, 0, 0);
+  SDL_FreeSurface(wrap);
+
+  if (picture.ExtraType == etShort || picture.ExtraType == etLong) {
+    const uint8_t b0 = picture.GetExtraByte(0);
+    const uint8_t b1 = picture.GetExtraByte(1);
+    image->Animated = true;
+    image->FrameCount = (b1 & 0x0F) * 256 + b0;
+    image->FlagC = (b1 & AttrFlagC) != 0;
+    image->FlagB = (b1 & AttrFlagB) != 0;
+    image->ColorKeyed = (b1 & AttrColorKeyed) != 0;
+    image->AttrA = 0;
+    image->AttrB = 0;
+    const bool randomStart = (b1 & AttrRandomStart) != 0;
+    image->StartFrame = 0;
+    if (randomStart && image->FrameCount > 0) image->StartFrame = Random(static_cast<uint32_t>(image->FrameCount));
+    if (picture.ExtraType == etLong) {
+      image->AttrA = picture.GetExtraByte(2);
+      image->AttrB = picture.GetExtraByte(3);
+      if (!randomStart) image->StartFrame = picture.GetExtraByte(4) + picture.GetExtraByte(5) * 256u;
+    }
+  }
+  if (image->ColorKeyed) SetImageColorKeyRLE(image.get());
+  if (image->FrameCount == 0) image->Animated = false;
+  return image;
+}
+
+TImagePtr ExtractFrame(PImage image, int32_t n) {
+  SDL_Rect rect;
+  if (!FrameRect(image, n, n, rect)) return nullptr;
+  TImagePtr result = CopyFrames(image, rect);
+  if (image->ColorKeyed) SetImageColorKeyRLE(result.get());
+  return result;
+}
+
+TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last) {
+  SDL_Rect rect;
+  if (!FrameRect(image, first, last, rect)) return nullptr;
+  TImagePtr result = CopyFrames(image, rect);
+  result->Animated = true;
+  result->FrameCount = last - first + 1;
+  result->FlagB = image->FlagB;
+  result->FlagC = image->FlagC;
+  result->AttrA = image->AttrA;
+  result->AttrB = image->AttrB;
+  result->StartFrame = 0;
+  if (image->ColorKeyed) SetImageColorKeyRLE(result.get());
+  return result;
+}
+
+TMaskPtr CreateMaskFromImage(PImage image) {
+  if (!image || !image->Surface) return nullptr;
+  SDL_Surface* s = image->Surface;
+  if (!LockSurface(s)) {
+    Log->Warning("Can't lock surface", "ZR_SDL, CreateMaskFromImage");
+    return nullptr;
+  }
+  auto mask = std::make_unique<TMask>();
+  mask->Width = s->w;
+  mask->Height = s->h;
+  mask->Data.resize(static_cast<size_t>(s->w) * static_cast<size_t>(s->h));
+  uint8_t* out = mask->Data.data();
+  for (int y = 0; y < s->h; ++y) {
+    for (int x = 0; x < s->w; ++x) *out++ = GetPixel(s, x, y) != 0 ? 1 : 0;
+  }
+  UnlockSurface(s);
+  return mask;
+}
+
+TImagePtr LoadImage(const std::string& name) {
+  Log->Debug("LoadImage(" + name + ")", kLoadImageLoc);
+  const TPictureName parts = ParsePictureName(name);
+  const std::string extension = PictureExtension(parts.FileName);
+  Log->Debug("Before loading...", kLoadImageLoc);
+  TRawPicture picture;
+  if (!ReadPictureFile(picture, parts.FileName)) {
+    Log->Error("Unknown file extension! (" + extension + ")", kLoadImageLoc);
+    return nullptr;
+  }
+  Log->Debug("After loading...", kLoadImageLoc);
+  if (picture.Width == 0) return nullptr;
+  Log->Debug("Load ok. (" + std::to_string(picture.Width) + "x" + std::to_string(picture.Height) + ")",
+             kLoadImageLoc);
+  picture.MultiTransform(parts.Transform);
+  Log->Debug("After transforming rawpicture.", kLoadImageLoc);
+  TImagePtr image = CreateImageFromRawPicture(picture);
+  picture.Clear();
+  Log->Debug("After converting to image...", kLoadImageLoc);
+  if (!image) return nullptr;
+  if (parts.FirstFrame >= 0 && image->Animated) {
+    TImagePtr clipped = parts.LastFrame >= parts.FirstFrame ? ExtractFrames(image.get(), parts.FirstFrame, parts.LastFrame)
+                                                            : ExtractFrame(image.get(), parts.FirstFrame);
+    image = std::move(clipped);
+    Log->Debug("After clipping (" + std::to_string(parts.FirstFrame) + " - " + std::to_string(parts.LastFrame) +
+                   ")...",
+               kLoadImageLoc);
+  } else {
+    Log->Debug("No clipping.", kLoadImageLoc);
+  }
+  return image;
+}

@@ -135,7 +135,7 @@ void GetColor(SDL_Surface* surface, uint32_t pixel, uint8_t& r, uint8_t& g, uint
 void SetImageColorKey(PImage image, bool on);
 // Per-surface alpha, 255 opaque.
 void SetImageAlpha(PImage image, uint8_t alpha);
-// Locks where SDL requires it; false when the lock failed.
+// Locks the surface for pixel access; false when the lock failed.
 bool LockSurface(SDL_Surface* surface);
 void UnlockSurface(SDL_Surface* surface);
 void ShowCursor(bool visible);
@@ -157,3 +157,40 @@ void PushKeyEvent(int sym, bool down, int mod = 0);
 void PushQuitEvent();
 
 void ZR_SDL_Startup();
+
+// ---------------------------------------------------------------------------
+// Pictures into images, and images into collision masks.
+
+#include <vector>
+
+class TRawPicture;
+
+// The collision mask of an image: one byte per pixel, rows top to bottom, no
+// padding; 1 where the image pixel is not 0 (not black), 0 where it is.
+struct TMask {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  std::vector<uint8_t> Data;  // Width * Height bytes; pixel (x, y) at y * Width + x
+};
+using PMask = TMask*;
+using TMaskPtr = std::unique_ptr<TMask>;
+
+// Loads "file[a..b]:transform" into an image at the display depth: reader by
+// extension, transformation string, animation attributes and colour key,
+// then the frame selection. Null on failure (the reason is in the log).
+TImagePtr LoadImage(const std::string& name);
+// A new image holding the picture's pixels at the display depth with the
+// attributes of its attribute block; the picture stays the caller's.
+TImagePtr CreateImageFromRawPicture(const TRawPicture& picture);
+// Frame n of an animated strip as a single, not animated image; null when n
+// lies outside the strip.
+TImagePtr ExtractFrame(PImage image, int32_t n);
+// Frames first to last of a strip as a new strip starting on frame 0; null
+// when the range lies outside the strip.
+TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last);
+// The mask of the whole surface (all frames of a strip); null when there is
+// no surface or it cannot be locked.
+TMaskPtr CreateMaskFromImage(PImage image);
+// Makes black transparent on the image: colour key 0, stored run-length
+// encoded where that makes its blits faster. Sets ColorKeyed.
+void SetImageColorKeyRLE(PImage image);
