@@ -382,3 +382,48 @@ TEST(XMapChain, SavesWhatItLoads) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged packs of every form load without reading outside their data, and
+// every entry they keep serves a map.
+TEST(XMapPack, MutatedPacksStayUsable) {
+  TXMapPack source;
+  source.AddEntry("01.mpp", "", Bytes(TextMap("abc")));
+  source.AddEntry("02.mpp", "", Bytes(TextMap("de", 'X')));
+  source.AddEntry("03.mpp", "", Bytes(TextMap("f")));
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  using Writer = bool (TXMapPack::*)(TStream&) const;
+  for (Writer w : {&TXMapPack::SaveMPCK, &TXMapPack::SaveMPKT, &TXMapPack::SaveMPKB}) {
+    TMemoryStream good;
+    ASSERT_TRUE((source.*w)(good));
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes(good.Data.begin(), good.Data.end());
+      for (int e = 0, n = int(next(4)) + 1; e < n; ++e) {
+        const std::size_t at = 4 + next(uint32_t(bytes.size() - 4));
+        if (next(2)) {
+          bytes[at] = static_cast<char>(next(256));
+        } else {
+          bytes.erase(at, std::min<std::size_t>(next(6) + 1, bytes.size() - at));
+        }
+        if (bytes.size() <= 4) bytes += "xx";
+      }
+      TXMapPack p;
+      TMemoryStream s(Bytes(bytes));
+      p.Load(s);
+      // Entries never overlap, so together they hold at most the whole pack.
+      std::size_t total = 0;
+      for (int32_t i = 0; i < p.Count(); ++i) {
+        total += p.Entries[std::size_t(i)].Data->Data.size();
+        ASSERT_TRUE(p.GetMapByIndex(i));
+      }
+      ASSERT_LE(total, bytes.size());
+    }
+  }
+}
+
+}  // namespace

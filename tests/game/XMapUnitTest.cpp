@@ -636,3 +636,47 @@ TEST(XMap, CellsOutsideTheMapAreHarmless) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged files of every format: whatever a load makes of them, the layers
+// match the size it reports.
+TEST(XMap, MutatedFilesKeepTheLayersConsistent) {
+  Randomize(77);
+  TXMap source;
+  source.Grow(9, 7);
+  for (int32_t i = 0; i < 63; ++i) source.SetPhysicalTile(i % 9, i / 9, int32_t(Random(256)));
+  for (int i = 0; i < 5; ++i) source.AddLogicalWrap(int32_t(Random(256)), int32_t(Random(256)));
+  source.ExtraLines = {"12", "1,2,3,4,5,6", "."};
+  source.SetGameID(4);
+  for (char mode : {'B', 'W', 'T', 'X'}) {
+    TMemoryStream good;
+    ASSERT_EQ(source.Save(good, mode), mode);
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes(good.Data.begin(), good.Data.end());
+      const int edits = int(Random(6)) + 1;
+      for (int e = 0; e < edits; ++e) {
+        const std::size_t at = Random(uint32_t(bytes.size()));
+        switch (Random(3)) {
+          case 0: bytes[at] = static_cast<char>(Random(256)); break;
+          case 1: bytes.erase(at, Random(8) + 1); break;
+          default: bytes.insert(at, std::string(1, "0123456789ABCDEF\r\nMPWIHELWXX"[Random(28)])); break;
+        }
+        if (bytes.empty()) bytes = "M";
+      }
+      TXMap m;
+      TMemoryStream s(Bytes(bytes));
+      m.Load(s);
+      ASSERT_GE(m.Width, 0);
+      ASSERT_GE(m.Height, 0);
+      if (m.Allocated) {
+        ASSERT_EQ(m.PhysicalTiles.size(), static_cast<std::size_t>(m.Width) * m.Height) << mode << round;
+        ASSERT_EQ(m.LogicalTiles.size(), m.PhysicalTiles.size()) << mode << round;
+      } else {
+        ASSERT_TRUE(m.PhysicalTiles.empty()) << mode << round;
+      }
+    }
+  }
+}
+
+}  // namespace
