@@ -8,6 +8,7 @@
 #include "Lists.h"
 #include "Logger.h"
 #include "SystemUnit.h"
+#include "ZRStream3.h"
 
 namespace {
 
@@ -721,6 +722,54 @@ TImagePtr LoadImage(const std::string& name) {
                kLoadImageLoc);
   } else {
     Log->Debug("No clipping.", kLoadImageLoc);
+  }
+  return image;
+}
+
+// ---------------------------------------------------------------------------
+// Grey sheets of the fonts.
+
+std::unique_ptr<TMemoryStream> ImageToGreyStream(PImage image) {
+  auto out = std::make_unique<TMemoryStream>();
+  const int w = ImageWidth(image), h = ImageHeight(image);
+  out->WriteU16(static_cast<uint16_t>(w));
+  out->WriteU16(static_cast<uint16_t>(h));
+  if (w == 0 || h == 0) return out;
+  SDL_Surface* s = image->Surface;
+  std::vector<uint8_t> grey(static_cast<size_t>(w) * h, 0);
+  if (LockSurface(s)) {
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const uint32_t v = GetPixel(s, x, y);
+        const uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+        grey[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>((r * 30 + g * 59 + b * 11) / 100);
+      }
+    }
+    UnlockSurface(s);
+  }
+  out->WriteBuffer(grey.data(), static_cast<int64_t>(grey.size()));
+  return out;
+}
+
+TImagePtr CreateTintedImage(TStream& stream, uint8_t r, uint8_t g, uint8_t b) {
+  const int w = stream.ReadU16(), h = stream.ReadU16();
+  // A wider sheet would overflow the 16-bit row pitch of the surfaces.
+  if (w == 0 || h == 0 || w > 16383) return nullptr;
+  std::vector<uint8_t> grey(static_cast<size_t>(w) * h, 0);
+  stream.Read(grey.data(), static_cast<int64_t>(grey.size()));
+  std::vector<uint8_t> rgb(grey.size() * 3);
+  for (size_t i = 0; i < grey.size(); ++i) {
+    const unsigned v = grey[i];
+    rgb[i * 3 + 0] = static_cast<uint8_t>(v * b / 256);
+    rgb[i * 3 + 1] = static_cast<uint8_t>(v * g / 256);
+    rgb[i * 3 + 2] = static_cast<uint8_t>(v * r / 256);
+  }
+  // Blue, green, red bytes in memory: the 24-bit masks of a little-endian surface.
+  SDL_Surface* wrap = SDL_CreateRGBSurfaceFrom(rgb.data(), w, h, 24, w * 3, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+  TImagePtr image = CreateImageWH(w, h);
+  if (wrap) {
+    SDL_BlitSurface(wrap, nullptr, image->Surface, nullptr);
+    SDL_FreeSurface(wrap);
   }
   return image;
 }

@@ -194,3 +194,18 @@ TMaskPtr CreateMaskFromImage(PImage image);
 // Makes black transparent on the image: colour key 0, stored run-length
 // encoded where that makes its blits faster. Sets ColorKeyed.
 void SetImageColorKeyRLE(PImage image);
+
+// ---------------------------------------------------------------------------
+// Grey sheets of the fonts: an image reduced to grey levels, and tinted back.
+
+class TMemoryStream;
+class TStream;
+
+// The grey levels of an image: width and height (16 bits each), then one
+// byte per pixel, rows top down, (R * 30 + G * 59 + B * 11) div 100 of the
+// raw pixel value's bits 16-23, 8-15 and 0-7.
+std::unique_ptr<TMemoryStream> ImageToGreyStream(PImage image);
+// A new image at the display depth from a grey stream (read from its
+// current position): level v becomes red v * r div 256, green v * g div 256,
+// blue v * b div 256. Levels missing from a short stream count as 0.
+TImagePtr CreateTintedImage(TStream& stream, uint8_t r, uint8_t g, uint8_t b);

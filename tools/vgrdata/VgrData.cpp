@@ -1,6 +1,7 @@
 #include "VgrData.h"
 
 #include "Archive.h"
+#include "FontCommand.h"
 #include "MapCommand.h"
 #include "MusicCommand.h"
 #include "PackCommand.h"
@@ -38,6 +39,10 @@ const std::vector<TCommand>& Commands() {
        "decode a picture name as the game does (reader by extension, [frames], :transformation) into a 24-bit BMP "
        "and print its size, attribute type, frames and flags",
        PictureCommand},
+      {"font", "font build|render|sheet|info ...",
+       "build a game font (.zrr or TGA) from an outline font with FreeType, or draw a text with any font as the "
+       "game does",
+       FontCommand},
   };
   return commands;
 }
