@@ -283,8 +283,10 @@ void TRawPicture::ReadTGA(TStream& s) {
     return Fail("Picture too large! " + SizeText(width, height), kLocTGA);
   }
 
-  // Colour map: the colour-mapped types read it as a table; in a file of
-  // another type it is skipped so that it is not taken for pixels.
+  // Colour map: the colour-mapped types read it as a table of three-byte
+  // entries whatever the entry size says (the toolset only ever wrote 24-bit
+  // maps); in a file of another type it is skipped so that it is not taken
+  // for pixels.
   std::array<uint8_t, 768> map{};
   const bool indexed = imageType == 1 || imageType == 9;
   if (indexed) {
@@ -334,6 +336,8 @@ void TRawPicture::ReadTGA(TStream& s) {
       runLength = imageType == 10;
       break;
     case 3:
+      // This one message has never carried the "RTGA: " prefix; scripts
+      // that watch the output know it so.
       if (depth != 8) return stop("Illegal Image Pixel Size!");
       fmt.Bytes = 1;
       fmt.Grey = true;
@@ -347,6 +351,7 @@ void TRawPicture::ReadTGA(TStream& s) {
     case 33:
       return stop("RTGA: Compressed images are not supported!");
     default:
+      // Spelt as it has always been printed.
       return stop("RTGA: Unkown image type!");
   }
 
@@ -363,6 +368,8 @@ void TRawPicture::ReadTGA(TStream& s) {
     std::vector<uint8_t> data(static_cast<size_t>(std::min(remaining, most)));
     if (!s.ReadBuffer(data.data(), static_cast<int64_t>(data.size()))) return Fail(kEndOfFile, kLocTGA);
     size_t consumed = 0;
+    // The fast decoder handles 24-bit true colour; 16- and 32-bit packets
+    // hold other pixel sizes and go through the general decoder.
     const TRunLengthResult r =
         fmt.Bytes == 3 && !fmt.Indexed && !fmt.Grey
             ? DecodeTGARunLength24(data.data(), data.size(), consumed, Pixels.data(), Width, Height, topDown)
