@@ -8,6 +8,7 @@
 #include "CodingUnit.h"
 #include "CompressorUnit.h"
 #include "HuffmanUnit.h"
+#include "ImageCollectionUnit.h"
 #include "LexerUnit.h"
 #include "Lists.h"
 #include "Logger.h"
@@ -103,6 +104,15 @@ void RunProgram() {
   MusicCollection->Load("Zapkin.ini", "Music");
   PlayLists->Load("Zapkin.ini", "Playlists");
   WaveCollection->Load("Zapkin.ini", "Waves");
+  ImageCollection->AddByList("Zapkin.ini", "GFX");
+  // 16. The two checkerboard background tiles are drawn opaque.
+  for (const char* name : {"DarkBrick1", "DarkBrick2"}) {
+    if (PImage brick = ImageCollection->FindImage(name)) {
+      SetImageColorKey(brick, false);
+    } else {
+      Log->Error(std::string("Image not found! (") + name + ")", "Voltigor");
+    }
+  }
   // 17.
   Bar(0, 0, 639, 399, 0, 0, 0);
   // 18.
@@ -147,6 +157,8 @@ void StartUnits(int argc, char** argv) {
   WaveUnit_Startup();
   WaveCollectionUnit_Startup();
   AddExitProc("WaveCollectionUnit", WaveCollectionUnit_Shutdown);
+  ImageCollectionUnit_Startup();
+  AddExitProc("ImageCollectionUnit", ImageCollectionUnit_Shutdown);
   PlaylistUnit_Startup();
   AddExitProc("PlaylistUnit", PlaylistUnit_Shutdown);
   KeyNames_Startup();

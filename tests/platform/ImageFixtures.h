@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "../assets/PictureFixtures.h"
+#include "MAD4HighLevelUnit.h"
+#include "MAD4MidLevelUnit.h"
+#include "ZRStream3.h"
 #include "TestSupport.h"
 #include "ZR_SDL.h"
 
@@ -93,5 +96,37 @@ inline std::vector<std::string> Containing(const std::vector<std::string>& lines
     if (l.find(needle) != std::string::npos) out.push_back(l);
   return out;
 }
+
+// Writes an archive holding the members, stored uncompressed.
+inline bool WriteArchive(const std::string& fileName, const std::vector<std::pair<std::string, Bytes>>& members) {
+  TMAD4MidLevel archive;
+  archive.Mount(fileName, false);
+  if (!archive.Mounted) return false;
+  for (const auto& [name, data] : members) {
+    TMemoryStream s;
+    s.Data.push_back(static_cast<uint8_t>(name.size()));
+    s.Data.insert(s.Data.end(), name.begin(), name.end());
+    s.Data.insert(s.Data.end(), data.begin(), data.end());
+    if (archive.StoreFile(kFourCC_RAWD, s) < 0) return false;
+  }
+  archive.Unmount();
+  return true;
+}
+
+// The archive as the lookup's volume set while the object lives.
+class TArchiveMounted {
+ public:
+  explicit TArchiveMounted(const std::string& fileName) : Previous_(MAD4Volumes) {
+    Volumes_.Mount(fileName, 100, true);
+    MAD4Volumes = &Volumes_;
+  }
+  ~TArchiveMounted() { MAD4Volumes = Previous_; }
+  TArchiveMounted(const TArchiveMounted&) = delete;
+  TArchiveMounted& operator=(const TArchiveMounted&) = delete;
+
+ private:
+  TMAD4HighLevel Volumes_;
+  TMAD4HighLevel* Previous_;
+};
 
 }  // namespace imgfix

@@ -1,0 +1,179 @@
+#include "ImageCollectionUnit.h"
+
+#include "Logger.h"
+#include "ZRINIFile.h"
+#include "ZRStream3.h"
+
+std::unique_ptr<TImageCollection> ImageCollection;
+
+namespace {
+const char* const kFindLoc = "ImageCollectionUnit, TImageCollection.Find";
+const char* const kAssignMaskLoc = "ImageCollectionUnit, TImageCollection.AssignMask";
+const char* const kAddImageExLoc = "ImageCollectionUnit, TImageCollection.AddImageEx";
+const char* const kAddByListLoc = "ImageCollectionUnit, TImageCollection.AddByList";
+const char* const kListLoc = "ImageCollectionUnit, AddByList";
+const char* const kListItemsLoc = "ImageCollectionUnit, TImageCollection.ListItems";
+}  // namespace
+
+TImageCollectionItem::TImageCollectionItem(std::string name, TImagePtr image)
+    : Name(std::move(name)), Image(std::move(image)) {}
+
+TImageCollectionItem::~TImageCollectionItem() {
+  Log->Debug("Destroying ICItem: " + Name, "ImageCollectionUnit, TImageCollectionItem.Destroy");
+  Image.reset();
+}
+
+TImageCollection::~TImageCollection() { Clear(); }
+
+TImageCollectionItem* TImageCollection::Add(TImagePtr image, const std::string& name, PMask mask) {
+  Items.push_back(std::make_unique<TImageCollectionItem>(name, std::move(image)));
+  Items.back()->Mask = mask;
+  return Items.back().get();
+}
+
+TImageCollectionItem* TImageCollection::Add(const std::string& fileSpec, const std::string& name, PMask mask) {
+  return Add(LoadImage(fileSpec), name, mask);
+}
+
+bool TImageCollection::AddImageEx(const std::string& line) {
+  if (TrimBlanks(line).empty()) return false;
+  std::string rest = line;
+  bool keyed = false;
+  if (rest[0] == '.') {
+    keyed = true;
+    rest.erase(0, 1);
+  }
+  if (!rest.empty() && rest[0] == '?') {
+    Log->Warning("ZRScript not supported. Use TImageCollectionIP to access ZRScript.", kAddImageExLoc);
+    return false;
+  }
+  std::string fileSpec;
+  const size_t comma = rest.find(',');
+  if (comma != std::string::npos) {
+    fileSpec = rest.substr(0, comma);
+    rest.erase(0, comma + 1);
+  }
+  std::string name = rest;
+  std::string maskFlag;
+  const size_t second = rest.find(',');
+  if (second != std::string::npos) {
+    name = rest.substr(0, second);
+    maskFlag = rest.substr(second + 1);
+  }
+  TImageCollectionItem* item = Add(LoadImage(fileSpec), name, nullptr);
+  if (item->Image) {
+    if (keyed) SetImageColorKeyRLE(item->Image.get());
+    if (maskFlag == "*") {
+      // The mask goes to the item just added: with a duplicate name, looking
+      // it up by name would hang it on the earlier item, over that item's own
+      // shape.
+      item->OwnedMask = CreateMaskFromImage(item->Image.get());
+      item->Mask = item->OwnedMask.get();
+    }
+  }
+  return true;
+}
+
+void TImageCollection::AddByList(TStream& stream) {
+  std::string first;
+  {
+    TLineReader reader(stream);
+    first = reader.ReadLine();
+  }
+  stream.SetPosition(0);
+  if (UpperCaseASCII(first) == "[*GFXLIST]") {
+    Log->Debug("LoadListV2", kListLoc);
+    std::unique_ptr<TIniFile> ini = TIniFile::CreateFromStream(stream);
+    const int32_t count = ini->ListItemCount("GFXList");
+    for (int32_t i = 0; i < count; ++i) AddImageEx(ini->ReadListItem("GFXList", i));
+    return;
+  }
+  Log->Debug("LoadListV1", kListLoc);
+  TLineReader reader(stream);
+  std::string line;
+  // A list that lacks its "!END" ends with its data.
+  while (reader.ReadLine(line) && line != "!END") AddImageEx(line);
+}
+
+void TImageCollection::AddByList(const std::string& fileName) {
+  Log->Debug("Filename=" + fileName, kListLoc);
+  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) AddByList(*s);
+}
+
+void TImageCollection::AddByList(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) AddImageEx(line);
+}
+
+void TImageCollection::AddByList(TIniFile& ini, const std::string& section) {
+  if (ini.SectionType(section) != stList) {
+    Log->Warning("Invalid section type! [*" + section + "]", kAddByListLoc);
+    return;
+  }
+  const int32_t count = ini.ListItemCount(section);
+  for (int32_t i = 0; i < count; ++i) AddImageEx(ini.ReadListItem(section, i));
+}
+
+void TImageCollection::AddByList(const std::string& iniFileName, const std::string& section) {
+  TIniFile ini(iniFileName, true);
+  AddByList(ini, section);
+}
+
+TImageCollectionItem* TImageCollection::FindItem(const std::string& name, const char* location) {
+  for (auto& item : Items) {
+    if (item->Name == name) return item.get();
+  }
+  Log->Status("Image not found! (" + name + ").", location);
+  return nullptr;
+}
+
+TImageCollectionItem* TImageCollection::Find(const std::string& name) { return FindItem(name, kFindLoc); }
+
+PImage TImageCollection::FindImage(const std::string& name) {
+  TImageCollectionItem* item = FindItem(name, kFindLoc);
+  return item ? item->Image.get() : nullptr;
+}
+
+void TImageCollection::AssignMask(const std::string& name, PMask mask) {
+  if (TImageCollectionItem* item = FindItem(name, kAssignMaskLoc)) item->Mask = mask;
+}
+
+void TImageCollection::ListItems() {
+  Log->Status("Imagecollection listing starts...", kListItemsLoc);
+  for (size_t i = 0; i < Items.size(); ++i) {
+    const TImageCollectionItem& item = *Items[i];
+    std::string number = std::to_string(i);
+    if (number.size() < 3) number.insert(0, 3 - number.size(), ' ');
+    const PImage image = item.Image.get();
+    Log->Trace(number + ". " + item.Name + " (" + std::to_string(ImageWidth(image)) + "x" +
+               std::to_string(ImageHeight(image)) + ",Anim=" + (image && image->Animated ? "-1" : "0") + ")");
+  }
+  Log->Status("Imagecollection listing ends...", kListItemsLoc);
+}
+
+void TImageCollection::SaveItems() {
+  for (size_t i = 0; i < Items.size(); ++i) {
+    std::string fileName = std::to_string(i);
+    if (fileName.size() < 3) fileName.insert(0, 3 - fileName.size(), '0');
+    fileName = "IC_" + fileName + ".bmp";
+    // An item without a picture has nothing to save; the numbers still
+    // follow the item positions.
+    if (Items[i]->Image) SaveImageBMP(Items[i]->Image.get(), fileName);
+  }
+}
+
+void TImageCollection::Clear() {
+  for (auto& item : Items) item.reset();
+  Items.clear();
+}
+
+TImageCollectionItem* TImageCollection::GetItem(int32_t index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  return Items[static_cast<size_t>(index)].get();
+}
+
+void ImageCollectionUnit_Startup() {
+  LogUnitVersion("ImageCollectionUnit", "2.05");
+  ImageCollection = std::make_unique<TImageCollection>();
+}
+
+void ImageCollectionUnit_Shutdown() { ImageCollection.reset(); }
