@@ -3,7 +3,8 @@
 #   hamp.zrr     the "Loading..." line: 1-bit 9 by 15 cells (one row more for
 #                the descenders of g, q and y), crisp monospaced bold
 #   lilnums.tga  the cell-type debug overlay: tiny digits drawn with spacing
-#                -1, two of them fit a 16-pixel cell
+#                -1, two of them fit a 16-pixel cell; glyphs are widened where
+#                their ink would touch the next one
 #   dfont.tga    titles and menu rows (30 pixels high), bold
 #   ifont.tga    credits and completion texts, lines 40 pixels apart
 #   scrfnt.tga   the scroller (30-pixel band): the menu turns every non-black
@@ -43,7 +44,7 @@ function(vgr_font name face size)
 endfunction()
 
 vgr_font(hamp.zrr ${_vgr_mono_bold} 14 --cell 9)
-vgr_font(lilnums.tga ${_vgr_sans} 9 --mode mono --spacing -1)
+vgr_font(lilnums.tga ${_vgr_sans} 9 --mode mono --spacing -1 --gap 1)
 vgr_font(dfont.tga ${_vgr_sans_bold} 22)
 vgr_font(ifont.tga ${_vgr_sans} 21)
 vgr_font(scrfnt.tga ${_vgr_sans_bold} 26 --cut 100)

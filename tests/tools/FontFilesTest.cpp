@@ -232,6 +232,29 @@ TEST(TGAFontLayout, CutDropsFaintCoverageAndBoxesFollowTheInk) {
   EXPECT_EQ(p.Extra[32 + 2], 2);  // box top: the first row left
 }
 
+TEST(TGAFontLayout, MinimumGapWidensOnlyGlyphsWhoseInkFillsTheirAdvance) {
+  auto glyphs = std::make_unique<TFontGlyphs>();
+  glyphs->Present['v'] = true;
+  glyphs->Glyph['v'] = Block(5, 4, 0, 4, 5);  // ink up to the advance
+  glyphs->Present['o'] = true;
+  glyphs->Glyph['o'] = Block(3, 4, 1, 4, 5);  // a column of bearing each side
+  TTGAOptions o;
+  o.Spacing = -1;
+  o.MinGap = 1;
+  TRawPicture p;
+  std::string why;
+  ASSERT_TRUE(LayoutTGAFont(*glyphs, o, p, why));
+  auto width = [&p](int k) {
+    const uint8_t* b = p.Extra.data() + 32 + 8 * k;
+    return (b[4] | (b[5] << 8)) - (b[0] | (b[1] << 8)) + 1;
+  };
+  EXPECT_EQ(width(0), 6);  // "o": advance 5 plus the one column spacing -1 takes back
+  EXPECT_EQ(width(1), 7);  // "v": one more, so that its neighbour starts a column away
+  o.MinGap = 0;
+  ASSERT_TRUE(LayoutTGAFont(*glyphs, o, p, why));
+  EXPECT_EQ(width(1), 6);
+}
+
 TEST(TGAFontLayout, RefusesAStripWiderThanASheet) {
   auto glyphs = std::make_unique<TFontGlyphs>();
   for (int c = 0; c < 256; ++c) {

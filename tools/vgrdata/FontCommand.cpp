@@ -28,6 +28,7 @@ const char* const kUsage =
     "           .zrr:  --cell W (default: widest advance)  --no-descender  --dense  --threshold N\n"
     "           TGA:   --spacing N (the spacing the game draws it with, default 1)\n"
     "                  --cut N (drop coverage below N, for silhouettes)  --rle\n"
+    "                  --gap N (keep N blank columns between the ink of neighbours)\n"
     "       vgrdata font render FONT TEXT OUT.bmp [--color rrggbb] [--fixed N] [--spacing N]\n"
     "           draw TEXT (\\n starts a new line) with the font as the game does\n"
     "       vgrdata font sheet FONT OUT.bmp [same options]\n"
@@ -165,7 +166,7 @@ std::unique_ptr<TBMPFont> LoadFont(const std::string& name) {
 
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const TOptions o = ParseOptions(args, 1, {"--face", "--size", "--mode", "--chars", "--cell", "--threshold",
-                                            "--spacing", "--cut"},
+                                            "--spacing", "--cut", "--gap"},
                                   {"--no-descender", "--dense", "--rle"});
   if (!o.Bad.empty() || o.Positional.size() != 1 || !o.Get("--face") || !o.Get("--size")) {
     if (!o.Bad.empty()) err << "vgrdata font: unknown option '" << o.Bad << "'\n";
@@ -189,6 +190,8 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   if (const std::string* v = o.Get("--threshold")) ok = ok && ParseInt(*v, threshold) && threshold >= 1 && threshold <= 255;
   if (const std::string* v = o.Get("--spacing")) ok = ok && ParseInt(*v, spacing) && spacing >= -16 && spacing <= 16;
   if (const std::string* v = o.Get("--cut")) ok = ok && ParseInt(*v, cut) && cut >= 0 && cut <= 255;
+  int gap = 0;
+  if (const std::string* v = o.Get("--gap")) ok = ok && ParseInt(*v, gap) && gap >= 0 && gap <= 16;
   TRasterMode mode = zrr ? TRasterMode::Mono : TRasterMode::Light;
   if (const std::string* v = o.Get("--mode")) {
     if (*v == "grey" || *v == "gray") {
@@ -243,6 +246,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     TTGAOptions to;
     to.Spacing = spacing;
     to.Cut = static_cast<uint8_t>(cut);
+    to.MinGap = gap;
     TRawPicture picture;
     if (!LayoutTGAFont(*glyphs, to, picture, why)) {
       err << "vgrdata font: " << why << "\n";

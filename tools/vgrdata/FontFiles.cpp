@@ -167,6 +167,7 @@ bool LayoutTGAFont(const TFontGlyphs& glyphs, const TTGAOptions& options, TRawPi
     if (!g.Empty()) {
       s.From = std::min(0, g.Left);
       s.To = std::max(s.To, g.Left + g.Width);
+      if (options.MinGap > 0) s.To = std::max(s.To, g.Left + g.Width + options.MinGap - options.Spacing);
     }
     if (s.To <= s.From) s.To = s.From + 1;
     spans[c] = s;

@@ -77,6 +77,10 @@ struct TTGAOptions {
   // Coverage below this is dropped, for fonts the game turns into
   // silhouettes (every non-zero pixel becomes solid).
   uint8_t Cut = 0;
+  // Blank columns kept between the ink of neighbouring glyphs at least,
+  // widening glyphs whose ink reaches their advance (0: the font's own
+  // advances, which may let ink touch).
+  int MinGap = 0;
 };
 
 // A grey picture on black, one strip of glyph boxes side by side, every
