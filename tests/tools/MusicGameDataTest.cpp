@@ -18,6 +18,7 @@
 #include "MusicCollectionUnit.h"
 #include "MusicCommand.h"
 #include "MusicRender.h"
+#include "MusicSong.h"
 #include "PlaylistUnit.h"
 #include "SoundCommand.h"
 #include "SoundSynth.h"
@@ -306,4 +307,35 @@ TEST_F(GameAudio, ThemeMp3StreamsFromItsFileAndLoopsWithoutAGap) {
   EXPECT_NEAR(WindowRmsDb(out, loop + 4410, 44100), WindowRmsDb(out, 4410, 44100), 1.0);
   EXPECT_GT(Correlation(out, loop, 0, 22050), 0.95);
   EXPECT_GT(Correlation(out, loop + 22050, 22050, 22050), 0.95);
+}
+
+// Held notes play an instrument's loop over and over: the end of every loop
+// must lead smoothly back into its start, or each pass would click.
+TEST(MusicInstruments, EveryLoopJoinsSmoothly) {
+  for (const std::string& name : FilesEndingIn(kData + "music", ".song")) {
+    std::vector<uint8_t> text;
+    ASSERT_TRUE(ReadFileBytes(kData + "music/" + name + ".song", text));
+    const TIncludeResolver resolve = [](const std::string& file, std::string& out) {
+      std::vector<uint8_t> bytes;
+      if (!ReadFileBytes(kData + "music/" + file, bytes)) return false;
+      out.assign(bytes.begin(), bytes.end());
+      return true;
+    };
+    TXmModule m;
+    TSongInfo info;
+    std::string why;
+    ASSERT_TRUE(ParseSong(std::string(text.begin(), text.end()), m, info, why, resolve)) << name << ": " << why;
+    EXPECT_FALSE(info.Title.empty()) << name;
+    for (const TXmInstrument& ins : m.Instruments) {
+      SCOPED_TRACE(name + " " + ins.Name);
+      int peak = 0;
+      for (int16_t v : ins.Sample) peak = std::max(peak, std::abs(static_cast<int>(v)));
+      EXPECT_GT(peak, 16000);  // samples use their range; the level is the volume's job
+      if (!ins.LoopLength) continue;
+      TPcm loop;
+      loop.Samples.assign(ins.Sample.begin() + ins.LoopStart, ins.Sample.begin() + ins.LoopStart + ins.LoopLength);
+      EXPECT_LT(MeasureLevels(loop).WrapJumpRatio, 3.0);
+      EXPECT_GT(ins.LoopLength, 2000u);
+    }
+  }
 }
