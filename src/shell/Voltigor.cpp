@@ -34,6 +34,7 @@
 #include "XMapChainUnit.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
+#include "ZRFonts.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
@@ -44,6 +45,8 @@ int32_t LastLevel = 1;
 int32_t HighScore = 0;
 int32_t StartMap = 1;
 bool MrRobotMode = false;
+std::unique_ptr<TZRRFont> BigFont;
+std::unique_ptr<TTGAFont> NumbersFont;
 
 namespace {
 
@@ -92,6 +95,13 @@ void RunProgram() {
   SetFrameRate(60);
   // 7. The archive beside the program serves when the working folder has none.
   MAD4Volumes->Mount(LocateArchive("Voltigor.mad4"), 100, false);
+  // 8. The first frame: "Loading..." in the program's own font.
+  BigFont = std::make_unique<TZRRFont>("font\\hamp.zrr");
+  BigFont->TextOut("Loading...", 320, 192, taCenter);
+  Flip();
+  // 9.
+  NumbersFont = std::make_unique<TTGAFont>("font\\lilnums.tga");
+  NumbersFont->Spacing = -1;
   // 10.
   Log->TraceNumber(1);
   // 11.
@@ -117,7 +127,9 @@ void RunProgram() {
   Bar(0, 0, 639, 399, 0, 0, 0);
   // 18.
   RunMainLoop();
-  // 19.
+  // 19. The fonts' surfaces go before SDL does.
+  NumbersFont.reset();
+  BigFont.reset();
   Finalize();
 }
 
@@ -151,6 +163,7 @@ void StartUnits(int argc, char** argv) {
   ZRINIFile_Startup();
   LexerUnit_Startup();
   ZR_SDL_Startup();
+  ZRFonts_Startup();
   MusicUnit_Startup();
   MusicCollectionUnit_Startup();
   AddExitProc("MusicCollectionUnit", MusicCollectionUnit_Shutdown);

@@ -3,7 +3,11 @@
 // menu and a game, and shutdown.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class TTGAFont;
+class TZRRFont;
 
 // Program-wide values shared by the menu and the game.
 extern uint8_t MenuChoice;
@@ -11,6 +15,10 @@ extern int32_t LastLevel;
 extern int32_t HighScore;
 extern int32_t StartMap;
 extern bool MrRobotMode;
+// The font of the "Loading..." line, and the small digits of the cell-type
+// overlay (drawn with spacing -1).
+extern std::unique_ptr<TZRRFont> BigFont;
+extern std::unique_ptr<TTGAFont> NumbersFont;
 
 // Starts every unit in order, registering each finalisation as it goes.
 void StartUnits(int argc, char** argv);
