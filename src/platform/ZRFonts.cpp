@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "Logger.h"

@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -471,4 +472,36 @@ TEST(FontsUnit, StartupWritesItsVersionLine) {
   ZRFonts_Startup();
   const std::vector<std::string> lines = log.Lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "(uses) ZRFonts, version 2.29"), lines.end());
+}
+
+// Damaged files: every byte of a valid font may be wrong and the file may end
+// anywhere; loading, measuring and drawing must stay inside their buffers.
+TEST_F(Fonts, DamagedFontFilesLoadAndDrawSafely) {
+  Bytes glyph(static_cast<size_t>(ZRRRowBytes(12)) * 10, 0x5A);
+  const Bytes zrr = MakeZRR(zrrSparse | zrrDescender, 12, 10, {{'A', glyph}, {'g', glyph}, {'~', glyph}});
+  const Bytes tga = SolidFont();
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 300; ++round) {
+    for (const Bytes* original : {&zrr, &tga}) {
+      Bytes b = *original;
+      const int flips = 1 + static_cast<int>(next() % 4);
+      for (int i = 0; i < flips; ++i) b[next() % b.size()] = static_cast<uint8_t>(next());
+      if (next() % 3 == 0) b.resize(next() % b.size());
+      std::unique_ptr<TBMPFont> f;
+      if (original == &zrr) {
+        f = LoadZRR(b);
+      } else {
+        f = LoadTGA(b);
+      }
+      f->TextOut("Ag~\x01\xFF", 300, 100, taCenter);
+      f->SetColor(1, 2, 3);
+      f->SetFixedWidth(static_cast<int32_t>(next() % 20));
+      f->TextOut("gA ~", 600, 390, taRight);
+      EXPECT_LT(std::abs(f->TextWidth("Ag~")), 3 * 16384);
+    }
+  }
 }
