@@ -170,6 +170,18 @@ TEST(SoundSynth, RecipeMistakesNameTheirLine) {
   }
 }
 
+TEST(SoundSynth, NameIsTheRestOfItsLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"name Sliding on ICE\n", "Sliding on ICE"}, {"  Name  Create VGR   # the transporter\n", "Create VGR"},
+      {"name\n", ""}, {"name\tDeath\r\n", "Death"}};
+  for (const auto& [line, name] : cases) {
+    TSoundRecipe r;
+    std::string why;
+    ASSERT_TRUE(ParseSoundRecipe(line + "layer\nend\n", r, why)) << why;
+    EXPECT_EQ(r.Name, name) << line;
+  }
+}
+
 TEST(SoundSynth, SinePitchAndPeakFollowTheRecipe) {
   TSoundRecipe r;
   std::string why;

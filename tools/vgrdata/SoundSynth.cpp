@@ -487,7 +487,12 @@ bool ParseSoundRecipe(const std::string& text, TSoundRecipe& r, std::string& err
       r.Layers.back().Seed = static_cast<uint32_t>(r.Layers.size() * 2654435761u);
       inLayer = true;
     } else if (key == "name") {
-      r.Name = line.substr(line.find("name") + 5);
+      // The rest of the line after the key, blanks inside kept ("Sliding on ICE").
+      const size_t at = line.find(w[0]) + w[0].size();
+      const size_t from = line.find_first_not_of(" \t", at);
+      r.Name = from == std::string::npos ? "" : line.substr(from);
+      const size_t comment = r.Name.find(" #");
+      if (comment != std::string::npos) r.Name.erase(comment);
       while (!r.Name.empty() && std::isspace(static_cast<unsigned char>(r.Name.back()))) r.Name.pop_back();
     } else if (key == "length") {
       if (!Number(w, 1, r.Length, why)) return fail(why);
