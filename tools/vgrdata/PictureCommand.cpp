@@ -13,12 +13,13 @@
 #include "ParametersUnit.h"
 #include "RawPictureUnit.h"
 #include "ZRStream3.h"
+#include "ZR_SDL.h"
 
 namespace vgrdata {
 
 namespace {
 
-const char* const kUsage = "usage: vgrdata picture IN OUT.bmp [--archive ARCHIVE]\n";
+const char* const kUsage = "usage: vgrdata picture IN OUT.bmp [--archive ARCHIVE] [--mask OUT.txt]\n";
 
 // The readers report through the run log; while a command runs, a log in a
 // scratch folder collects their warnings so that they can be shown.
@@ -122,33 +123,60 @@ TImageAttributes AttributesOf(const TRawPicture& p) {
   return a;
 }
 
-// Cuts frames first to last out of a strip, as the image loader's frame
-// selection does; false when the selection lies outside the strip.
-bool CutFrames(TRawPicture& p, TImageAttributes& a, int32_t first, int32_t last) {
-  const bool range = last >= first;
-  if (first < 0 || first >= a.Frames || (range && last >= a.Frames)) return false;
-  if (!range) last = first;
-  const int32_t fw = p.Width / a.Frames;
-  const int32_t count = last - first + 1;
-  TRawPicture cut(fw * count, p.Height);
-  for (int32_t y = 0; y < p.Height; ++y) {
-    std::copy_n(p.PixelAt(first * fw, y), static_cast<size_t>(fw) * count * 3, cut.PixelAt(0, y));
-  }
-  cut.ExtraType = p.ExtraType;
-  cut.Extra = p.Extra;
-  p = std::move(cut);
-  a.StartFrame = 0;
-  a.RandomStart = false;
-  if (range) {
-    a.Frames = count;
-  } else {
-    a.Animated = false;
-    a.Frames = 1;
-    a.FlagB = a.FlagC = false;
-    a.AttrA = a.AttrB = 0;
-  }
-  return true;
+// Where the game would see nothing: the colour shown for transparent pixels.
+constexpr uint32_t kTransparentShown = 0xFF00FF;
+
+// The image as the game holds it, back as a 24-bit picture; with a colour
+// key, the transparent pixels (value 0) become magenta.
+TRawPicture PictureOfImage(PImage image) {
+  TRawPicture p(ImageWidth(image), ImageHeight(image));
+  LockSurface(image->Surface);
+  for (int32_t y = 0; y < p.Height; ++y)
+    for (int32_t x = 0; x < p.Width; ++x) {
+      const uint32_t v = GetPixel(image->Surface, x, y);
+      uint8_t r = 0, g = 0, b = 0;
+      if (image->ColorKeyed && v == 0) {
+        r = kTransparentShown >> 16;
+        g = (kTransparentShown >> 8) & 0xFF;
+        b = kTransparentShown & 0xFF;
+      } else {
+        GetColor(image->Surface, v, r, g, b);
+      }
+      uint8_t* px = p.PixelAt(x, y);
+      px[0] = b;
+      px[1] = g;
+      px[2] = r;
+    }
+  UnlockSurface(image->Surface);
+  return p;
 }
+
+// One text line per mask row: "X" solid, "." empty.
+bool WriteMask(const TMask& mask, const std::string& fileName) {
+  std::ofstream f(fileName, std::ios::binary);
+  for (int32_t y = 0; y < mask.Height; ++y) {
+    std::string row(static_cast<size_t>(mask.Width), '.');
+    for (int32_t x = 0; x < mask.Width; ++x)
+      if (mask.Data[static_cast<size_t>(y) * mask.Width + x]) row[static_cast<size_t>(x)] = 'X';
+    f << row << '\n';
+  }
+  return static_cast<bool>(f);
+}
+
+// Images are made at the display's depth; without a display the game's own
+// depth stands in for the command's duration.
+class TImageDepth {
+ public:
+  TImageDepth() : Previous_(ScreenDepth) {
+    if (ScreenDepth == 0) ScreenDepth = 32;
+  }
+  ~TImageDepth() { ScreenDepth = Previous_; }
+  TImageDepth(const TImageDepth&) = delete;
+  TImageDepth& operator=(const TImageDepth&) = delete;
+
+ private:
+  uint32_t Previous_;
+};
 
 std::string FlagsText(const TImageAttributes& a) {
   std::string s;
@@ -165,9 +193,12 @@ std::string FlagsText(const TImageAttributes& a) {
 int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> positional;
   std::string archive;
+  std::string maskName;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--archive" && i + 1 < args.size()) {
       archive = args[++i];
+    } else if (args[i] == "--mask" && i + 1 < args.size()) {
+      maskName = args[++i];
     } else if (args[i] == "--help" || args[i] == "-h") {
       out << kUsage;
       return 0;
@@ -198,6 +229,8 @@ int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std:
   }
 
   TCollectedLog log;
+  // The picture itself first, for the reader's complaints and the attribute
+  // block, which the image no longer shows.
   const TPictureName name = ParsePictureName(in);
   const std::string ext = PictureExtension(name.FileName);
   TRawPicture picture;
@@ -211,35 +244,52 @@ int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return 1;
   }
   const int32_t attributeType = picture.ExtraType;
+  const TImageAttributes attrs = AttributesOf(picture);
+  picture.Clear();
+
+  // Then the image exactly as the game loads it.
+  TImageDepth depth;
   const size_t before = log.Complaints().size();
-  picture.MultiTransform(name.Transform);
+  TImagePtr image = LoadImage(in);
   const auto after = log.Complaints();
   for (size_t i = before; i < after.size(); ++i) err << after[i] << "\n";
-
-  TImageAttributes attrs = AttributesOf(picture);
-  if (name.FirstFrame >= 0 && attrs.Animated) {
-    if (!CutFrames(picture, attrs, name.FirstFrame, name.LastFrame)) {
-      err << "vgrdata picture: frame selection outside the " << attrs.Frames << " frames of " << name.FileName
-          << "\n";
-      return 1;
-    }
+  if (!image) {
+    err << "vgrdata picture: frame selection outside the " << attrs.Frames << " frames of " << name.FileName << "\n";
+    return 1;
   }
+  const bool clipped = name.FirstFrame >= 0 && attrs.Animated;
 
   {
     TFileStream f(outName, fmCreate);
-    if (!f.IsOpen() || !WriteBMP24(picture, f)) {
+    if (!f.IsOpen() || !WriteBMP24(PictureOfImage(image.get()), f)) {
       err << "vgrdata picture: cannot write " << outName << "\n";
       return 1;
     }
   }
   out << in << " -> " << outName << "\n";
-  out << "size: " << picture.Width << "x" << picture.Height << "\n";
+  out << "size: " << ImageWidth(image.get()) << "x" << ImageHeight(image.get()) << "\n";
   out << "attribute type: " << attributeType << "\n";
-  out << "frames: " << (attrs.Animated ? attrs.Frames : 1) << (attrs.Animated ? " (animated)" : "") << "\n";
-  out << "flags: " << FlagsText(attrs) << "\n";
+  out << "frames: " << (image->Animated ? image->FrameCount : 1) << (image->Animated ? " (animated)" : "") << "\n";
+  TImageAttributes shown;
+  shown.ColorKeyed = image->ColorKeyed;
+  shown.RandomStart = attrs.RandomStart && !clipped;
+  shown.FlagB = image->FlagB;
+  shown.FlagC = image->FlagC;
+  out << "flags: " << FlagsText(shown) << "\n";
   if (attributeType == etLong) {
-    out << "attribute A: " << attrs.AttrA << "\nattribute B: " << attrs.AttrB << "\n";
-    out << "start frame: " << (attrs.RandomStart ? "random" : std::to_string(attrs.StartFrame)) << "\n";
+    out << "attribute A: " << image->AttrA << "\nattribute B: " << image->AttrB << "\n";
+    out << "start frame: " << (shown.RandomStart ? "random" : std::to_string(image->StartFrame)) << "\n";
+  }
+  if (image->ColorKeyed) out << "transparent pixels shown as magenta (ff00ff)\n";
+  if (!maskName.empty()) {
+    TMaskPtr mask = CreateMaskFromImage(image.get());
+    if (!mask || !WriteMask(*mask, maskName)) {
+      err << "vgrdata picture: cannot write " << maskName << "\n";
+      return 1;
+    }
+    size_t set = 0;
+    for (uint8_t b : mask->Data) set += b != 0;
+    out << "mask: " << maskName << " (" << mask->Width << "x" << mask->Height << ", " << set << " solid)\n";
   }
   return 0;
 }

@@ -35,9 +35,10 @@ const std::vector<TCommand>& Commands() {
        "convert a tile map between MAPB, MAPW, MAPT and MAPX, or show its texts, wraps and layers", MapCommand},
       {"pack", "pack build OUT [--format mpck|mpkt|mpkb] [--chain FILE] MAPFILE... | pack list PACK | pack extract PACK NAME OUT",
        "build a map pack (Zapkin.mpk) from map files, list it, or take one map out", PackCommand},
-      {"picture", "picture IN OUT.bmp [--archive ARCHIVE]",
-       "decode a picture name as the game does (reader by extension, [frames], :transformation) into a 24-bit BMP "
-       "and print its size, attribute type, frames and flags",
+      {"picture", "picture IN OUT.bmp [--archive ARCHIVE] [--mask OUT.txt]",
+       "load a picture name as the game does (reader by extension, :transformation, colour key, [frames]) into a "
+       "24-bit BMP with transparent pixels in magenta, print its size, attribute type, frames and flags, and "
+       "optionally write its collision mask as text",
        PictureCommand},
       {"font", "font build|render|sheet|info ...",
        "build a game font (.zrr or TGA) from an outline font with FreeType, or draw a text with any font as the "
