@@ -382,6 +382,12 @@ bool RenderInstrument(TInstrumentSource& src, TXmInstrument& ins, std::string& e
     for (size_t i = 0; i < in; ++i) raw[i] *= static_cast<float>(0.5 - 0.5 * std::cos(kPi * i / in));
     for (size_t i = 0; i < out; ++i) raw[length - 1 - i] *= static_cast<float>(0.5 - 0.5 * std::cos(kPi * i / out));
   }
+  if (loopStart > 0) {
+    // Notes start the sample from its first value: ease it in so that a
+    // waveform starting away from zero does not click.
+    const size_t in = std::min<size_t>(loopStart, static_cast<size_t>(0.002 * rate));
+    for (size_t i = 0; i < in; ++i) raw[i] *= static_cast<float>(0.5 - 0.5 * std::cos(kPi * i / in));
+  }
   float peak = 0;
   for (float v : raw) peak = std::max(peak, std::abs(v));
   if (peak <= 0) {
