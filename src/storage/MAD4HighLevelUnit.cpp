@@ -37,6 +37,11 @@ void TMAD4HighLevel::Mount(const std::string& fileName, int32_t priority, bool r
   volume.Priority = priority;
   volume.Archive = std::make_unique<TMAD4MidLevel>();
   volume.Archive->Mount(fileName, readOnly);
+  // The chunk layer's own lines are filtered out of the program's log; this
+  // one tells why nothing will be written.
+  if (!readOnly && volume.Archive->Mounted && volume.Archive->ReadOnly()) {
+    Log->Warning("Archive mounted read-only! (" + fileName + ")", "MAD4HighLevelUnit, TMAD4HighLevel.Mount");
+  }
   std::size_t index = 0;
   while (index < Volumes.size() && Volumes[index].Priority > priority) ++index;
   Volumes.insert(Volumes.begin() + static_cast<std::ptrdiff_t>(index), std::move(volume));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "Logger.h"
 #include "MAD4HighLevelUnit.h"
 #include "StorageTestSupport.h"
 
@@ -235,4 +236,19 @@ TEST_F(Directory, DestroyingTheVolumeSetUnmountsReadWriteVolumes) {
   check.Mount(a, true);
   ASSERT_EQ(check.ChunkCount(), 3);
   EXPECT_EQ(check.GetChunk(1)->Size, 11);
+}
+
+TEST_F(Directory, SecondReadWriteMountIsReadOnlyWithAWarningThatPassesTheProgramsFilters) {
+  const std::string a = Make("x.mad4", {Chunk("RAWD", Named("x", Bytes("1")))});
+  ::Log->Filters = {"*", "-MAD4LowLevel*"};
+  TMAD4HighLevel first;
+  first.Mount(a, 100, false);
+  TMAD4HighLevel second;
+  second.Mount(a, 100, false);
+  EXPECT_FALSE(first.Volumes[0].Archive->ReadOnly());
+  EXPECT_TRUE(second.Volumes[0].Archive->ReadOnly());
+  EXPECT_EQ(Open(second, "x"), Bytes("1"));
+  std::vector<std::string> lines = Log.Lines();
+  EXPECT_EQ(CountLinesContaining(lines, "[MAD4HighLevelUnit, TMAD4HighLevel.Mount] Archive mounted read-only! (" + a + ")"), 1);
+  EXPECT_FALSE(AnyLineContains(lines, "MAD4LowLevelUnit"));
 }
