@@ -2,9 +2,11 @@
 // Small pictures written as TGA files, an open display for the tests that
 // make images, and pixel helpers for images.
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,7 +15,6 @@
 #include "MAD4HighLevelUnit.h"
 #include "MAD4MidLevelUnit.h"
 #include "ZRStream3.h"
-#include "TestSupport.h"
 #include "ZR_SDL.h"
 
 namespace imgfix {
@@ -69,24 +70,29 @@ class TDisplay {
   TDisplay& operator=(const TDisplay&) = delete;
 };
 
-// Runs the test in a scratch folder, so that pictures are found by bare names.
+// Runs the test in a fresh scratch folder, so that pictures are found by
+// bare names; the folder goes away with the object.
 class TInFolder {
  public:
   TInFolder() {
+    std::string templ = (std::filesystem::temp_directory_path() / "vgr-images-XXXXXX").string();
+    if (mkdtemp(templ.data()) != nullptr) Dir_ = templ + "/";
     char buf[4096];
     Old_ = getcwd(buf, sizeof buf) ? buf : "/";
-    if (chdir(Dir_.Path().c_str()) != 0) Old_.clear();
+    if (Dir_.empty() || chdir(Dir_.c_str()) != 0) Old_.clear();
   }
   ~TInFolder() {
     if (!Old_.empty() && chdir(Old_.c_str()) != 0) {
     }
+    std::error_code ec;
+    if (!Dir_.empty()) std::filesystem::remove_all(Dir_, ec);
   }
   TInFolder(const TInFolder&) = delete;
   TInFolder& operator=(const TInFolder&) = delete;
-  std::string operator/(const std::string& name) const { return Dir_ / name; }
+  std::string operator/(const std::string& name) const { return Dir_ + name; }
 
  private:
-  vgrtest::TTempDir Dir_;
+  std::string Dir_;
   std::string Old_;
 };
 
