@@ -25,6 +25,7 @@
 #include "RawPictureReaderFASTUnit.h"
 #include "RawPictureUnit.h"
 #include "SPackUnit.h"
+#include "ScrollUnit.h"
 #include "SetupCommandUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
@@ -39,6 +40,7 @@
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 #include "ZR_SDL.h"
+#include "vcc_Menu.h"
 
 uint8_t MenuChoice = 0;
 int32_t LastLevel = 1;
@@ -174,12 +176,15 @@ void StartUnits(int argc, char** argv) {
   AddExitProc("ImageCollectionUnit", ImageCollectionUnit_Shutdown);
   PlaylistUnit_Startup();
   AddExitProc("PlaylistUnit", PlaylistUnit_Shutdown);
+  ScrollUnit_Startup();
   KeyNames_Startup();
   AddExitProc("KeyNames", KeyNames_Shutdown);
   SetupCommandUnit_Startup();
   AddExitProc("SetupCommandUnit", SetupCommandUnit_Shutdown);
   VisualComponentUnit_Startup();
   AddExitProc("VisualComponentUnit", VisualComponentUnit_Shutdown);
+  vcc_Menu_Startup();
+  AddExitProc("vcc_Menu", vcc_Menu_Shutdown);
   XMapUnit_Startup();
   SPackUnit_Startup();
   XMapChainUnit_Startup();
