@@ -72,7 +72,9 @@ void TScroll::Update(int32_t steps) {
 void TScroll::Step() {
   // Pos can only pass Fill when nothing fitted into the last preparation.
   if (Pos >= Fill) {
-    // What is on screen now continues at the left of the new strip.
+    // What is on screen now continues at the left of the new strip, copied
+    // as it is: Draw's surface alpha must not blend it into the copy.
+    SetImageAlpha(Current.get(), 255);
     if (Fill > 0) PutImagePartOnImage(Spare.get(), 0, 0, Fill, 0, Fill + ScreenW_ - 1, Height - 1, Current.get());
     int32_t w = 0;
     if (Font && TextLength > 0) {

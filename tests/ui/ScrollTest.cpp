@@ -210,6 +210,25 @@ TEST_F(Scroll_, DrawsAtTopPlusDyPlusOffsetOverTheBackground) {
   EXPECT_NEAR(blended.B, (uitest::kInkBlue + 255) / 2, 3);
 }
 
+TEST_F(Scroll_, TranslucentDrawingDoesNotFadeTheCarriedOverPart) {
+  Make(1);
+  Load("Fading would show here.\x1b");
+  S->Alpha = 128;
+  S->Step();
+  S->Draw(0);
+  S->Update(S->Fill);  // the next preparation copies the visible part
+  ASSERT_EQ(S->Pos, 1);
+  int ink = 0;
+  for (int x = 0; x < 640; ++x) {
+    const TPixel p = PixelAt(S->Current->Surface, x, 5);
+    if (p == TPixel{0, 0, 0}) continue;
+    ++ink;
+    ASSERT_EQ(p.B, uitest::kInkBlue) << x;
+    ASSERT_EQ(p.G, 7) << x;
+  }
+  EXPECT_GT(ink, 300);
+}
+
 TEST_F(Scroll_, WideGlyphAfterNarrowOnesIsNeverCut) {
   // "i" is 2 pixels wide, "M" 60: the width of the glyph about to be drawn
   // decides whether it still fits.
