@@ -375,3 +375,30 @@ TEST_F(Mixer, F12TwiceRestoresTheVolume) {
 }
 
 }  // namespace
+
+namespace {
+
+// With SDL's (dummy) output running, the audio thread mixes while the program
+// thread loads, plays, stops and frees; every change goes through the lock.
+TEST(AudioLibrary, ProgramThreadAndAudioThreadShareTheTables) {
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  const auto mod = MakeMod(true);
+  const auto wav = ConstantWav(1000, 4410);
+  for (int i = 0; i < 200; ++i) {
+    const HMUSIC music = BASS_MusicLoad(true, mod.data(), 0, static_cast<DWORD>(mod.size()), 0x404, 0);
+    ASSERT_NE(music, 0u);
+    const HSAMPLE s = BASS_SampleLoad(true, wav.data(), 0, static_cast<DWORD>(wav.size()), 2,
+                                      BASS_SAMPLE_OVER_POS | BASS_SAMPLE_LOOP);
+    ASSERT_NE(s, 0u);
+    EXPECT_TRUE(BASS_ChannelPlay(music, true));
+    EXPECT_TRUE(BASS_ChannelPlay(BASS_SampleGetChannel(s, false), false));
+    BASS_SetVolume(static_cast<float>(i % 101));
+    if (i % 3 == 0) BASS_ChannelStop(music);
+    EXPECT_TRUE(BASS_SampleFree(s));
+    EXPECT_TRUE(BASS_MusicFree(music));
+  }
+  BASS_SetVolume(100.0f);
+  EXPECT_TRUE(BASS_Free());
+}
+
+}  // namespace
