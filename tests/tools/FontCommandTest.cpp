@@ -272,6 +272,20 @@ TEST(FontCommand, InfoAndSheetDescribeAFont) {
   EXPECT_EQ(vgrdata::ContactSheetLines().size(), 5u);
 }
 
+TEST(FontCommand, ReadsFontsFromAnArchive) {
+  vgrtest::TTempDir dir;
+  ASSERT_EQ(Vgr({"font", "build", dir / "n.tga", "--face", kFontDir + "DejaVuSans.ttf", "--size", "9", "--mode",
+                 "mono", "--spacing", "-1"})
+                .code,
+            0);
+  ASSERT_EQ(Vgr({"archive", "create", dir / "a.mad4"}).code, 0);
+  ASSERT_EQ(Vgr({"archive", "add", dir / "a.mad4", "font\\packed.tga", dir / "n.tga"}).code, 0);
+  const TResult r = Vgr({"font", "info", "font\\packed.tga", "--archive", dir / "a.mad4"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("printable characters: 95 of 95"), std::string::npos) << r.out;
+  EXPECT_EQ(Vgr({"font", "info", "font\\packed.tga"}).code, 1);  // not on disk
+}
+
 TEST(FontCommand, RejectsBadArguments) {
   vgrtest::TTempDir dir;
   const std::string face = kFontDir + "DejaVuSans.ttf";

@@ -159,9 +159,17 @@ void MakeSilhouette(PImage image, const uint8_t color[3]) {
   SetImageColorKey(image, true);
 }
 
+// The font, or null when its file cannot be found (the game would draw with
+// a blank TGA font then, which is no use to look at) or holds no sheet.
 std::unique_ptr<TBMPFont> LoadFont(const std::string& name) {
-  if (EndsWithNoCase(name, ".zrr")) return std::make_unique<TZRRFont>(name);
-  return std::make_unique<TTGAFont>(name);
+  std::unique_ptr<TBMPFont> font;
+  if (EndsWithNoCase(name, ".zrr")) {
+    font = std::make_unique<TZRRFont>(name);
+  } else if (ZROpenStream(name) || ZROpenStream(name + ".tga")) {
+    font = std::make_unique<TTGAFont>(name);
+  }
+  if (font && !font->GetImage()) font.reset();
+  return font;
 }
 
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -290,7 +298,7 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
 
   TDisplayScope display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
-  if (!font->GetImage()) {
+  if (!font) {
     err << "vgrdata font: " << fontName << " is missing or not a font\n";
     return 1;
   }
@@ -349,7 +357,7 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
 int Info(const std::string& fontName, std::ostream& out, std::ostream& err) {
   TDisplayScope display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
-  if (!font->GetImage()) {
+  if (!font) {
     err << "vgrdata font: " << fontName << " is missing or not a font\n";
     return 1;
   }
