@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "CodingUnit.h"
+#include "CollisionCheckerUnit.h"
 #include "CompressorUnit.h"
 #include "HuffmanUnit.h"
 #include "ImageCollectionUnit.h"
@@ -25,6 +26,7 @@
 #include "RawPictureReaderFASTUnit.h"
 #include "RawPictureUnit.h"
 #include "SPackUnit.h"
+#include "SpriteUnit.h"
 #include "ScrollUnit.h"
 #include "SetupCommandUnit.h"
 #include "StackUnit.h"
@@ -185,6 +187,8 @@ void StartUnits(int argc, char** argv) {
   AddExitProc("VisualComponentUnit", VisualComponentUnit_Shutdown);
   vcc_Menu_Startup();
   AddExitProc("vcc_Menu", vcc_Menu_Shutdown);
+  SpriteUnit_Startup();
+  CollisionCheckerUnit_Startup();
   XMapUnit_Startup();
   SPackUnit_Startup();
   XMapChainUnit_Startup();
