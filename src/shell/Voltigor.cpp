@@ -31,6 +31,7 @@
 #include "SetupCommandUnit.h"
 #include "StackUnit.h"
 #include "SystemUnit.h"
+#include "VGRResourceTypesUnit.h"
 #include "VisualComponentUnit.h"
 #include "WaveCollectionUnit.h"
 #include "WaveUnit.h"
@@ -48,9 +49,7 @@ uint8_t MenuChoice = 0;
 int32_t LastLevel = 1;
 int32_t HighScore = 0;
 int32_t StartMap = 1;
-bool MrRobotMode = false;
 std::unique_ptr<TZRRFont> BigFont;
-std::unique_ptr<TTGAFont> NumbersFont;
 
 namespace {
 
@@ -131,7 +130,8 @@ void RunProgram() {
   Bar(0, 0, 639, 399, 0, 0, 0);
   // 18.
   RunMainLoop();
-  // 19. The fonts' surfaces go before SDL does.
+  // 19. The fonts' and definitions' surfaces go before SDL does.
+  Resources.reset();
   NumbersFont.reset();
   BigFont.reset();
   Finalize();

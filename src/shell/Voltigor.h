@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-class TTGAFont;
+#include "VGRGameValues.h"
+
 class TZRRFont;
 
 // Program-wide values shared by the menu and the game.
@@ -14,11 +15,10 @@ extern uint8_t MenuChoice;
 extern int32_t LastLevel;
 extern int32_t HighScore;
 extern int32_t StartMap;
-extern bool MrRobotMode;
-// The font of the "Loading..." line, and the small digits of the cell-type
-// overlay (drawn with spacing -1).
+// MrRobotMode and NumbersFont (the small digits of the cell-type overlay)
+// come with VGRGameValues.h; Resources with VGRResourceTypesUnit.h.
+// The font of the "Loading..." line.
 extern std::unique_ptr<TZRRFont> BigFont;
-extern std::unique_ptr<TTGAFont> NumbersFont;
 
 // Starts every unit in order, registering each finalisation as it goes.
 void StartUnits(int argc, char** argv);
