@@ -1,6 +1,7 @@
 #include "VgrData.h"
 
 #include "Archive.h"
+#include "ArtCommand.h"
 #include "FontCommand.h"
 #include "MapCommand.h"
 #include "MusicCommand.h"
@@ -44,6 +45,10 @@ const std::vector<TCommand>& Commands() {
        "build a game font (.zrr or TGA) from an outline font with FreeType, or draw a text with any font as the "
        "game does",
        FontCommand},
+      {"art", "art build|list|sheet|playfield ...",
+       "draw the game's pictures from data/art into TGA files, or show the finished data as a contact "
+       "sheet or as the play screen",
+       ArtCommand},
   };
   return commands;
 }

@@ -1,0 +1,462 @@
+#include "ArtCommand.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <ostream>
+
+#include "ArtScript.h"
+#include "ImageCollectionUnit.h"
+#include "Logger.h"
+#include "MAD4HighLevelUnit.h"
+#include "ParametersUnit.h"
+#include "RawPictureUnit.h"
+#include "VGRResourceTypesUnit.h"
+#include "XMapPackUnit.h"
+#include "XMapUnit.h"
+#include "ZRFonts.h"
+#include "ZRStream3.h"
+#include "ZR_SDL.h"
+
+namespace vgrdata {
+
+namespace {
+
+const char* const kUsage =
+    "usage: vgrdata art build OUTDIR [--fonts DIR] PALETTE.pal FILE.art...\n"
+    "           draw every picture of the sources and write those with out=FILE as TGA files\n"
+    "       vgrdata art list PALETTE.pal FILE.art...\n"
+    "           print every picture with its size, frames, attributes and output\n"
+    "       vgrdata art sheet OUT.bmp [--archive ARCHIVE]\n"
+    "           contact sheet at 2x of every picture the game looks up: the GFX section of\n"
+    "           Zapkin.ini, the objects of objects.lst and the monster strips of monsters.txt,\n"
+    "           read as the game reads them; names the game draws but cannot find are listed\n"
+    "       vgrdata art playfield OUT.bmp [--archive ARCHIVE] [--piece FILE.mpp | --pack-piece NAME]\n"
+    "                 [--interim]\n"
+    "           the play screen as a level start draws it: frame, HUD, chequer, decoration,\n"
+    "           the piece's tiles, lives, meter, TNT, the professor and the piece's monsters\n"
+    "Files are looked up as the game does: loose files in the current folder first, then\n"
+    "the archive.\n";
+
+// Every picture name the game draws from its image collection.
+std::vector<std::string> RequiredGfxNames() {
+  std::vector<std::string> names = {"DarkBrick1", "DarkBrick2", "Brick",      "Picture1", "Bulb",   "Picture2",
+                                    "Shelf",      "Meter",      "Device",     "Wire",     "Gold",   "LifeNumber",
+                                    "TNT Anim",   "Zapkin",     "ZapkinAcme", "Pipe",     "Boulder", "ArrowDown",
+                                    "ORVANTI",    "Inlay",      "LogoVGR",    "Vora2002", "RudIzaz", "Chain",
+                                    "Cage"};
+  for (int i = 1; i <= 9; ++i) names.push_back("Meter" + std::to_string(i));
+  for (const char* side : {"ProfRight", "ProfLeft"})
+    for (int i = 1; i <= 5; ++i)
+      for (const char* suffix : {"", "White", "OutLn"}) names.push_back(side + std::to_string(i) + suffix);
+  return names;
+}
+
+class TToolLog {
+ public:
+  TToolLog() {
+    std::string templ = (std::filesystem::temp_directory_path() / "vgrdata-art-XXXXXX").string();
+    if (::mkdtemp(templ.data()) == nullptr) return;
+    Dir_ = templ + "/";
+    TParameters params({Dir_ + "vgrdata"});
+    Logger_ = std::make_unique<TLogger>(Dir_ + "art.log", false, &params);
+    Logger_->SetLevels("SWE");
+    Previous_ = Log;
+    Log = Logger_.get();
+  }
+  ~TToolLog() {
+    if (Logger_) Log = Previous_;
+    Logger_.reset();
+    std::error_code ec;
+    if (!Dir_.empty()) std::filesystem::remove_all(Dir_, ec);
+  }
+  TToolLog(const TToolLog&) = delete;
+  TToolLog& operator=(const TToolLog&) = delete;
+
+  // Warning and error lines, and the status lines of names not found.
+  std::vector<std::string> Complaints() const {
+    std::vector<std::string> lines;
+    std::ifstream in(Dir_ + "art.log", std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty()) continue;
+      if (line[0] == '[' || line[0] == '{' || line.find("not found") != std::string::npos ||
+          line.find("failed") != std::string::npos)
+        lines.push_back(line);
+    }
+    return lines;
+  }
+
+ private:
+  std::string Dir_;
+  std::unique_ptr<TLogger> Logger_;
+  TLogger* Previous_ = nullptr;
+};
+
+class TArchiveScope {
+ public:
+  ~TArchiveScope() {
+    if (Active_) MAD4Volumes = Previous_;
+  }
+  bool Mount(const std::string& fileName) {
+    Volumes_ = std::make_unique<TMAD4HighLevel>();
+    Volumes_->Mount(fileName, 100, true);
+    if (Volumes_->Volumes.empty() || !Volumes_->Volumes.back().Archive ||
+        !Volumes_->Volumes.back().Archive->Mounted)
+      return false;
+    Previous_ = MAD4Volumes;
+    MAD4Volumes = Volumes_.get();
+    Active_ = true;
+    return true;
+  }
+
+ private:
+  std::unique_ptr<TMAD4HighLevel> Volumes_;
+  TMAD4HighLevel* Previous_ = nullptr;
+  bool Active_ = false;
+};
+
+// Surfaces and fonts need the display's format: an invisible display.
+class TDisplay {
+ public:
+  TDisplay() {
+    if (ScreenSurface) return;
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+    Opened_ = true;
+  }
+  ~TDisplay() {
+    if (Opened_) Finalize();
+  }
+  TDisplay(const TDisplay&) = delete;
+  TDisplay& operator=(const TDisplay&) = delete;
+
+ private:
+  bool Opened_ = false;
+};
+
+// The collections the game fills at start-up, for the duration of a command.
+struct TGameData {
+  TImageCollection Gfx;
+  bool HaveResources = false;
+
+  void Load() {
+    Gfx.AddByList("Zapkin.ini", "GFX");
+    Resources = std::make_unique<TResources>();
+    HaveResources = true;
+  }
+  ~TGameData() {
+    if (HaveResources) Resources.reset();
+  }
+};
+
+bool SplitArgs(const std::vector<std::string>& args, std::vector<std::string>& positional,
+               std::vector<std::pair<std::string, std::string>>& values, std::vector<std::string>& flags,
+               std::ostream& err) {
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--interim") {
+      flags.push_back(a);
+    } else if (a == "--archive" || a == "--fonts" || a == "--piece" || a == "--pack-piece") {
+      if (i + 1 >= args.size()) {
+        err << "vgrdata art: " << a << " needs a value\n" << kUsage;
+        return false;
+      }
+      values.emplace_back(a, args[++i]);
+    } else if (a.rfind("--", 0) == 0) {
+      err << "vgrdata art: unknown option '" << a << "'\n" << kUsage;
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  return true;
+}
+
+const std::string* Value(const std::vector<std::pair<std::string, std::string>>& values, const std::string& k) {
+  for (const auto& [key, v] : values)
+    if (key == k) return &v;
+  return nullptr;
+}
+
+bool LoadBook(TArtBook& book, const std::vector<std::string>& files, std::ostream& err) {
+  // The palette first, whatever the order on the command line.
+  std::vector<std::string> sorted = files;
+  std::stable_partition(sorted.begin(), sorted.end(),
+                        [](const std::string& f) { return f.size() > 4 && f.substr(f.size() - 4) == ".pal"; });
+  for (const std::string& f : sorted) {
+    std::string why;
+    if (!book.AddFile(f, why)) {
+      err << "vgrdata art: " << why << "\n";
+      return false;
+    }
+  }
+  if (book.Palette().Size() < 2) {
+    err << "vgrdata art: no palette (.pal) given\n";
+    return false;
+  }
+  return true;
+}
+
+// A copy of the image at twice its size, transparent where it was.
+TImagePtr Doubled(PImage image) {
+  TImagePtr big = CreateImageWH(ImageWidth(image) * 2, ImageHeight(image) * 2);
+  DoublePixels(image->Surface, big->Surface);
+  if (image->ColorKeyed) SetImageColorKey(big.get(), true);
+  return big;
+}
+
+struct TSheetItem {
+  std::string Label;
+  PImage Image;
+};
+
+int Sheet(const std::string& outName, std::ostream& out, std::ostream& err) {
+  TDisplay display;
+  TGameData data;
+  data.Load();
+  std::vector<TSheetItem> items;
+  std::vector<std::string> missing;
+  for (const std::string& n : RequiredGfxNames())
+    if (!data.Gfx.Find(n) || !data.Gfx.FindImage(n)) missing.push_back(n);
+  for (const auto& item : data.Gfx.Items)
+    if (item->Image) items.push_back({item->Name, item->Image.get()});
+  if (!Resources->MoreBlocks) missing.push_back("moreblk.tga[6]");
+  else items.push_back({"MoreBlocks", Resources->MoreBlocks.get()});
+  for (const auto& item : Resources->Images->Items)
+    if (item->Image) items.push_back({item->Name, item->Image.get()});
+  for (int m = 1; m <= 20; ++m)
+    for (const char* set : {"M1", "M2"})
+      if (!Resources->Images->Find(set + std::to_string(m))) missing.push_back(set + std::to_string(m));
+
+  TZRRFont font("font\\hamp.zrr");
+  const int sheetW = 1280, pad = 10, labelH = 18;
+  // Flow layout: each picture at 2x with its name under it.
+  struct TPlaced {
+    int X, Y;
+  };
+  std::vector<TPlaced> at;
+  int x = pad, y = pad, rowH = 0;
+  for (const auto& it : items) {
+    const int w = std::max(ImageWidth(it.Image) * 2, font.TextWidth(it.Label));
+    const int h = ImageHeight(it.Image) * 2 + labelH;
+    if (x + w > sheetW - pad && x > pad) {
+      x = pad;
+      y += rowH + pad;
+      rowH = 0;
+    }
+    at.push_back({x, y});
+    x += w + pad;
+    rowH = std::max(rowH, h);
+  }
+  const int sheetH = y + rowH + pad;
+  TImagePtr sheet = CreateImageWH(sheetW, sheetH);
+  ImageBar(sheet.get(), 0, 0, sheetW - 1, sheetH - 1, 58, 54, 64);
+  for (size_t i = 0; i < items.size(); ++i) {
+    TImagePtr big = Doubled(items[i].Image);
+    // What shows through transparent pixels: the game's dark backdrop.
+    ImageBar(sheet.get(), at[i].X, at[i].Y, at[i].X + ImageWidth(big.get()) - 1,
+             at[i].Y + ImageHeight(big.get()) - 1, 20, 16, 24);
+    PutImageOnImage(sheet.get(), at[i].X, at[i].Y, big.get());
+    font.TextOutOnImage(sheet.get(), items[i].Label, at[i].X, at[i].Y + ImageHeight(big.get()) + 2, taLeft);
+  }
+  if (!SaveImageBMP(sheet.get(), outName)) {
+    err << "vgrdata art: cannot write " << outName << "\n";
+    return 1;
+  }
+  out << outName << ": " << items.size() << " pictures, " << sheetW << "x" << sheetH << "\n";
+  for (const std::string& m : missing) err << "missing: " << m << "\n";
+  return missing.empty() ? 0 : 1;
+}
+
+void PutNamed(TImageCollection& c, const std::string& name, int x, int y) {
+  if (PImage img = c.FindImage(name)) PutImage(x, y, img);
+}
+
+void Digits(TBMPFont& font, int value, int width, int x, int y) {
+  std::string s = std::to_string(value);
+  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), '0');
+  font.TextOut(s, x, y, taLeft);
+}
+
+int Playfield(const std::string& outName, const std::string* piece, const std::string* packPiece, bool interim,
+              std::ostream& out, std::ostream& err) {
+  TDisplay display;
+  TGameData data;
+  data.Load();
+  TImageCollection& gfx = data.Gfx;
+
+  std::unique_ptr<TXMap> map;
+  if (piece) {
+    map = std::make_unique<TXMap>();
+    map->Load(*piece);
+  } else {
+    TXMapPack pack;
+    pack.Load("Zapkin.mpk");
+    map = pack.GetMap(packPiece ? *packPiece : (interim ? "26.mpp" : "01.mpp"));
+  }
+  if (!map || !map->Allocated || map->Width < 32 || map->Height < 22) {
+    err << "vgrdata art: no 32 by 22 piece to draw\n";
+    return 1;
+  }
+
+  // The frame, as every map start draws it.
+  Bar(0, 0, 639, 399, 0, 0, 0);
+  Bar(61, 21, 578, 378, 64, 64, 64);
+  Bar(62, 21, 578, 377, 192, 192, 192);
+  Bar(62, 22, 577, 377, 128, 128, 128);
+  Bar(63, 23, 576, 376, 192, 192, 192);
+  Bar(64, 23, 576, 375, 64, 64, 64);
+  TTGAFont score("font\\scoref.tga");
+  score.SetFixedWidth(13);
+  score.Spacing = 0;
+  score.TextOut("SCORE: 00000  HIGH: 00000  MAP: 00", 320, 380, taCenter);
+  Bar(515, 380, 540, 399, 0, 0, 0);
+  Digits(score, interim ? 2 : 1, 2, 515, 380);
+  Bar(190, 380, 254, 399, 0, 0, 0);
+  Digits(score, 3, 5, 190, 380);
+  Bar(359, 380, 423, 399, 0, 0, 0);
+  Digits(score, 84, 5, 359, 380);
+  for (int j = 0; j < 22; ++j)
+    for (int i = 0; i < 32; ++i) PutNamed(gfx, (i + j) % 2 == 0 ? "DarkBrick1" : "DarkBrick2", 64 + 16 * i, 24 + 16 * j);
+  if (!interim) {
+    PutNamed(gfx, "Picture1", 128, 24);
+    PutNamed(gfx, "Bulb", 176, 24);
+    PutNamed(gfx, "Picture2", 224, 24);
+    PutNamed(gfx, "Shelf", 312, 32);
+    PutNamed(gfx, "Meter", 392, 26);
+    PutNamed(gfx, "Device", 472, 40);
+    PutNamed(gfx, "Wire", 562, 30);
+  }
+  PutNamed(gfx, "Gold", 64, 40);
+  // The piece's tiles: one character per cell, the blank being nothing.
+  for (int r = 0; r < 22; ++r)
+    for (int c = 0; c < 32; ++c) {
+      const int v = map->GetPhysicalTile(c, r);
+      if (v == 0 || v == 32) continue;
+      const int number = v > 32 ? v - 32 : v;
+      if (PImage img = Resources->Images->FindImage(std::to_string(number))) PutImage(64 + 16 * c, 24 + 16 * r, img);
+    }
+  if (PImage lives = gfx.FindImage("LifeNumber")) PutImagePart(80, 54, 48, 0, 63, 19, lives);
+  if (!interim) {
+    PutNamed(gfx, "Meter", 392, 26);
+    PutNamed(gfx, "Meter3", 392, 26);
+    if (PImage tnt = gfx.FindImage("TNT Anim")) PutImagePart(462, 72, 40, 0, 49, 15, tnt);
+    // The first three pieces already mounted on the creature.
+    const int px[] = {512, 504, 520}, py[] = {56, 72, 72};
+    for (int k = 0; k < 3; ++k) {
+      for (const auto& item : Resources->Items)
+        if (item.Type == 7 + k) {
+          PutNamed(*Resources->Images, std::to_string(item.Number), px[k], py[k]);
+          break;
+        }
+    }
+    PutNamed(gfx, "ProfRight3", 126, 56);
+  } else {
+    if (PImage tnt = gfx.FindImage("TNT Anim")) PutImagePart(546, 56, 40, 0, 49, 15, tnt);
+    PutNamed(gfx, "ZapkinAcme", 104, 29);
+    PutNamed(gfx, "ProfRight3", 94, 328);
+    PutNamed(gfx, "Boulder", 300, 24);
+    PutNamed(gfx, "ArrowDown", 316, 24);
+    PutNamed(gfx, "Pipe", 544, 342);
+  }
+  // Monsters of the piece's records (row, left, right, start, speed, number).
+  for (size_t slot = 1; slot <= 5 && slot < map->ExtraLines.size(); ++slot) {
+    std::vector<int> f;
+    std::string line = map->ExtraLines[slot] + ",";
+    size_t start = 0;
+    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
+      int32_t v = 0;
+      if (TryStrToInt(line.substr(start, comma - start), v)) f.push_back(v);
+    }
+    if (f.size() < 6 || f[5] == 0) continue;
+    const std::string name = std::string(f[4] < 0 ? "M1" : "M2") + std::to_string(f[5]);
+    if (PImage m = Resources->Images->FindImage(name)) PutImagePart(16 * f[3] + 64, 16 * f[0] + 24, 0, 0, 31, 15, m);
+  }
+  if (!SaveImageBMP(BackImage, outName)) {
+    err << "vgrdata art: cannot write " << outName << "\n";
+    return 1;
+  }
+  out << outName << ": the playfield of " << (interim ? "an interim" : "a construction") << " map\n";
+  return 0;
+}
+
+}  // namespace
+
+int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? err : out) << kUsage << "\n" << kArtHelp;
+    return args.empty() ? 2 : 0;
+  }
+  std::vector<std::string> pos;
+  std::vector<std::pair<std::string, std::string>> values;
+  std::vector<std::string> flags;
+  if (!SplitArgs(args, pos, values, flags, err)) return 2;
+  const std::string& sub = args[0];
+
+  if (sub == "build" || sub == "list") {
+    const size_t first = sub == "build" ? 1 : 0;
+    if (pos.size() <= first) {
+      err << kUsage;
+      return 2;
+    }
+    TArtBook book;
+    if (const std::string* fonts = Value(values, "--fonts")) book.FontDir = *fonts;
+    if (!LoadBook(book, std::vector<std::string>(pos.begin() + static_cast<long>(first), pos.end()), err)) return 1;
+    if (sub == "list") {
+      for (const std::string& name : book.Names()) {
+        std::string why;
+        const TArtPicture* p = book.Get(name, why);
+        if (!p) {
+          err << "vgrdata art: " << why << "\n";
+          return 1;
+        }
+        out << name << " " << p->Width << "x" << p->Height;
+        if (p->Frames > 0) out << " frames=" << p->Frames;
+        if (p->Key) out << " key";
+        if (!p->Out.empty()) out << " -> " << p->Out;
+        out << "\n";
+      }
+      return 0;
+    }
+    std::string why;
+    const int n = book.WriteAll(pos[0], why);
+    if (n < 0) {
+      err << "vgrdata art: " << why << "\n";
+      return 1;
+    }
+    out << n << " pictures written to " << pos[0] << "\n";
+    return 0;
+  }
+
+  if (sub == "sheet" || sub == "playfield") {
+    if (pos.size() != 1) {
+      err << kUsage;
+      return 2;
+    }
+    TToolLog log;
+    TArchiveScope archive;
+    if (const std::string* a = Value(values, "--archive")) {
+      if (!FileExists(*a) || !archive.Mount(*a)) {
+        err << "vgrdata art: cannot mount " << *a << "\n";
+        return 1;
+      }
+    }
+    const int rc = sub == "sheet"
+                       ? Sheet(pos[0], out, err)
+                       : Playfield(pos[0], Value(values, "--piece"), Value(values, "--pack-piece"),
+                                   std::find(flags.begin(), flags.end(), "--interim") != flags.end(), out, err);
+    const auto complaints = log.Complaints();
+    for (const std::string& c : complaints) err << c << "\n";
+    return rc != 0 ? rc : (complaints.empty() ? 0 : 1);
+  }
+  err << "vgrdata art: unknown subcommand '" << sub << "'\n" << kUsage;
+  return 2;
+}
+
+}  // namespace vgrdata
