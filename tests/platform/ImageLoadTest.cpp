@@ -101,6 +101,14 @@ TEST_F(ImageLoad, TransformationAfterAColonAndDriveLetters) {
   EXPECT_EQ(ImagePx(mirrored.get(), 0, 0), 0x00FF00u);
   EXPECT_EQ(ImagePx(mirrored.get(), 3, 1), 0xFF0000u);
 
+  // The same through the BMP reader: a 2 by 1 picture, red then green.
+  Bytes bmpBody = picfix::Cat({picfix::BGR(0xFF0000), picfix::BGR(0x00FF00), Bytes{0, 0}});
+  vgrtest::WriteFile(Folder_ / "pic.bmp", picfix::MakeBMP(2, 1, 24, 0, {}, bmpBody));
+  TImagePtr bmp = LoadImage("pic.bmp:H");
+  ASSERT_NE(bmp, nullptr);
+  EXPECT_EQ(ImagePx(bmp.get(), 0, 0), 0x00FF00u);
+  EXPECT_EQ(ImagePx(bmp.get(), 1, 0), 0xFF0000u);
+
   // A colon in position 2 belongs to a drive letter: the whole text is the file.
   TImagePtr drive = LoadImage("C:pic.tga");
   ASSERT_NE(drive, nullptr);
