@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,17 @@ inline void Put32(std::vector<uint8_t>& v, uint32_t x) {
   Put16(v, x & 0xFFFF);
   Put16(v, x >> 16);
 }
-inline void PutId(std::vector<uint8_t>& v, const char* id) { v.insert(v.end(), id, id + 4); }
+inline void PutId(std::vector<uint8_t>& v, const char* id) {
+  for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(id[i]));
+}
+
+// dst += src. (GCC 12 warns falsely about vector::insert of one byte vector
+// at the end of another; resizing first keeps the build quiet.)
+inline void Append(std::vector<uint8_t>& dst, const std::vector<uint8_t>& src) {
+  const size_t at = dst.size();
+  dst.resize(at + src.size());
+  if (!src.empty()) std::memcpy(dst.data() + at, src.data(), src.size());
+}
 
 // A PCM WAV file. `samples` are interleaved and hold the values to store:
 // -32768..32767 for 16 bits, 0..255 for 8 bits.
@@ -50,7 +61,7 @@ inline std::vector<uint8_t> MakeWav(const std::vector<int>& samples, uint16_t ch
   Put16(w, bits);
   PutId(w, "data");
   Put32(w, static_cast<uint32_t>(data.size()));
-  w.insert(w.end(), data.begin(), data.end());
+  Append(w, data);
   if (data.size() & 1) w.push_back(0);
   return w;
 }
@@ -75,12 +86,12 @@ inline std::vector<uint8_t> MakeMod(bool busy = false) {
   std::vector<uint8_t> m;
   std::string title = "vgr test";
   title.resize(20, '\0');
-  m.insert(m.end(), title.begin(), title.end());
+  Append(m, std::vector<uint8_t>(title.begin(), title.end()));
   const uint16_t words = 32;
   for (int i = 0; i < 31; ++i) {
     std::string name = i == 0 ? "square" : "";
     name.resize(22, '\0');
-    m.insert(m.end(), name.begin(), name.end());
+    Append(m, std::vector<uint8_t>(name.begin(), name.end()));
     const uint16_t len = i == 0 ? words : 0;
     m.push_back(static_cast<uint8_t>(len >> 8));
     m.push_back(static_cast<uint8_t>(len));
@@ -114,7 +125,7 @@ inline std::vector<uint8_t> MakeMod(bool busy = false) {
   } else {
     note(0, 0, period, 0x0F, 0x01);
   }
-  m.insert(m.end(), pattern.begin(), pattern.end());
+  Append(m, pattern);
   for (int i = 0; i < words * 2; ++i) m.push_back(static_cast<uint8_t>(i % 16 < 8 ? 100 : -100));
   return m;
 }

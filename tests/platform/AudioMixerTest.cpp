@@ -295,8 +295,8 @@ TEST_F(Mixer, SampleFromAFileRegion) {
   vgrtest::TTempDir dir;
   const auto wav = ConstantWav(1500, 300);
   std::vector<uint8_t> file(777, 0xAB);
-  file.insert(file.end(), wav.begin(), wav.end());
-  file.insert(file.end(), 333, 0xCD);
+  Append(file, wav);
+  Append(file, std::vector<uint8_t>(333, 0xCD));
   vgrtest::WriteFile(dir / "pack.bin", file);
   const std::string name = dir / "pack.bin";
   const HSAMPLE exact = BASS_SampleLoad(false, name.c_str(), 777, static_cast<DWORD>(wav.size()), 1, 0);

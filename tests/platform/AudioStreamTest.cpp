@@ -115,8 +115,8 @@ TEST_F(Streams, Mp3StreamsFromAFileRegion) {
   vgrtest::TTempDir dir;
   const auto mp3 = MakeMp3(0.5, 44100, 2);
   std::vector<uint8_t> file(1234, 0);
-  file.insert(file.end(), mp3.begin(), mp3.end());
-  file.insert(file.end(), 4321, 0x55);
+  Append(file, mp3);
+  Append(file, std::vector<uint8_t>(4321, 0x55));
   vgrtest::WriteFile(dir / "Voltigor.bin", file);
   const std::string name = dir / "Voltigor.bin";
   const HSTREAM s = BASS_StreamCreateFile(false, name.c_str(), 1234, mp3.size(), 0);

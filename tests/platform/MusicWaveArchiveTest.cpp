@@ -19,19 +19,19 @@ using TBytes = std::vector<uint8_t>;
 
 TBytes Chunk(const char* tag, const std::string& name, const TBytes& data) {
   TBytes body{static_cast<uint8_t>(name.size())};
-  body.insert(body.end(), name.begin(), name.end());
-  body.insert(body.end(), data.begin(), data.end());
+  Append(body, TBytes(name.begin(), name.end()));
+  Append(body, data);
   TBytes c;
   PutId(c, tag);
   Put32(c, static_cast<uint32_t>(body.size()));
-  c.insert(c.end(), body.begin(), body.end());
+  Append(c, body);
   return c;
 }
 
 // The compressed container without any stage: method byte 0, four bytes, the data.
 TBytes Stored(const TBytes& data) {
   TBytes c{0, 0, 0, 0, 0};
-  c.insert(c.end(), data.begin(), data.end());
+  Append(c, data);
   return c;
 }
 
@@ -39,7 +39,7 @@ TBytes Archive(const std::vector<TBytes>& chunks) {
   TBytes b;
   PutId(b, "MAD4");
   Put32(b, 0);
-  for (const TBytes& c : chunks) b.insert(b.end(), c.begin(), c.end());
+  for (const TBytes& c : chunks) Append(b, c);
   PutId(b, "ENDS");
   Put32(b, 4);
   Put32(b, static_cast<uint32_t>(b.size() + 4));
