@@ -16,8 +16,9 @@ const char* const kCreateLoc = "ResourceUnit, TResources.Create";
 const char* const kObjectsFile = "objects.lst";
 const char* const kMonstersFile = "monsters.txt";
 
-// Monster strips wider than this are not animations but damaged data.
-constexpr int32_t kMaxMonsterFrames = 1024;
+// Far more frames than any animation has, and a strip that stays inside the
+// 16-bit row pitch of a surface at 4 bytes per pixel.
+constexpr int32_t kMaxMonsterFrames = 255;
 constexpr int32_t kCellWidth = 32;
 constexpr int32_t kCellHeight = 16;
 

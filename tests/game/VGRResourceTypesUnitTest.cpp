@@ -201,7 +201,14 @@ TEST_F(ResourcesTest, MoreBlocksIsFrameSixColourKeyed) {
 }
 
 TEST_F(ResourcesTest, MonsterStripsAreCutFromTheCurrentSheet) {
-  Load({}, {"MONS05a,2,3,0", "MONS05b,1,1", "", "XXXX07a,3,2,1,0", "", "", "ABCD08bNAME,1,9,ignored", "MONS09a,1,3"});
+  std::string longest = "MONS03a,255";
+  for (int i = 0; i < 255; ++i) longest += ",1";
+  Load({}, {"MONS05a,2,3,0", "MONS05b,1,1", longest, "", "XXXX07a,3,2,1,0", "", "", "ABCD08bNAME,1,9,ignored",
+            "MONS09a,1,3"});
+  PImage widest = Resources->Images->FindImage("M13");
+  ASSERT_NE(widest, nullptr);
+  EXPECT_EQ(ImageWidth(widest), 255 * 32);
+  EXPECT_EQ(ImagePx(widest, 254 * 32 + 9, 9), CellColour(1, 1));
   struct {
     const char* name;
     int frames;
@@ -271,6 +278,7 @@ TEST_F(ResourcesTest, UnusableDataEndsTheStartUpWithAnError) {
       {"missing cell", goodObjects, {"MONS01a,2,0"}, "Number expected in monsters.txt, line 1! ()"},
       {"cell text", goodObjects, {"MONS01a,1,c"}, "Number expected in monsters.txt, line 1! (c)"},
       {"frame count 0", goodObjects, {"MONS01a,0"}, "Frame count out of range in monsters.txt, line 1! (0)"},
+      {"256 frames", goodObjects, {"MONS01a,256"}, "Frame count out of range in monsters.txt, line 1! (256)"},
       {"huge frame count", goodObjects, {"MONS01a,99999999"},
        "Frame count out of range in monsters.txt, line 1! (99999999)"},
   };
