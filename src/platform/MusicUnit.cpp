@@ -35,7 +35,9 @@ TMusic::TMusic(const std::string& name) {
     if (!info.Compressed) {
       BufferSize = -1;
       // Streamed straight from the file that holds it, the archive included.
-      if (!info.FileName.empty() && info.Offset >= 0) {
+      // An empty member is not passed on: length 0 would mean "to the end of
+      // the file" and play whatever follows it in the archive.
+      if (!info.FileName.empty() && info.Offset >= 0 && info.Size != 0) {
         const QWORD size = info.Size > 0 ? static_cast<QWORD>(info.Size) : 0;
         fMusic = BASS_StreamCreateFile(false, info.FileName.c_str(), static_cast<QWORD>(info.Offset), size,
                                        kStreamFlags);

@@ -27,7 +27,8 @@ TWave::TWave(const std::string& name, uint32_t max, bool looped) {
   if (!info.Compressed) {
     Log->Debug("Not compressed", kCreateLoc);
     BufferSize = -1;
-    if (!info.FileName.empty() && info.Offset >= 0) {
+    // Length 0 would read on to the end of the file (see TMusic).
+    if (!info.FileName.empty() && info.Offset >= 0 && info.Size != 0) {
       const DWORD size = info.Size > 0 ? static_cast<DWORD>(info.Size) : 0;
       fWave = BASS_SampleLoad(false, info.FileName.c_str(), static_cast<QWORD>(info.Offset), size, max, flags);
     }

@@ -69,7 +69,9 @@ class FromArchive : public ::testing::Test {
                        Archive({Chunk("RAWD", "music\\theme.mp3", mp3), Chunk("COMP", "music\\packed.mp3", Stored(mp3)),
                                 Chunk("RAWD", "tune.mod", mod), Chunk("COMP", "packed.mod", Stored(mod)),
                                 Chunk("RAWD", "sfx\\jump.wav", wav), Chunk("COMP", "sfx\\boom.wav", Stored(wav)),
-                                Chunk("COMP", "broken.mp3", TBytes{0x40, 1, 2, 3, 4, 5})}));
+                                Chunk("COMP", "broken.mp3", TBytes{0x40, 1, 2, 3, 4, 5}),
+                                Chunk("RAWD", "empty.mp3", TBytes{}), Chunk("RAWD", "empty.wav", TBytes{}),
+                                Chunk("RAWD", "after.mp3", mp3)}));
     Volumes_.Mount(Dir_ / "data.mad4", 100, true);
     ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr));
     BASS_SetVolume(100.0f);
@@ -121,6 +123,14 @@ TEST_F(FromArchive, WavesLoadFromTheArchiveFileOrFromMemory) {
     EXPECT_EQ(Left(b, 0), 7000);
     EXPECT_EQ(AudibleFrames(b), 500u);
   }
+}
+
+TEST_F(FromArchive, EmptyMemberDoesNotReadOnIntoTheNextOne) {
+  TMusic music("empty.mp3");
+  EXPECT_EQ(music.fMusic, 0u);
+  TWave wave("empty.wav", 1, false);
+  EXPECT_EQ(wave.fWave, 0u);
+  EXPECT_EQ(Matching(Log_.Lines(), "{WaveUnit, TWave.Create} BASS: Loading empty.wav failed").size(), 1u);
 }
 
 TEST_F(FromArchive, MemberThatCannotBeOpenedIsAFailedLoad) {
