@@ -232,6 +232,12 @@ TEST_F(ArchiveTool, AutoKeepsTheSmallestEncoding) {
   a.Unmount();
   ASSERT_EQ(Archive({"add", P("a.mad4"), "noise", P("noise.bin")}).Code, 0);
   EXPECT_NE(Archive({"list", P("a.mad4")}).Out.find("noise\tRAWD\t4000\t-"), std::string::npos);
+  // large incompressible members skip the full search and stay plain
+  TBytes bigNoise(300000);
+  for (auto& b : bigNoise) b = static_cast<uint8_t>(Random(256));
+  vgrtest::WriteFile(P("big.bin"), bigNoise);
+  ASSERT_EQ(Archive({"add", P("a.mad4"), "big", P("big.bin")}).Code, 0);
+  EXPECT_NE(Archive({"list", P("a.mad4")}).Out.find("big\tRAWD\t300000\t-"), std::string::npos);
 }
 
 TEST_F(ArchiveTool, LinkVersionAndList) {

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <sstream>
 
+#include <zlib.h>
+
 #include "ArchiveEncoders.h"
 #include "MAD4MidLevelUnit.h"
 #include "ZRStream3.h"
@@ -94,12 +96,28 @@ struct TEncoded {
   std::string Method;
 };
 
+// Large members that a quick zlib pass cannot shrink by 2 %, neither as they
+// are nor after delta filtering (MP3 music, already packed data), are kept as
+// plain copies without trying all 56 methods, which takes seconds per
+// megabyte.
+bool LooksIncompressible(const TBytes& data) {
+  if (data.size() < (256u << 10)) return false;
+  auto shrinks = [&](const TBytes& d) {
+    uLongf size = compressBound(static_cast<uLong>(d.size()));
+    TBytes out(size);
+    return compress2(out.data(), &size, d.data(), static_cast<uLong>(d.size()), 1) == Z_OK &&
+           size < d.size() - d.size() / 50;
+  };
+  return !shrinks(data) && !shrinks(DeltaEncode(data));
+}
+
 // "auto" keeps the smallest of a plain copy and every meaningful method; a
 // plain copy wins ties, so the game can stream it straight from the file.
 std::optional<TEncoded> Encode(const TBytes& data, const std::string& method, std::ostream& err) {
   if (method == "raw") return TEncoded{kFourCC_RAWD, data, "raw"};
   if (method == "auto") {
     TEncoded best{kFourCC_RAWD, data, "raw"};
+    if (LooksIncompressible(data)) return best;
     for (uint8_t m : MeaningfulMethods()) {
       std::optional<TBytes> c = EncodeContainer(data, m);
       if (c && c->size() < best.Body.size()) best = TEncoded{kFourCC_COMP, std::move(*c), Hex2(m)};
