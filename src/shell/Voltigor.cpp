@@ -111,6 +111,8 @@ void RunProgram() {
   LastLevel = ReadLastLevel("Voltigor.mad4");
   // 12.
   Log->TraceNumber(2);
+  // 13. The object and monster definitions; unusable data ends the start-up here.
+  Resources = std::make_unique<TResources>();
   // 14.
   HighScore = 0;
   // 15. Music, playlists and sound effects; the images follow from the same file.

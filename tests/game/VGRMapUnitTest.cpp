@@ -167,6 +167,25 @@ TEST_F(MapTest, LevelsUseTheirPieces) {
   }
 }
 
+TEST_F(MapTest, EveryLevelBuildsAndDrawsInBothModes) {
+  auto map = MakeMap();
+  for (bool robot : {false, true}) {
+    MrRobotMode = robot;
+    for (int level = 1; level <= 53; ++level) {
+      if (level == 51 || level == 52) continue;
+      SCOPED_TRACE(level * 10 + robot);
+      Bar(0, 0, 639, 399, 0, 0, 0);
+      Randomize(static_cast<uint32_t>(level));
+      ASSERT_TRUE(map->LoadLevel(static_cast<uint8_t>(level), true));
+      const int expected = level % 2 == 0 ? 26 : (level - 1) / 2 + 1;
+      EXPECT_EQ(map->MonsterStart(4).MonsterNumber, expected);
+      // The bottom row is solid everywhere on every piece of the test pack.
+      EXPECT_NE(Screen(X(7) + 8, Y(21) + 8), 0u);
+      EXPECT_EQ(map->DotCount, robot && level % 2 == 1 ? 1 : 0);
+    }
+  }
+}
+
 TEST_F(MapTest, CellsOfAConstructionLevel) {
   auto map = MakeMap();
   ASSERT_TRUE(map->LoadLevel(1, false));
