@@ -292,6 +292,20 @@ TEST(ArtScript, OutputsThatLeaveTheFolderOrCollideAreRefused) {
   }
 }
 
+TEST(ArtScript, CheckerCanKeepToOneColour) {
+  TBook b(
+      "picture P 4x2\n"
+      "  rect 0 0 1 1 r\n"
+      "  checker 0 0 3 1 w r\n"
+      "end\n"
+      "picture Q 4x2\n"
+      "  checker 0 0 3 1 w\n"
+      "end\n");
+  ASSERT_TRUE(b.Ok) << b.Error;
+  EXPECT_EQ(b.Rows("P"), (Rows{"wr__", "rw__"}));
+  EXPECT_EQ(b.Rows("Q"), (Rows{"w_w_", "_w_w"}));
+}
+
 TEST(ArtScript, RampsDitherBetweenTheirColours) {
   TBook b(
       "picture P 4x9\n"

@@ -38,7 +38,7 @@ const char* const kArtHelp =
     "  darken|lighten X1 Y1 X2 Y2   one tone darker | lighter\n"
     "  replace C1 C2 [X1 Y1 X2 Y2]  recolour\n"
     "  noise X1 Y1 X2 Y2 C PERCENT [SEED]  speckle drawn pixels\n"
-    "  checker X1 Y1 X2 Y2 C        every other pixel\n"
+    "  checker X1 Y1 X2 Y2 C [ON]   every other pixel (only where the colour is ON)\n"
     "  symmetry                     mirror the left half of the frame onto the right half\n"
     "  copyframe A B [H]            copy frame A onto frame B, optionally mirrored\n";
 
@@ -668,10 +668,13 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
         for (int x = n[0]; x <= n[2]; ++x)
           if (pen.Get(x, y) != 0 && static_cast<int>(Hash(x, y, seed) % 100) < pct) pen.Put(x, y, c);
     } else if (cmd == "checker") {
-      if (!needs(4, true)) return fail("checker X1 Y1 X2 Y2 C");
+      // An optional second colour limits the pattern to pixels of that colour.
+      int on = -1;
+      if (n.size() != 4 || !color(next, c) || (next + 1 < t.size() && !color(next + 1, on)) || next + 2 < t.size())
+        return fail("checker X1 Y1 X2 Y2 C [ON]");
       for (int y = n[1]; y <= n[3]; ++y)
         for (int x = n[0]; x <= n[2]; ++x)
-          if (((x + y) & 1) == 0) pen.Put(x, y, c);
+          if (((x + y) & 1) == 0 && (on < 0 || (pen.In(x, y) && pen.Get(x, y) == on))) pen.Put(x, y, c);
     } else if (cmd == "symmetry") {
       for (int y = 0; y < p.Height; ++y)
         for (int x = 0; x < pen.Fw / 2; ++x) pen.Put(pen.Fw - 1 - x, y, pen.Get(x, y));
