@@ -292,6 +292,29 @@ TEST(ArtScript, OutputsThatLeaveTheFolderOrCollideAreRefused) {
   }
 }
 
+TEST(ArtScript, HugeShapesAreClippedNotWalked) {
+  // Coordinates far outside the picture must not cost time or memory.
+  TBook b(
+      "picture P 3x2\n"
+      "  noise -999999999 -999999999 999999999 999999999 r 50 1\n"
+      "  rect -999999999 -999999999 999999999 999999999 b\n"
+      "  checker -999999999 -999999999 999999999 999999999 w\n"
+      "  vgrad -999999999 -999999999 999999999 999999999 r b\n"
+      "  darken -999999999 -999999999 999999999 999999999\n"
+      "  shade -999999999 -999999999 999999999 999999999\n"
+      "  replace w r -999999999 -999999999 999999999 999999999\n"
+      "  ellipse -999999999 -999999999 999999999 999999999 w\n"
+      "  line -999999999 0 999999999 1 k\n"
+      "end\n"
+      "picture Q 3x2\n"
+      "  disc 1 1 999999999 r\n"
+      "end\n");
+  ASSERT_TRUE(b.Ok) << b.Error;
+  EXPECT_NE(b.Get("P"), nullptr) << b.Error;
+  EXPECT_EQ(b.Get("Q"), nullptr);
+  EXPECT_NE(b.Error.find("at most"), std::string::npos) << b.Error;
+}
+
 TEST(ArtScript, CheckerCanKeepToOneColour) {
   TBook b(
       "picture P 4x2\n"

@@ -74,9 +74,9 @@ std::string Trim(const std::string& s) {
 }
 
 bool ToInt(const std::string& s, int& v) {
-  if (s.empty() || s.size() > 9) return false;
-  size_t i = s[0] == '-' ? 1 : 0;
-  if (i == s.size()) return false;
+  // At most nine digits: every value fits 32 bits with room to add.
+  size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+  if (i == s.size() || s.size() - i > 9) return false;
   int r = 0;
   for (; i < s.size(); ++i) {
     if (s[i] < '0' || s[i] > '9') return false;
@@ -351,12 +351,14 @@ class TPen {
       for (int x = std::max(0, std::min(x1, x2)); x <= std::min(Fw - 1, std::max(x1, x2)); ++x) Put(x, y, c);
   }
   void Line(int x1, int y1, int x2, int y2, int c) {
-    int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1, dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
-    int err = dx + dy;
+    // 64 bits: the distances of hostile coordinates overflow 32.
+    const int64_t dx = std::abs(int64_t(x2) - x1), dy = -std::abs(int64_t(y2) - y1);
+    const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+    int64_t err = dx + dy;
     for (int guard = 0; guard < 4 * kMaxSide; ++guard) {
       Put(x1, y1, c);
       if (x1 == x2 && y1 == y2) break;
-      const int e2 = 2 * err;
+      const int64_t e2 = 2 * err;
       if (e2 >= dy) {
         err += dy;
         x1 += sx;
@@ -443,7 +445,7 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
       if (!needs(4, true)) return fail("line X1 Y1 X2 Y2 C");
       pen.Line(n[0], n[1], n[2], n[3], c);
     } else if (cmd == "disc" || cmd == "circle") {
-      if (!needs(3, true) || n[2] < 0) return fail(cmd + " CX CY R C");
+      if (!needs(3, true) || n[2] < 0 || n[2] > kMaxSide) return fail(cmd + " CX CY R C (R at most 4096)");
       const int r = n[2];
       auto inDisc = [r](int a, int b) { return a * a + b * b <= r * r + r; };
       for (int y = -r; y <= r; ++y)
@@ -479,8 +481,8 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
       const bool vert = cmd == "vgrad";
       const int a = vert ? n[1] : n[0], b = vert ? n[3] : n[2];
       const int span = std::max(1, b - a);
-      for (int y = std::min(n[1], n[3]); y <= std::max(n[1], n[3]); ++y)
-        for (int x = std::min(n[0], n[2]); x <= std::max(n[0], n[2]); ++x) {
+      for (int y = std::max(0, std::min(n[1], n[3])); y <= std::min(p.Height - 1, std::max(n[1], n[3])); ++y)
+        for (int x = std::max(0, std::min(n[0], n[2])); x <= std::min(pen.Fw - 1, std::max(n[0], n[2])); ++x) {
           const double pos = static_cast<double>((vert ? y : x) - a) / span * (cols.size() - 1);
           int i = std::clamp(static_cast<int>(std::floor(pos)), 0, static_cast<int>(cols.size()) - 1);
           const double f = pos - i;
@@ -592,8 +594,8 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
       const int x1 = n.empty() ? 0 : n[0], y1 = n.empty() ? 0 : n[1];
       const int x2 = n.empty() ? pen.Fw - 1 : n[2], y2 = n.empty() ? p.Height - 1 : n[3];
       std::vector<std::pair<std::pair<int, int>, int>> changes;
-      for (int y = y1; y <= y2; ++y)
-        for (int x = x1; x <= x2; ++x) {
+      for (int y = std::max(0, y1); y <= std::min(p.Height - 1, y2); ++y)
+        for (int x = std::max(0, x1); x <= std::min(pen.Fw - 1, x2); ++x) {
           const int cc = pen.Get(x, y);
           if (cc == 0 || !pen.In(x, y)) continue;
           if (pen.Get(x - 1, y) == 0 || pen.Get(x, y - 1) == 0) changes.push_back({{x, y}, pen.LightOf(cc)});
@@ -640,8 +642,8 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
         for (int x = 0; x < pen.Fw; ++x) pen.Put(x, y, out[static_cast<size_t>(y) * pen.Fw + x]);
     } else if (cmd == "darken" || cmd == "lighten") {
       if (n.size() != 4) return fail(cmd + " X1 Y1 X2 Y2");
-      for (int y = n[1]; y <= n[3]; ++y)
-        for (int x = n[0]; x <= n[2]; ++x) {
+      for (int y = std::max(0, n[1]); y <= std::min(p.Height - 1, n[3]); ++y)
+        for (int x = std::max(0, n[0]); x <= std::min(pen.Fw - 1, n[2]); ++x) {
           const int cc = pen.Get(x, y);
           if (cc) pen.Put(x, y, cmd == "darken" ? pen.DarkOf(cc) : pen.LightOf(cc));
         }
@@ -656,24 +658,24 @@ bool TArtBook::Render(TBlock& block, std::string& error) {
       }
       if (!r.empty() && r.size() != 4) return fail("replace C1 C2 [X1 Y1 X2 Y2]");
       if (r.empty()) r = {0, 0, pen.Fw - 1, p.Height - 1};
-      for (int y = r[1]; y <= r[3]; ++y)
-        for (int x = r[0]; x <= r[2]; ++x)
+      for (int y = std::max(0, r[1]); y <= std::min(p.Height - 1, r[3]); ++y)
+        for (int x = std::max(0, r[0]); x <= std::min(pen.Fw - 1, r[2]); ++x)
           if (pen.In(x, y) && pen.Get(x, y) == c) pen.Put(x, y, c2);
     } else if (cmd == "noise") {
       if (n.size() != 4 || !color(next, c) || next + 1 >= t.size()) return fail("noise X1 Y1 X2 Y2 C PERCENT [SEED]");
       int pct = 0, seed = 1;
       if (!ToInt(t[next + 1], pct) || (next + 2 < t.size() && !ToInt(t[next + 2], seed)))
         return fail("noise X1 Y1 X2 Y2 C PERCENT [SEED]");
-      for (int y = n[1]; y <= n[3]; ++y)
-        for (int x = n[0]; x <= n[2]; ++x)
+      for (int y = std::max(0, n[1]); y <= std::min(p.Height - 1, n[3]); ++y)
+        for (int x = std::max(0, n[0]); x <= std::min(pen.Fw - 1, n[2]); ++x)
           if (pen.Get(x, y) != 0 && static_cast<int>(Hash(x, y, seed) % 100) < pct) pen.Put(x, y, c);
     } else if (cmd == "checker") {
       // An optional second colour limits the pattern to pixels of that colour.
       int on = -1;
       if (n.size() != 4 || !color(next, c) || (next + 1 < t.size() && !color(next + 1, on)) || next + 2 < t.size())
         return fail("checker X1 Y1 X2 Y2 C [ON]");
-      for (int y = n[1]; y <= n[3]; ++y)
-        for (int x = n[0]; x <= n[2]; ++x)
+      for (int y = std::max(0, n[1]); y <= std::min(p.Height - 1, n[3]); ++y)
+        for (int x = std::max(0, n[0]); x <= std::min(pen.Fw - 1, n[2]); ++x)
           if (((x + y) & 1) == 0 && (on < 0 || (pen.In(x, y) && pen.Get(x, y) == on))) pen.Put(x, y, c);
     } else if (cmd == "symmetry") {
       for (int y = 0; y < p.Height; ++y)
