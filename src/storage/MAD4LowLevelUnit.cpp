@@ -18,6 +18,13 @@ constexpr std::size_t kMaxChunks = std::size_t{1} << 24;
 
 std::string Loc(const char* op) { return kUnit + op; }
 
+// A write the disk refused (full, failing): logged once per operation. The
+// caller marks the archive damaged so that nothing more is written to it and
+// every chunk written before stays as it was.
+void LogWriteFailure(const std::string& fileName, const char* op) {
+  Log->Error("Cannot write the archive! (" + fileName + ")", Loc(op));
+}
+
 }  // namespace
 
 std::string FourCCHex(uint32_t fourCC) {
@@ -185,22 +192,26 @@ void TMAD4LowLevel::UpdateTrailer() {
   const int64_t length = Stream->Size();
   // The trailer is found through the chunk list, not by its bytes: a member
   // whose data happens to end like a trailer must not be overwritten.
+  bool ok = true;
   if (!Chunks.empty() && Chunks.back().FourCC == kFourCC_ENDS && Chunks.back().Size == 4 &&
       Chunks.back().Start + int64_t{12} == length) {
     Stream->SetPosition(Chunks.back().Start + 8);
-    Stream->WriteU32(static_cast<uint32_t>(length - ArchiveStart));
+    ok = Stream->WriteU32(static_cast<uint32_t>(length - ArchiveStart));
   } else {
     Stream->SetPosition(length);
-    Stream->WriteU32(kFourCC_ENDS);
-    Stream->WriteU32(4);
-    Stream->WriteU32(static_cast<uint32_t>(length + 12 - ArchiveStart));
-    Chunks.push_back(TMAD4ChunkData{kFourCC_ENDS, 4, static_cast<int32_t>(length)});
+    ok = Stream->WriteU32(kFourCC_ENDS) && Stream->WriteU32(4) &&
+         Stream->WriteU32(static_cast<uint32_t>(length + 12 - ArchiveStart));
+    if (ok) Chunks.push_back(TMAD4ChunkData{kFourCC_ENDS, 4, static_cast<int32_t>(length)});
   }
   // The header of an archive that starts after other data is at its own
   // start, not at the start of the file.
   const int64_t newLength = Stream->Size();
   Stream->SetPosition(ArchiveStart + 4);
-  Stream->WriteU32(static_cast<uint32_t>(newLength - ArchiveStart - 8));
+  ok = ok && Stream->WriteU32(static_cast<uint32_t>(newLength - ArchiveStart - 8));
+  if (!ok) {
+    LogWriteFailure(FileName, "UpdateTrailer");
+    Damaged_ = true;
+  }
 }
 
 int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
@@ -222,9 +233,13 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
     if (c.FourCC == kFourCC_NULL && c.Size == size) {
       // Data first, type last: until the type is written the chunk is free.
       Stream->SetPosition(c.Start + 8);
-      Stream->WriteBuffer(bytes.data(), size);
+      bool ok = Stream->WriteBuffer(bytes.data(), size);
       Stream->SetPosition(c.Start);
-      Stream->WriteU32(fourCC);
+      if (!ok || !Stream->WriteU32(fourCC)) {
+        LogWriteFailure(FileName, "Add");
+        Damaged_ = true;
+        return -1;
+      }
       c.FourCC = fourCC;
       Log->Debug("  Replace whole NULL (Start=" + std::to_string(c.Start) + ", Size=" + std::to_string(c.Size) + ")",
                  Loc("Add"));
@@ -241,11 +256,15 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
       // The smaller free chunk is written while the old one still covers it,
       // and the new chunk's header last, so the file is walkable throughout.
       WriteNull(nullStart, nullSize);
+      if (Damaged_) return -1;
       Stream->SetPosition(start + 8);
-      Stream->WriteBuffer(bytes.data(), size);
+      bool ok = Stream->WriteBuffer(bytes.data(), size);
       Stream->SetPosition(start);
-      Stream->WriteU32(fourCC);
-      Stream->WriteU32(static_cast<uint32_t>(size));
+      if (!ok || !Stream->WriteU32(fourCC) || !Stream->WriteU32(static_cast<uint32_t>(size))) {
+        LogWriteFailure(FileName, "Add");
+        Damaged_ = true;
+        return -1;
+      }
       c.Start = nullStart;
       c.Size = nullSize;
       Chunks.insert(Chunks.begin() + static_cast<std::ptrdiff_t>(i),
@@ -264,14 +283,17 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
     return -1;
   }
   Stream->SetPosition(start + 8);
-  Stream->WriteBuffer(bytes.data(), size);
+  bool ok = Stream->WriteBuffer(bytes.data(), size);
   Stream->SetPosition(start);
-  Stream->WriteU32(fourCC);
-  Stream->WriteU32(static_cast<uint32_t>(size));
+  ok = ok && Stream->WriteU32(fourCC) && Stream->WriteU32(static_cast<uint32_t>(size));
   // Whatever lay behind the new chunk (free space too small to split, the old
   // trailer) belongs to no chunk any more: cut it off before the new trailer.
   Stream->SetPosition(start + 8 + size);
-  Stream->Truncate();
+  if (!ok || !Stream->Truncate()) {
+    LogWriteFailure(FileName, "Add");
+    Damaged_ = true;
+    return -1;
+  }
   Chunks.erase(Chunks.begin() + static_cast<std::ptrdiff_t>(run), Chunks.end());
   Chunks.push_back(TMAD4ChunkData{fourCC, static_cast<int32_t>(size), static_cast<int32_t>(start)});
   Log->Debug("  Put at the end (Start=" + std::to_string(start) + ", Size=" + std::to_string(size) + ")", Loc("Add"));
@@ -279,7 +301,7 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
                  ", Streamsize=" + std::to_string(Stream->Size()),
              Loc("Add"));
   UpdateTrailer();
-  return static_cast<int32_t>(start);
+  return Damaged_ ? -1 : static_cast<int32_t>(start);
 }
 
 void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {
@@ -287,13 +309,16 @@ void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {
   if (!Stream || ReadOnly_ || Damaged_ || start < 0 || size < 0) return;
   static const std::vector<uint8_t> zeros(4096, 0);
   Stream->SetPosition(start);
-  Stream->WriteU32(kFourCC_NULL);
-  Stream->WriteU32(static_cast<uint32_t>(size));
+  bool ok = Stream->WriteU32(kFourCC_NULL) && Stream->WriteU32(static_cast<uint32_t>(size));
   int64_t left = size;
-  while (left > 0) {
+  while (ok && left > 0) {
     const int64_t n = std::min<int64_t>(left, 4096);
-    Stream->WriteBuffer(zeros.data(), n);
+    ok = Stream->WriteBuffer(zeros.data(), n);
     left -= n;
+  }
+  if (!ok) {
+    LogWriteFailure(FileName, "WriteNull");
+    Damaged_ = true;
   }
 }
 
@@ -308,9 +333,13 @@ void TMAD4LowLevel::CombineNulls() {
     // The grown size first: from then on the second header is skipped.
     a.Size = a.Size + b.Size + 8;
     Stream->SetPosition(a.Start + 4);
-    Stream->WriteU32(static_cast<uint32_t>(a.Size));
+    const bool ok = Stream->WriteU32(static_cast<uint32_t>(a.Size));
     Stream->SetPosition(b.Start);
-    Stream->WriteBuffer(zeros, 8);
+    if (!ok || !Stream->WriteBuffer(zeros, 8)) {
+      LogWriteFailure(FileName, "CombineNulls");
+      Damaged_ = true;
+      return;
+    }
     Chunks.erase(Chunks.begin() + i + 1);
   }
   Log->Debug("After combining NULLs", Loc("CombineNulls"));
@@ -358,6 +387,7 @@ bool TMAD4LowLevel::Release(int32_t chunkStart) {
   TMAD4ChunkData& c = Chunks[static_cast<std::size_t>(index)];
   if (c.FourCC == kFourCC_NULL || c.FourCC == kFourCC_ENDS) return false;
   WriteNull(c.Start, c.Size);
+  if (Damaged_) return false;
   c.FourCC = kFourCC_NULL;
   return true;
 }

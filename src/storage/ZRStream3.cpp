@@ -1,5 +1,7 @@
 #include "ZRStream3.h"
 
+#include "FileWriteHook.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,8 +116,15 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   return total;
 }
 
+namespace {
+TFileWriteHook WriteHook = nullptr;
+}  // namespace
+
+void SetFileWriteHook(TFileWriteHook hook) { WriteHook = hook; }
+
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (Fd_ < 0 || count <= 0) return 0;
+  if (WriteHook && !WriteHook(count)) return 0;
   int64_t total = 0;
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (total < count) {
@@ -134,6 +143,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 bool TFileStream::Truncate() {
+  if (WriteHook && !WriteHook(0)) return false;
   int64_t pos = Position();
   return Fd_ >= 0 && pos >= 0 && ::ftruncate(Fd_, static_cast<off_t>(pos)) == 0;
 }

@@ -1,0 +1,302 @@
+// The archive is the one file the program writes: a process killed in the
+// middle of any write, or a disk that fills up, must never cost a stored file
+// that was complete before. A scripted session of archive work runs in a
+// child process that is killed before its N-th write, for every N; the
+// archive it leaves must mount, walk from header to end, and give back every
+// member that was complete before the interrupted operation.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FileWriteHook.h"
+#include "MAD4MidLevelUnit.h"
+#include "StorageTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace storagetest;
+using TMembers = std::map<std::string, TBytes>;
+
+TBytes Pattern(std::size_t n, uint8_t seed) {
+  TBytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 31 + i / 7);
+  return b;
+}
+
+// One step of the session and what it does to the members.
+struct TStep {
+  std::string What;
+  std::function<bool(TMAD4MidLevel&)> Run;
+  std::function<void(TMembers&)> Effect;
+  // Members the step itself replaces or removes: an interrupted step may
+  // leave them either way.
+  std::set<std::string> Touches;
+};
+
+int32_t Store(TMAD4MidLevel& a, uint32_t type, const std::string& name, const TBytes& payload) {
+  TMemoryStream s;
+  s.Data = Named(name, payload);
+  return a.StoreFile(type, s);
+}
+
+TStep Add(const std::string& name, std::size_t size, uint8_t seed) {
+  const TBytes data = Pattern(size, seed);
+  return {"add " + name, [=](TMAD4MidLevel& a) { return Store(a, kFourCC_RAWD, name, data) >= 0; },
+          [=](TMembers& m) { m[name] = data; }, {}};
+}
+
+// A compressed member in the stored container (method 0: no stage).
+TStep AddCompressed(const std::string& name, std::size_t size, uint8_t seed) {
+  const TBytes data = Pattern(size, seed);
+  TBytes container{0};
+  PutU32(container, static_cast<uint32_t>(size));
+  container.insert(container.end(), data.begin(), data.end());
+  return {"add compressed " + name, [=](TMAD4MidLevel& a) { return Store(a, kFourCC_COMP, name, container) >= 0; },
+          [=](TMembers& m) { m[name] = data; }, {}};
+}
+
+TStep Link(const std::string& name, const std::string& target) {
+  return {"link " + name + " to " + target,
+          [=](TMAD4MidLevel& a) {
+            const TMAD4FileData* t = a.GetFileData(a.IndexOfFile(target));
+            if (!t) return false;
+            TBytes rel;
+            PutU32(rel, static_cast<uint32_t>(t->ChunkStart - a.ArchiveStart));
+            return Store(a, kFourCC_LINK, name, rel) >= 0;
+          },
+          [=](TMembers& m) { m[name] = m[target]; }, {}};
+}
+
+TStep Remove(const std::string& name) {
+  return {"remove " + name, [=](TMAD4MidLevel& a) { return a.RemoveFile(name); },
+          [=](TMembers& m) { m.erase(name); }, {name}};
+}
+
+TStep Remount() {
+  return {"unmount and mount",
+          [](TMAD4MidLevel& a) {
+            const std::string file = a.FileName;
+            a.Unmount();
+            a.Mount(file, false);
+            return a.Mounted && !a.Damaged();
+          },
+          [](TMembers&) {}, {}};
+}
+
+// Adds that go to the end, reuse a free chunk whole, split one, and fill the
+// free space at the end; removes next to each other (merged on unmount);
+// links; unmounts that rewrite the trailer.
+std::vector<TStep> Session() {
+  return {
+      Add("a.txt", 300, 1),         Add("b.bin", 500, 2),       AddCompressed("c.dat", 120, 3),
+      Link("l.txt", "a.txt"),       Remove("b.bin"),            Add("d.bin", 500, 4),  // exact fit
+      Remove("d.bin"),              Add("e.bin", 200, 5),                              // split
+      Add("f.bin", 5000, 6),        Remove("f.bin"),            Add("g.bin", 100, 7),  // free space at the end
+      Remount(),                    Remove("c.dat"),            Remove("e.bin"),
+      Remount(),                    Add("h.bin", 250, 8),       Add("i.bin", 2000, 9),
+      Remove("l.txt"),              Link("m.txt", "g.bin"),     Remount(),
+  };
+}
+
+// Members after the first `steps` steps.
+TMembers MembersAfter(const std::vector<TStep>& session, std::size_t steps) {
+  TMembers m;
+  for (std::size_t i = 0; i < steps && i < session.size(); ++i) session[i].Effect(m);
+  return m;
+}
+
+int64_t Writes = 0;
+int64_t KillAt = 0;
+int64_t FailFrom = 0;
+
+bool CountingHook(int64_t) {
+  ++Writes;
+  return true;
+}
+
+bool KillingHook(int64_t) {
+  if (++Writes == KillAt) _exit(0);
+  return true;
+}
+
+bool FailingHook(int64_t) { return ++Writes < FailFrom; }
+
+// The empty archive the session starts from, made before any hook is set.
+void CreateEmpty(const std::string& file) {
+  TMAD4MidLevel a;
+  a.Mount(file, false);
+}
+
+// Runs the session; `writesBefore` receives the write count before each step.
+bool RunSession(const std::string& file, const std::vector<TStep>& session, std::vector<int64_t>* writesBefore) {
+  TMAD4MidLevel a;
+  a.Mount(file, false);
+  if (!a.Mounted) return false;
+  for (const TStep& step : session) {
+    if (writesBefore) writesBefore->push_back(Writes);
+    if (!step.Run(a)) return false;
+  }
+  if (writesBefore) writesBefore->push_back(Writes);
+  a.Unmount();
+  return true;
+}
+
+// The walk of the check: chunks back to back from the header to the file's
+// end (or to the damage the mount found), each inside the file.
+::testing::AssertionResult Walks(const TMAD4MidLevel& a, int64_t fileSize) {
+  int64_t pos = a.ArchiveStart + 8;
+  for (int i = 0; i < a.ChunkCount(); ++i) {
+    const TMAD4ChunkData* c = a.GetChunk(i);
+    if (c->Start != pos) return ::testing::AssertionFailure() << "chunk " << i << " not where the last one ended";
+    if (c->Size < 0 || c->Start + 8 + int64_t{c->Size} > fileSize)
+      return ::testing::AssertionFailure() << "chunk " << i << " runs past the file";
+    pos += 8 + c->Size;
+  }
+  if (!a.Damaged() && pos != fileSize) return ::testing::AssertionFailure() << "undamaged walk stops before the end";
+  return ::testing::AssertionSuccess();
+}
+
+// Every member of `expected` (but those in `skip`) reads back byte for byte.
+::testing::AssertionResult HasMembers(TMAD4MidLevel& a, const TMembers& expected, const std::set<std::string>& skip) {
+  for (const auto& [name, bytes] : expected) {
+    if (skip.count(name)) continue;
+    auto s = a.OpenFile(name);
+    if (!s) return ::testing::AssertionFailure() << name << " is lost";
+    if (s->Data != bytes) return ::testing::AssertionFailure() << name << " reads back other bytes";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+class ArchiveCrashTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetFileWriteHook(nullptr); }
+  vgrtest::TTempDir Dir;
+  const std::vector<TStep> Steps = Session();
+};
+
+TEST_F(ArchiveCrashTest, SessionRunsWholeAndKeepsEveryMember) {
+  const std::string file = Dir / "whole.mad4";
+  CreateEmpty(file);
+  Writes = 0;
+  SetFileWriteHook(CountingHook);
+  std::vector<int64_t> before;
+  ASSERT_TRUE(RunSession(file, Steps, &before));
+  SetFileWriteHook(nullptr);
+  EXPECT_GT(Writes, 50) << "the session should write often enough to be worth killing";
+  TMAD4MidLevel a;
+  a.Mount(file, true);
+  ASSERT_TRUE(a.Mounted);
+  EXPECT_FALSE(a.Damaged());
+  EXPECT_TRUE(Walks(a, static_cast<int64_t>(vgrtest::ReadBinaryFile(file).size())));
+  const TMembers all = MembersAfter(Steps, Steps.size());
+  EXPECT_TRUE(HasMembers(a, all, {}));
+  EXPECT_EQ(a.FileCount(), static_cast<int>(all.size()));
+}
+
+TEST_F(ArchiveCrashTest, KilledAtEveryWriteLosesNoCompleteMember) {
+  // Where each step's writes begin, from one uninterrupted run.
+  const std::string reference = Dir / "reference.mad4";
+  CreateEmpty(reference);
+  Writes = 0;
+  SetFileWriteHook(CountingHook);
+  std::vector<int64_t> before;
+  ASSERT_TRUE(RunSession(reference, Steps, &before));
+  SetFileWriteHook(nullptr);
+  const int64_t total = Writes;
+  int killPoints = 0, damaged = 0;
+  for (int64_t n = 1; n <= total; ++n) {
+    const std::string file = Dir / ("killed-" + std::to_string(n) + ".mad4");
+    CreateEmpty(file);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Writes = 0;
+      KillAt = n;
+      SetFileWriteHook(KillingHook);
+      RunSession(file, Steps, nullptr);
+      _exit(3);  // never killed: the parent's count was wrong
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child not killed at write " << n;
+    // The step that write N belongs to; write N is its (N - before)-th.
+    std::size_t step = 0;
+    while (step + 1 < before.size() && before[step + 1] < n) ++step;
+    const TMembers complete = MembersAfter(Steps, step);
+    const std::set<std::string> touched = step < Steps.size() ? Steps[step].Touches : std::set<std::string>{};
+    const std::string where = "killed at write " + std::to_string(n) + " during \"" +
+                              (step < Steps.size() ? Steps[step].What : std::string("final unmount")) + "\"";
+    {
+      TMAD4MidLevel a;
+      a.Mount(file, false);  // as the program mounts it
+      ASSERT_TRUE(a.Mounted) << where;
+      if (a.Damaged()) ++damaged;
+      EXPECT_TRUE(Walks(a, static_cast<int64_t>(vgrtest::ReadBinaryFile(file).size()))) << where;
+      EXPECT_TRUE(HasMembers(a, complete, touched)) << where;
+    }
+    // And once more after that mount's own unmount.
+    TMAD4MidLevel again;
+    again.Mount(file, true);
+    EXPECT_TRUE(HasMembers(again, complete, touched)) << where << ", after a remount";
+    ++killPoints;
+    ::unlink(file.c_str());
+  }
+  EXPECT_EQ(killPoints, total);
+  RecordProperty("KillPoints", killPoints);
+  RecordProperty("DamagedAfterKill", damaged);
+  std::printf("[ crash    ] %d kill points, %d left the archive mounted read-only as damaged\n", killPoints, damaged);
+}
+
+TEST_F(ArchiveCrashTest, FullDiskIsReportedAndKeepsEarlierMembers) {
+  const std::string reference = Dir / "reference.mad4";
+  CreateEmpty(reference);
+  Writes = 0;
+  SetFileWriteHook(CountingHook);
+  std::vector<int64_t> before;
+  ASSERT_TRUE(RunSession(reference, Steps, &before));
+  SetFileWriteHook(nullptr);
+  const int64_t total = Writes;
+  for (int64_t n = 1; n <= total; ++n) {
+    const std::string file = Dir / ("full-" + std::to_string(n) + ".mad4");
+    std::size_t step = 0;
+    while (step + 1 < before.size() && before[step + 1] < n) ++step;
+    const std::string where = "disk full from write " + std::to_string(n);
+    CreateEmpty(file);
+    vgrtest::TScopedLog log;
+    Writes = 0;
+    FailFrom = n;
+    SetFileWriteHook(FailingHook);
+    bool reported = false;
+    {
+      TMAD4MidLevel a;
+      a.Mount(file, false);
+      for (const TStep& s : Steps) {
+        if (!s.Run(a)) {
+          reported = true;
+          break;
+        }
+      }
+    }
+    SetFileWriteHook(nullptr);
+    for (const std::string& l : log.Lines())
+      if (!l.empty() && l[0] == '{') reported = true;
+    EXPECT_TRUE(reported) << where << ": no step failed and no error was logged";
+    TMAD4MidLevel a;
+    a.Mount(file, true);
+    ASSERT_TRUE(a.Mounted) << where;
+    EXPECT_TRUE(Walks(a, static_cast<int64_t>(vgrtest::ReadBinaryFile(file).size()))) << where;
+    EXPECT_TRUE(HasMembers(a, MembersAfter(Steps, step), Steps[std::min(step, Steps.size() - 1)].Touches)) << where;
+    a.Unmount();
+    ::unlink(file.c_str());
+  }
+}
+
+}  // namespace
