@@ -12,12 +12,18 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ArtCommand.h"
 #include "ArtScript.h"
 #include "ImageCollectionUnit.h"
 #include "Logger.h"
+#include "PackCommand.h"
+#include "RawPictureUnit.h"
+#include "SystemUnit.h"
+#include "VGRMapUnit.h"
 #include "TestSupport.h"
 #include "VGRResourceTypesUnit.h"
 #include "XMapUnit.h"
@@ -58,6 +64,11 @@ class TArtStage {
     for (const char* f : {"objects.lst", "monsters.txt", "scroll.txt", "Zapkin.ini"})
       std::filesystem::copy_file(kData + f, Dir_ / f);
     std::filesystem::copy_file(kData + "maps/empty.mpp", Dir_ / "empty.mpp");
+    // The pack of the pieces this data brings, as maps.cmake builds it.
+    std::ostringstream out, err;
+    if (PackCommand({"build", Dir_ / "Zapkin.mpk", "--format", "mpck", kData + "maps/26.mpp", kData + "maps/27.mpp"},
+                    out, err) != 0)
+      Error = "pack: " + err.str();
   }
   vgrtest::TTempDir Dir_;
 };
@@ -353,4 +364,67 @@ TEST(ArtMaps, TemplatesAndPieces) {
   for (int x = 18; x <= 23; ++x) EXPECT_NE(stage.GetPhysicalTile(x, 12), 32);
   ASSERT_EQ(stage.ExtraLines.size(), 7u);
   EXPECT_EQ(stage.ExtraLines[6].size(), 176u);
+}
+
+TEST_F(ArtGameData, InterimLevelsAndTheEndStageBuildFromTheTemplates) {
+  Resources = std::make_unique<TResources>();
+  TMap map;
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    Randomize(seed);
+    for (int level = 2; level <= 50; level += 2) {
+      ASSERT_TRUE(map.LoadLevel(static_cast<uint8_t>(level), false)) << level;
+      // Two springs on each floor, within columns 11 to 30.
+      for (int row = 6; row <= 21; row += 3) {
+        int springs = 0;
+        for (int c = 0; c < TMap::Columns; ++c)
+          if (map.GetLogicalTile(c, row) == otSpring) {
+            EXPECT_GE(c, 11);
+            EXPECT_LE(c, 30);
+            ++springs;
+          }
+        EXPECT_EQ(springs, 2) << "level " << level << " row " << row;
+      }
+      // The professor starts on the bottom floor; the exit waits on the ledge.
+      EXPECT_NE(map.GetLogicalTile(3, 21), otEmpty);
+      EXPECT_EQ(map.GetLogicalTile(30, 3), otExit);
+      // Four random monsters on the floors, none on the bottom one.
+      for (uint32_t slot = 0; slot < 4; ++slot) {
+        const TMonsterStart m = map.MonsterStart(slot);
+        EXPECT_NE(m.MonsterNumber, 0);
+        EXPECT_TRUE(m.Row == 5 || m.Row == 8 || m.Row == 11 || m.Row == 14 || m.Row == 17) << int(m.Row);
+        EXPECT_NE(map.GetLogicalTile(1 + m.StartColumn, m.Row + 1), otEmpty);
+      }
+    }
+  }
+  ASSERT_TRUE(map.LoadLevel(53, false));
+  for (int c = 1; c <= 32; ++c) EXPECT_EQ(map.GetLogicalTile(c, 16), otSolid) << c;
+  for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) EXPECT_EQ(map.MonsterStart(slot).MonsterNumber, 0);
+  EXPECT_TRUE(Complaints().empty()) << Complaints().front();
+}
+
+TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
+  // The fonts are not part of this stage: their absence is the only
+  // complaint allowed.
+  std::ostringstream out, err;
+  ArtCommand({"sheet", "sheet.bmp"}, out, err);
+  EXPECT_EQ(err.str().find("missing:"), std::string::npos) << err.str();
+  TRawPicture sheet;
+  sheet.ReadBMP(std::string("sheet.bmp"));
+  EXPECT_EQ(sheet.Width, 1280);
+  EXPECT_GT(sheet.Height, 400);
+
+  for (const char* name : {"a.bmp", "b.bmp"}) {
+    std::ostringstream o, e;
+    ArtCommand({"playfield", name, "--level", "2", "--seed", "5"}, o, e);
+    EXPECT_EQ(e.str().find("cannot"), std::string::npos) << e.str();
+  }
+  TRawPicture a, b;
+  a.ReadBMP(std::string("a.bmp"));
+  b.ReadBMP(std::string("b.bmp"));
+  EXPECT_EQ(a.Width, 640);
+  EXPECT_EQ(a.Height, 400);
+  // The same seed draws the same level.
+  EXPECT_EQ(a.Pixels, b.Pixels);
+  std::ostringstream o, e;
+  EXPECT_EQ(ArtCommand({"playfield", "c.bmp", "--level", "99"}, o, e), 2);
 }

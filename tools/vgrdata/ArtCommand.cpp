@@ -19,6 +19,8 @@
 #include "XMapUnit.h"
 #include "ZRFonts.h"
 #include "ZRStream3.h"
+#include "SystemUnit.h"
+#include "VGRMapUnit.h"
 #include "ZR_SDL.h"
 
 namespace vgrdata {
@@ -35,9 +37,11 @@ const char* const kUsage =
     "           Zapkin.ini, the objects of objects.lst and the monster strips of monsters.txt,\n"
     "           read as the game reads them; names the game draws but cannot find are listed\n"
     "       vgrdata art playfield OUT.bmp [--archive ARCHIVE] [--piece FILE.mpp | --pack-piece NAME]\n"
-    "                 [--interim]\n"
+    "                 [--interim] | --level N [--seed S]\n"
     "           the play screen as a level start draws it: frame, HUD, chequer, decoration,\n"
-    "           the piece's tiles, lives, meter, TNT, the professor and the piece's monsters\n"
+    "           the piece's tiles, lives, meter, TNT, the professor and the piece's monsters;\n"
+    "           --level builds level N (1 to 50, even ones interim) with the game's level map\n"
+    "           from Zapkin.mpk and empty.mpp, its random choices seeded with S\n"
     "Files are looked up as the game does: loose files in the current folder first, then\n"
     "the archive.\n";
 
@@ -162,7 +166,8 @@ bool SplitArgs(const std::vector<std::string>& args, std::vector<std::string>& p
     const std::string& a = args[i];
     if (a == "--interim") {
       flags.push_back(a);
-    } else if (a == "--archive" || a == "--fonts" || a == "--piece" || a == "--pack-piece") {
+    } else if (a == "--archive" || a == "--fonts" || a == "--piece" || a == "--pack-piece" || a == "--level" ||
+               a == "--seed") {
       if (i + 1 >= args.size()) {
         err << "vgrdata art: " << a << " needs a value\n" << kUsage;
         return false;
@@ -285,14 +290,18 @@ void Digits(TBMPFont& font, int value, int width, int x, int y) {
 }
 
 int Playfield(const std::string& outName, const std::string* piece, const std::string* packPiece, bool interim,
-              std::ostream& out, std::ostream& err) {
+              int level, uint32_t seed, std::ostream& out, std::ostream& err) {
   TDisplay display;
   TGameData data;
   data.Load();
   TImageCollection& gfx = data.Gfx;
+  if (level > 0) interim = level % 2 == 0;
 
   std::unique_ptr<TXMap> map;
-  if (piece) {
+  std::unique_ptr<TMap> levelMap;
+  if (level > 0) {
+    levelMap = std::make_unique<TMap>();
+  } else if (piece) {
     map = std::make_unique<TXMap>();
     map->Load(*piece);
   } else {
@@ -300,7 +309,7 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
     pack.Load("Zapkin.mpk");
     map = pack.GetMap(packPiece ? *packPiece : (interim ? "26.mpp" : "01.mpp"));
   }
-  if (!map || !map->Allocated || map->Width < 32 || map->Height < 22) {
+  if (!levelMap && (!map || !map->Allocated || map->Width < 32 || map->Height < 22)) {
     err << "vgrdata art: no 32 by 22 piece to draw\n";
     return 1;
   }
@@ -334,14 +343,24 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
     PutNamed(gfx, "Wire", 562, 30);
   }
   PutNamed(gfx, "Gold", 64, 40);
-  // The piece's tiles: one character per cell, the blank being nothing.
-  for (int r = 0; r < 22; ++r)
-    for (int c = 0; c < 32; ++c) {
-      const int v = map->GetPhysicalTile(c, r);
-      if (v == 0 || v == 32) continue;
-      const int number = v > 32 ? v - 32 : v;
-      if (PImage img = Resources->Images->FindImage(std::to_string(number))) PutImage(64 + 16 * c, 24 + 16 * r, img);
+  if (levelMap) {
+    // The game's own level builder draws the tiles.
+    Randomize(seed);
+    if (!levelMap->LoadLevel(static_cast<uint8_t>(level), true)) {
+      err << "vgrdata art: level " << level << " cannot be built\n";
+      return 1;
     }
+  } else {
+    // The piece's tiles: one character per cell, the blank being nothing.
+    for (int r = 0; r < 22; ++r)
+      for (int c = 0; c < 32; ++c) {
+        const int v = map->GetPhysicalTile(c, r);
+        if (v == 0 || v == 32) continue;
+        const int number = v > 32 ? v - 32 : v;
+        if (PImage img = Resources->Images->FindImage(std::to_string(number)))
+          PutImage(64 + 16 * c, 24 + 16 * r, img);
+      }
+  }
   if (PImage lives = gfx.FindImage("LifeNumber")) PutImagePart(80, 54, 48, 0, 63, 19, lives);
   if (!interim) {
     PutNamed(gfx, "Meter", 392, 26);
@@ -365,18 +384,33 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
     PutNamed(gfx, "ArrowDown", 316, 24);
     PutNamed(gfx, "Pipe", 544, 342);
   }
-  // Monsters of the piece's records (row, left, right, start, speed, number).
-  for (size_t slot = 1; slot <= 5 && slot < map->ExtraLines.size(); ++slot) {
-    std::vector<int> f;
-    std::string line = map->ExtraLines[slot] + ",";
-    size_t start = 0;
-    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
-      int32_t v = 0;
-      if (TryStrToInt(line.substr(start, comma - start), v)) f.push_back(v);
+  // Monsters of the records (row, left, right, start, speed, number).
+  std::vector<TMonsterStart> monsters;
+  if (levelMap) {
+    for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) monsters.push_back(levelMap->MonsterStart(slot));
+  } else {
+    for (size_t slot = 1; slot <= 5 && slot < map->ExtraLines.size(); ++slot) {
+      std::vector<int> f;
+      std::string line = map->ExtraLines[slot] + ",";
+      size_t start = 0;
+      for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
+        int32_t v = 0;
+        if (TryStrToInt(line.substr(start, comma - start), v)) f.push_back(v);
+      }
+      if (f.size() < 6) continue;
+      TMonsterStart m;
+      m.Row = static_cast<uint8_t>(f[0]);
+      m.StartColumn = static_cast<uint8_t>(f[3]);
+      m.Speed = static_cast<int8_t>(f[4]);
+      m.MonsterNumber = static_cast<uint8_t>(f[5]);
+      monsters.push_back(m);
     }
-    if (f.size() < 6 || f[5] == 0) continue;
-    const std::string name = std::string(f[4] < 0 ? "M1" : "M2") + std::to_string(f[5]);
-    if (PImage m = Resources->Images->FindImage(name)) PutImagePart(16 * f[3] + 64, 16 * f[0] + 24, 0, 0, 31, 15, m);
+  }
+  for (const TMonsterStart& m : monsters) {
+    if (m.MonsterNumber == 0) continue;
+    const std::string name = std::string(m.Speed < 0 ? "M1" : "M2") + std::to_string(m.MonsterNumber);
+    if (PImage img = Resources->Images->FindImage(name))
+      PutImagePart(16 * m.StartColumn + 64, 16 * m.Row + 24, 0, 0, 31, 15, img);
   }
   if (!SaveImageBMP(BackImage, outName)) {
     err << "vgrdata art: cannot write " << outName << "\n";
@@ -447,10 +481,19 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 1;
       }
     }
+    int level = 0, seed = 1;
+    const std::string* levelText = Value(values, "--level");
+    const std::string* seedText = Value(values, "--seed");
+    if ((levelText && (!TryStrToInt(*levelText, level) || level < 1 || level > 53)) ||
+        (seedText && !TryStrToInt(*seedText, seed))) {
+      err << "vgrdata art: --level takes 1 to 53, --seed a number\n";
+      return 2;
+    }
     const int rc = sub == "sheet"
                        ? Sheet(pos[0], out, err)
                        : Playfield(pos[0], Value(values, "--piece"), Value(values, "--pack-piece"),
-                                   std::find(flags.begin(), flags.end(), "--interim") != flags.end(), out, err);
+                                   std::find(flags.begin(), flags.end(), "--interim") != flags.end(), level,
+                                   static_cast<uint32_t>(seed), out, err);
     const auto complaints = log.Complaints();
     for (const std::string& c : complaints) err << c << "\n";
     return rc != 0 ? rc : (complaints.empty() ? 0 : 1);
