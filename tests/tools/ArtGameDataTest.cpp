@@ -89,7 +89,9 @@ class ArtGameData : public ::testing::Test {
     Resources.reset();
     Gfx_.Clear();
     if (ScreenSurface) Finalize();
-    if (!Old_.empty()) EXPECT_EQ(chdir(Old_.c_str()), 0);
+    if (!Old_.empty()) {
+      EXPECT_EQ(chdir(Old_.c_str()), 0);
+    }
   }
   // Warning and error lines of the log so far.
   std::vector<std::string> Complaints() const {
@@ -217,7 +219,9 @@ TEST_F(ArtGameData, LeftFacingFramesMirrorTheRightFacingOnesAndFlashesCoverThePr
     }
     EXPECT_GT(rimCount, 40u);
     // The walk frames differ from each other.
-    if (i > 1) EXPECT_NE(body, PixelsOf(Gfx_.FindImage("ProfRight" + std::to_string(i - 1))));
+    if (i > 1) {
+      EXPECT_NE(body, PixelsOf(Gfx_.FindImage("ProfRight" + std::to_string(i - 1))));
+    }
   }
 }
 
