@@ -315,6 +315,17 @@ TEST(ArtScript, HugeShapesAreClippedNotWalked) {
   EXPECT_NE(b.Error.find("at most"), std::string::npos) << b.Error;
 }
 
+TEST(ArtScript, PicturesHaveAMemoryBudget) {
+  std::string source;
+  for (int i = 0; i < 5; ++i) source += "picture P" + std::to_string(i) + " 4096x4096\nend\n";
+  TBook b(source);
+  ASSERT_TRUE(b.Ok) << b.Error;
+  int made = 0;
+  for (const std::string& name : b.Book.Names()) made += b.Get(name) != nullptr;
+  EXPECT_EQ(made, 4);
+  EXPECT_NE(b.Error.find("million pixels"), std::string::npos) << b.Error;
+}
+
 TEST(ArtScript, CheckerCanKeepToOneColour) {
   TBook b(
       "picture P 4x2\n"

@@ -395,6 +395,14 @@ class TPen {
 
 bool TArtBook::Render(TBlock& block, std::string& error) {
   TArtPicture& p = block.Picture;
+  // All pictures stay in memory (they stamp each other): a budget keeps a
+  // source full of giant pictures from taking the machine's memory.
+  PixelsInUse_ += static_cast<size_t>(p.Width) * p.Height;
+  if (PixelsInUse_ > kPixelBudget) {
+    error = block.File + ":" + std::to_string(block.HeaderLine) + ": the pictures need more than " +
+            std::to_string(kPixelBudget / (1024 * 1024)) + " million pixels";
+    return false;
+  }
   p.Pixels.assign(static_cast<size_t>(p.Width) * p.Height, 0);
   TPen pen(p, Palette_);
   const int frames = std::max(1, p.Frames);

@@ -101,6 +101,8 @@ class TArtBook {
   TArtPalette Palette_;
   bool HavePalette_ = false;
   std::map<std::string, std::unique_ptr<TBlock>> Blocks_;
+  static constexpr size_t kPixelBudget = size_t(64) * 1024 * 1024;
+  size_t PixelsInUse_ = 0;
   std::vector<std::string> Order_;
 };
 
