@@ -432,3 +432,23 @@ TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
   std::ostringstream o, e;
   EXPECT_EQ(ArtCommand({"playfield", "c.bmp", "--level", "99"}, o, e), 2);
 }
+
+TEST(ArtCommandData, DataThatStopsTheGameIsReportedNotFatal) {
+  vgrtest::TScopedLog log;
+  vgrtest::TTempDir dir;
+  char buf[4096];
+  ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
+  const std::string old = buf;
+  ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+  // An object list without its "!END" line cannot start the game.
+  vgrtest::WriteFile(dir / "objects.lst", std::string("#SOLID,1\r\n>1\r\n"));
+  vgrtest::WriteFile(dir / "monsters.txt", std::string(""));
+  vgrtest::WriteFile(dir / "Zapkin.ini", std::string("[*GFX]\r\n"));
+  std::ostringstream out, err;
+  const int rc = ArtCommand({"sheet", "s.bmp"}, out, err);
+  EXPECT_EQ(chdir(old.c_str()), 0);
+  EXPECT_EQ(rc, 1);
+  EXPECT_NE(err.str().find("the game would stop here"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("!END"), std::string::npos) << err.str();
+  Resources.reset();
+}

@@ -489,11 +489,20 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
       err << "vgrdata art: --level takes 1 to 53, --seed a number\n";
       return 2;
     }
-    const int rc = sub == "sheet"
-                       ? Sheet(pos[0], out, err)
-                       : Playfield(pos[0], Value(values, "--piece"), Value(values, "--pack-piece"),
-                                   std::find(flags.begin(), flags.end(), "--interim") != flags.end(), level,
-                                   static_cast<uint32_t>(seed), out, err);
+    // Data the game cannot start with ends the program through Halt; the
+    // tool reports it instead of vanishing. The handler stays installed: it
+    // is the one the tests use as well, and the tool ends after a command.
+    SetHaltHandler([](int code) { throw THaltRequest{code}; });
+    int rc = 1;
+    try {
+      rc = sub == "sheet" ? Sheet(pos[0], out, err)
+                          : Playfield(pos[0], Value(values, "--piece"), Value(values, "--pack-piece"),
+                                      std::find(flags.begin(), flags.end(), "--interim") != flags.end(), level,
+                                      static_cast<uint32_t>(seed), out, err);
+    } catch (const THaltRequest& halt) {
+      err << "vgrdata art: the game would stop here (exit code " << halt.ExitCode << ")\n";
+      rc = 1;
+    }
     const auto complaints = log.Complaints();
     for (const std::string& c : complaints) err << c << "\n";
     return rc != 0 ? rc : (complaints.empty() ? 0 : 1);
