@@ -52,7 +52,9 @@ void Invert(TRawPicture& p) {
 bool Double(TRawPicture& p) {
   const int64_t w2 = static_cast<int64_t>(p.Width) * 2;
   const int64_t h2 = static_cast<int64_t>(p.Height) * 2;
-  if (w2 > MaxPictureSide || h2 > MaxPictureSide) {
+  // The same bounds as any picture: a name with a few "D"s must not make a
+  // small picture take gigabytes.
+  if (w2 > MaxPictureSide || h2 > MaxPictureSide || w2 * h2 * 3 > (int64_t{256} << 20)) {
     Log->Warning("Picture too large to double! (" + std::to_string(p.Width) + "x" + std::to_string(p.Height) + ")",
                  kLocTransform);
     return false;
@@ -64,11 +66,18 @@ bool Double(TRawPicture& p) {
     Log->Warning("Not enough memory to double the picture!", kLocTransform);
     return false;
   }
-  for (int64_t y = 0; y < h2; ++y) {
-    for (int64_t x = 0; x < w2; ++x) {
-      std::memcpy(out.data() + (static_cast<size_t>(y) * static_cast<size_t>(w2) + static_cast<size_t>(x)) * 3,
-                  p.PixelAt(static_cast<int32_t>(x / 2), static_cast<int32_t>(y / 2)), 3);
+  // Each source row is widened once and then copied into the row below.
+  const size_t rowBytes = static_cast<size_t>(w2) * 3;
+  for (int32_t y = 0; y < p.Height; ++y) {
+    uint8_t* row = out.data() + static_cast<size_t>(y) * 2 * rowBytes;
+    const uint8_t* src = p.PixelAt(0, y);
+    for (int32_t x = 0; x < p.Width; ++x, src += 3, row += 6) {
+      row[0] = row[3] = src[0];
+      row[1] = row[4] = src[1];
+      row[2] = row[5] = src[2];
     }
+    uint8_t* first = out.data() + static_cast<size_t>(y) * 2 * rowBytes;
+    std::memcpy(first + rowBytes, first, rowBytes);
   }
   p.Pixels = std::move(out);
   p.Width = static_cast<int32_t>(w2);

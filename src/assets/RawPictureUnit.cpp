@@ -212,8 +212,19 @@ void TRawPicture::Clear() {
   Extra.clear();
 }
 
+namespace {
+// Both sides at their limit would take 768 MiB; a few bytes of a run-length
+// file can claim that. No picture takes more than this at once.
+constexpr int64_t kMaxPictureBytes = int64_t{256} << 20;
+
+bool TooLarge(int32_t width, int32_t height) {
+  return width < 0 || height < 0 || width > MaxPictureSide || height > MaxPictureSide ||
+         int64_t{width} * height * 3 > kMaxPictureBytes;
+}
+}  // namespace
+
 bool TRawPicture::SetSize(int32_t width, int32_t height) {
-  if (width < 0 || height < 0 || width > MaxPictureSide || height > MaxPictureSide) {
+  if (TooLarge(width, height)) {
     Clear();
     return false;
   }
@@ -234,7 +245,7 @@ void TRawPicture::Fail(const std::string& msg, const char* location) {
 }
 
 bool TRawPicture::Allocate(int32_t width, int32_t height, const char* location) {
-  if (width < 0 || height < 0 || width > MaxPictureSide || height > MaxPictureSide) {
+  if (TooLarge(width, height)) {
     Fail("Picture too large! " + SizeText(width, height), location);
     return false;
   }

@@ -1,0 +1,83 @@
+// Inputs the fuzzers found, kept as cases: each once made the program
+// allocate far beyond its limits or run for seconds. The same inputs are
+// replayed from fuzz/corpus/ by the fuzz targets.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "PictureFixtures.h"
+#include "RAWTRANSFORM.h"
+#include "RawPictureUnit.h"
+#include "TestSupport.h"
+#include "ZRStream3.h"
+
+using namespace picfix;
+
+namespace {
+
+bool Logged(const vgrtest::TScopedLog& log, const std::string& text) {
+  for (const auto& l : log.Lines())
+    if (l.find(text) != std::string::npos) return true;
+  return false;
+}
+
+TEST(FuzzFindings, RunLengthBMPClaimingAHugePictureIsRefusedBeforeAllocation) {
+  // A few bytes of 8-bit run-length data claim a picture of sides within the
+  // limit, whose pixels would still take hundreds of MiB.
+  struct {
+    int32_t width, height;
+    bool loads;
+  } cases[] = {{16384, 16384, false}, {7937, 13107, false}, {16384, 5462, false}, {300, 200, true}};
+  for (const auto& c : cases) {
+    vgrtest::TScopedLog log;
+    const Bytes file = MakeBMP(c.width, c.height, 8, 1, {0, 0xFFFFFF}, Bytes{2, 1, 0, 1}, 2);
+    TMemoryStream s(file);
+    TRawPicture p;
+    p.ReadBMP(s);
+    EXPECT_EQ(p.Width, c.loads ? c.width : 0) << c.width << "x" << c.height;
+    EXPECT_EQ(p.Pixels.size(), c.loads ? static_cast<size_t>(c.width) * c.height * 3 : 0u);
+    EXPECT_EQ(Logged(log, "Picture too large!"), !c.loads) << c.width << "x" << c.height;
+  }
+}
+
+TEST(FuzzFindings, SetSizeRefusesMoreThan256MiBOfPixels) {
+  TRawPicture p(4, 4);
+  EXPECT_FALSE(p.SetSize(16384, 5462));  // 268,451,328 bytes
+  EXPECT_EQ(p.Width, 0);
+  EXPECT_TRUE(p.Pixels.empty());
+  EXPECT_TRUE(p.SetSize(16, 8));
+  EXPECT_EQ(p.Pixels.size(), 16u * 8 * 3);
+}
+
+TEST(FuzzFindings, DoublingStopsAtTheSizeLimit) {
+  // A name with a row of "D"s doubles a small picture until a limit stops it:
+  // a side past 16384, or pixels past 256 MiB (16384 by 5462 would take
+  // 268,451,328 bytes). A refused step leaves the picture as it was.
+  struct {
+    int32_t width, height;
+  } cases[] = {{8193, 2}, {2, 8193}, {8192, 2731}};
+  for (const auto& c : cases) {
+    vgrtest::TScopedLog log;
+    TRawPicture p(c.width, c.height);
+    p.PixelAt(c.width - 1, c.height - 1)[2] = 0xAB;
+    EXPECT_FALSE(TransformRawImage(p, 'D')) << c.width << "x" << c.height;
+    EXPECT_EQ(p.Width, c.width);
+    EXPECT_EQ(p.Height, c.height);
+    EXPECT_EQ(p.PixelAt(c.width - 1, c.height - 1)[2], 0xAB);
+    EXPECT_TRUE(Logged(log, "Picture too large to double!"));
+  }
+}
+
+TEST(FuzzFindings, DoublingCopiesEveryPixelIntoATwoByTwoBlock) {
+  TRawPicture p(3, 2);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 3; ++x) p.PixelAt(x, y)[0] = static_cast<uint8_t>(10 * y + x);
+  ASSERT_TRUE(TransformRawImage(p, 'D'));
+  ASSERT_EQ(p.Width, 6);
+  ASSERT_EQ(p.Height, 4);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(p.PixelAt(x, y)[0], 10 * (y / 2) + x / 2) << x << "," << y;
+}
+
+}  // namespace
