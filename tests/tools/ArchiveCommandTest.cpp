@@ -232,6 +232,13 @@ TEST_F(ArchiveTool, AutoKeepsTheSmallestEncoding) {
   a.Unmount();
   ASSERT_EQ(Archive({"add", P("a.mad4"), "noise", P("noise.bin")}).Code, 0);
   EXPECT_NE(Archive({"list", P("a.mad4")}).Out.find("noise\tRAWD\t4000\t-"), std::string::npos);
+  // MP3 music stays plain, so that the game can stream it from the archive
+  TBytes silence(3000, 0);
+  vgrtest::WriteFile(P("song.mp3"), silence);
+  ASSERT_EQ(Archive({"add", P("a.mad4"), "music\\Song.Mp3", P("song.mp3")}).Code, 0);
+  EXPECT_NE(Archive({"list", P("a.mad4")}).Out.find("music\\Song.Mp3\tRAWD\t3000\t-"), std::string::npos);
+  ASSERT_EQ(Archive({"add", P("a.mad4"), "song.mp3z", P("song.mp3")}).Code, 0);
+  EXPECT_NE(Archive({"list", P("a.mad4")}).Out.find("song.mp3z\tCOMP"), std::string::npos);
   // large incompressible members skip the full search and stay plain
   TBytes bigNoise(300000);
   for (auto& b : bigNoise) b = static_cast<uint8_t>(Random(256));

@@ -12,6 +12,7 @@
 
 #include "ArchiveEncoders.h"
 #include "MAD4MidLevelUnit.h"
+#include "ParametersUnit.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -24,7 +25,8 @@ const char* const kUsage =
     "usage: vgrdata archive <subcommand> ...\n"
     "  create ARCHIVE                     a fresh, empty archive\n"
     "  add ARCHIVE NAME FILE [--method auto|raw|0xMM]\n"
-    "                                     store FILE as NAME (replaces a member of that name)\n"
+    "                                     store FILE as NAME (replaces a member of that name);\n"
+    "                                     auto keeps the smallest form, and MP3 music plain\n"
     "  link ARCHIVE NAME TARGET           NAME opens the member TARGET\n"
     "  version ARCHIVE TEXT1 TEXT2        set the version record\n"
     "  remove ARCHIVE NAME                free the member's space\n"
@@ -111,13 +113,20 @@ bool LooksIncompressible(const TBytes& data) {
   return !shrinks(data) && !shrinks(DeltaEncode(data));
 }
 
+bool IsStreamedMusic(const std::string& name) {
+  return name.size() > 4 && UpperCase(name.substr(name.size() - 4)) == ".MP3";
+}
+
 // "auto" keeps the smallest of a plain copy and every meaningful method; a
 // plain copy wins ties, so the game can stream it straight from the file.
-std::optional<TEncoded> Encode(const TBytes& data, const std::string& method, std::ostream& err) {
+std::optional<TEncoded> Encode(const std::string& name, const TBytes& data, const std::string& method,
+                               std::ostream& err) {
   if (method == "raw") return TEncoded{kFourCC_RAWD, data, "raw"};
   if (method == "auto") {
     TEncoded best{kFourCC_RAWD, data, "raw"};
-    if (LooksIncompressible(data)) return best;
+    // The game streams stored MP3 music straight out of the archive file,
+    // which only works for plain copies; a compressed one is held in memory.
+    if (IsStreamedMusic(name) || LooksIncompressible(data)) return best;
     for (uint8_t m : MeaningfulMethods()) {
       std::optional<TBytes> c = EncodeContainer(data, m);
       if (c && c->size() < best.Body.size()) best = TEncoded{kFourCC_COMP, std::move(*c), Hex2(m)};
@@ -193,7 +202,7 @@ int Add(const std::vector<std::string>& a, std::ostream& out, std::ostream& err)
     err << "vgrdata archive: cannot read " << pos[2] << "\n";
     return 1;
   }
-  std::optional<TEncoded> enc = Encode(data, method, err);
+  std::optional<TEncoded> enc = Encode(pos[1], data, method, err);
   if (!enc) return 2;
   TSession s;
   if (!s.OpenForWriting(pos[0], err) || !Store(s.Archive, pos[1], *enc, err)) return 1;
@@ -341,7 +350,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
         err << "vgrdata archive: cannot read " << path.string() << "\n";
         return 1;
       }
-      std::optional<TEncoded> enc = Encode(data, "auto", err);
+      std::optional<TEncoded> enc = Encode(name, data, "auto", err);
       if (!enc || !Store(s.Archive, name, *enc, err)) return 1;
       plain += data.size();
       stored += enc->Body.size();
