@@ -28,18 +28,17 @@ struct THuffman::TBits {
     ++BitPos;
     return true;
   }
-  // The next 8 bits, zero-padded past the end.
-  unsigned Peek8() const {
+  // The next kPeekBits bits, zero-padded past the end.
+  unsigned Peek() const {
     const std::size_t byte = BitPos >> 3;
-    unsigned hi, lo;
-    if (byte + 1 < Size) {
-      hi = Data[byte];
-      lo = Data[byte + 1];
+    uint32_t v;
+    if (byte + 2 < Size) {
+      v = (static_cast<uint32_t>(Data[byte]) << 16) | (static_cast<uint32_t>(Data[byte + 1]) << 8) | Data[byte + 2];
     } else {
-      hi = byte < Size ? Data[byte] : 0;
-      lo = 0;
+      v = 0;
+      for (std::size_t i = 0; i < 3; ++i) v = (v << 8) | (byte + i < Size ? Data[byte + i] : 0u);
     }
-    return (((hi << 8) | lo) >> (8 - (BitPos & 7))) & 0xFF;
+    return (v >> (24 - kPeekBits - (BitPos & 7))) & ((1u << kPeekBits) - 1);
   }
   // The next block starts at the next whole byte.
   void AlignToByte() { BitPos = (BitPos + 7) & ~std::size_t{7}; }
@@ -79,12 +78,12 @@ bool THuffman::ReadTree(TBits& bits, uint16_t slot, int depth) {
 }
 
 bool THuffman::DecodeBlock(TBits& bits, uint32_t count, std::vector<uint8_t>& out) {
-  // Table of the next 8 bits: most codes are resolved with one look-up.
-  for (unsigned prefix = 0; prefix < 256; ++prefix) {
+  // Table of the next kPeekBits bits: most codes are resolved with one look-up.
+  for (unsigned prefix = 0; prefix < (1u << kPeekBits); ++prefix) {
     uint16_t node = 0;
-    TPeek p{0, 8, false};
-    for (int i = 0; i < 8; ++i) {
-      node = ((prefix >> (7 - i)) & 1) ? Nodes_[node].Right : Nodes_[node].Left;
+    TPeek p{0, kPeekBits, false};
+    for (int i = 0; i < kPeekBits; ++i) {
+      node = ((prefix >> (kPeekBits - 1 - i)) & 1) ? Nodes_[node].Right : Nodes_[node].Left;
       if (Nodes_[node].Left >= kSlots) {
         p = TPeek{node, static_cast<uint8_t>(i + 1), true};
         break;
@@ -98,7 +97,7 @@ bool THuffman::DecodeBlock(TBits& bits, uint32_t count, std::vector<uint8_t>& ou
   out.resize(first + count);
   uint8_t* dest = out.data() + first;
   for (uint32_t n = 0; n < count; ++n) {
-    const TPeek& p = Peek_[bits.Peek8()];
+    const TPeek& p = Peek_[bits.Peek()];
     if (bits.BitPos + p.Bits > total) {
       Log->Error("Huffman codes cut short!", kLoc);
       return false;

@@ -35,14 +35,15 @@ class THuffman {
 
   TNode Nodes_[kSlots];
   uint16_t NextFree_ = 1;
-  // For each next 8 bits of the stream: the leaf reached and the bits used,
-  // or the inner node reached after all 8.
+  // For each value of the next kPeekBits bits of the stream: the leaf reached
+  // and the bits used, or the inner node reached after all of them.
+  static constexpr int kPeekBits = 10;
   struct TPeek {
     uint16_t Node;
     uint8_t Bits;
     bool Leaf;
   };
-  TPeek Peek_[256];
+  TPeek Peek_[1u << kPeekBits];
 };
 
 // The program-wide decoder, made at start-up.

@@ -74,7 +74,9 @@ TEST_F(Directory, NamesMatchWithoutLetterCaseAndWithoutALeadingBackslash) {
     TBytes data = Open(v, c.Name, &found);
     EXPECT_EQ(found, c.Found) << c.Name;
     EXPECT_EQ(v.IsExists(c.Name), c.Found) << c.Name;
-    if (c.Found) EXPECT_EQ(data, Bytes("logo")) << c.Name;
+    if (c.Found) {
+      EXPECT_EQ(data, Bytes("logo")) << c.Name;
+    }
   }
   EXPECT_TRUE(AnyLineContains(Log.Lines(), "<MAD4HighLevelUnit, TMAD4HighLevel.IsExists> Looking for gfx\\logo.pcx"));
 }

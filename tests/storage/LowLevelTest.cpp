@@ -89,7 +89,8 @@ TEST_F(LowLevel, TrailerGivesTheArchiveStart) {
     EXPECT_EQ(a.Status, 0);
     EXPECT_EQ(a.ArchiveStart, c.Start);
     EXPECT_EQ(Layout(a), c.Chunks);
-    if (!a.Chunks.empty()) EXPECT_EQ(a.Chunks.front().Start, c.Start + 8);
+    ASSERT_FALSE(a.Chunks.empty());
+    EXPECT_EQ(a.Chunks.front().Start, c.Start + 8);
   }
 }
 

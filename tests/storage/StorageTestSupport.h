@@ -16,7 +16,9 @@ inline void PutU32(TBytes& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-inline void PutTag(TBytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+inline void PutTag(TBytes& b, const char* tag) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 inline uint32_t GetU32(const TBytes& b, std::size_t at) {
   return static_cast<uint32_t>(b.at(at)) | (static_cast<uint32_t>(b.at(at + 1)) << 8) |
@@ -38,9 +40,11 @@ inline TBytes NullChunk(uint32_t size) { return Chunk("NULL", TBytes(size, 0)); 
 
 // A stored-file chunk body: short-string name, then the bytes.
 inline TBytes Named(const std::string& name, const TBytes& data) {
-  TBytes b{static_cast<uint8_t>(name.size())};
-  b.insert(b.end(), name.begin(), name.end());
-  b.insert(b.end(), data.begin(), data.end());
+  TBytes b;
+  b.reserve(1 + name.size() + data.size());
+  b.push_back(static_cast<uint8_t>(name.size()));
+  for (char c : name) b.push_back(static_cast<uint8_t>(c));
+  for (uint8_t c : data) b.push_back(c);
   return b;
 }
 
