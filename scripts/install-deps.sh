@@ -11,6 +11,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -1,0 +1,151 @@
+// The archive as the data tool edits it: the input is a script of adds
+// (stored and compressed), removes, links, unmounts and mounts, checked after
+// every step against a model of the members kept in memory.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ArchiveEncoders.h"
+#include "FuzzSupport.h"
+#include "MAD4MidLevelUnit.h"
+
+namespace {
+
+struct TMember {
+  int32_t ChunkStart = 0;
+  bool Link = false;
+  int32_t Target = 0;            // links: chunk start of the linked member
+  std::vector<uint8_t> Bytes;    // stored files: their contents
+};
+
+using TModel = std::map<std::string, TMember>;
+
+std::vector<uint8_t> Contents(fuzz::TInput& in) {
+  // Lengths up to a few KiB so that exact fits, splits and end placement all
+  // happen; the pattern keeps the data cheap to make.
+  const size_t len = in.Word() % 5000;
+  const uint8_t seed = in.Byte();
+  std::vector<uint8_t> out(len);
+  for (size_t i = 0; i < len; ++i) out[i] = static_cast<uint8_t>(seed + (i * (seed | 1)) / 7);
+  return out;
+}
+
+std::vector<uint8_t> Chunk(const std::string& name, const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> c{static_cast<uint8_t>(name.size())};
+  c.insert(c.end(), name.begin(), name.end());
+  c.insert(c.end(), payload.begin(), payload.end());
+  return c;
+}
+
+std::optional<std::vector<uint8_t>> Expected(const TModel& model, const TMember& m) {
+  if (!m.Link) return m.Bytes;
+  for (const auto& [n, other] : model)
+    if (!other.Link && other.ChunkStart == m.Target) return other.Bytes;
+  return std::nullopt;  // the linked member is gone, or is itself a link
+}
+
+void Check(TMAD4MidLevel& archive, const TModel& model) {
+  if (archive.FileCount() != static_cast<int>(model.size()))
+    fuzz::Fail("directory holds " + std::to_string(archive.FileCount()) + " entries, model " +
+               std::to_string(model.size()));
+  for (const auto& [name, m] : model) {
+    auto s = archive.OpenFile(name);
+    auto want = Expected(model, m);
+    if (want.has_value() != (s != nullptr)) fuzz::Fail("member opens when it should not, or not at all: " + name);
+    if (s && s->Data != *want) fuzz::Fail("member reads back wrong: " + name);
+  }
+}
+
+bool Remove(TMAD4MidLevel& archive, TModel& model, const std::string& name) {
+  if (!model.count(name)) return true;
+  if (!archive.RemoveFile(name)) return false;
+  model.erase(name);
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::Start();
+  const std::string file = fuzz::Scratch("ops.mad4");
+  fuzz::RemoveScratch("ops.mad4");
+  fuzz::TInput in(data, size);
+  TModel model;
+  {
+    TMAD4MidLevel archive;
+    archive.Mount(file, false);
+    if (!archive.Mounted) fuzz::Fail("cannot create the archive");
+    int steps = 0;
+    while (!in.Empty() && steps++ < 64) {
+      const uint8_t op = in.Byte();
+      const std::string name = "m" + std::to_string(op >> 5);
+      switch (op % 6) {
+        case 0:
+        case 1: {  // add, stored or compressed
+          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          TMember m;
+          m.Bytes = Contents(in);
+          std::vector<uint8_t> payload = m.Bytes;
+          uint32_t type = kFourCC_RAWD;
+          if (op % 6 == 1) {
+            const auto methods = vgrdata::MeaningfulMethods();
+            auto packed = vgrdata::EncodeContainer(m.Bytes, methods[in.Byte() % methods.size()]);
+            if (packed) {
+              payload = *packed;
+              type = kFourCC_COMP;
+            }
+          }
+          TMemoryStream s;
+          s.Data = Chunk(name, payload);
+          m.ChunkStart = archive.StoreFile(type, s);
+          if (m.ChunkStart < 0) fuzz::Fail("cannot add " + name);
+          model[name] = m;
+          break;
+        }
+        case 2:  // remove
+          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          break;
+        case 3: {  // link to another member
+          const std::string target = "m" + std::to_string(in.Byte() % 8);
+          auto it = model.find(target);
+          if (it == model.end() || target == name) break;
+          const int32_t to = it->second.ChunkStart;
+          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          TMember m;
+          m.Link = true;
+          m.Target = to;
+          std::vector<uint8_t> rel{static_cast<uint8_t>(to), static_cast<uint8_t>(to >> 8),
+                                   static_cast<uint8_t>(to >> 16), static_cast<uint8_t>(to >> 24)};
+          TMemoryStream s;
+          s.Data = Chunk(name, rel);
+          m.ChunkStart = archive.StoreFile(kFourCC_LINK, s);
+          if (m.ChunkStart < 0) fuzz::Fail("cannot link " + name);
+          model[name] = m;
+          break;
+        }
+        case 4:  // unmount (trailer rewrite, free space merged) and mount again
+          archive.Unmount();
+          archive.Mount(file, false);
+          if (!archive.Mounted || archive.Damaged()) fuzz::Fail("archive does not mount again");
+          break;
+        case 5:  // a read-only look from a second handle
+        {
+          TMAD4MidLevel reader;
+          reader.Mount(file, true);
+          for (const auto& [n, m] : model)
+            if (!m.Link && (!reader.OpenFile(n) || reader.OpenFile(n)->Data != m.Bytes))
+              fuzz::Fail("second handle reads " + n + " wrong");
+          break;
+        }
+      }
+      Check(archive, model);
+    }
+  }
+  TMAD4MidLevel archive;
+  archive.Mount(file, true);
+  if (archive.Damaged()) fuzz::Fail("archive damaged after unmount");
+  Check(archive, model);
+  return 0;
+}

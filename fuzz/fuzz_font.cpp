@@ -1,0 +1,29 @@
+// ".zrr" and TGA fonts: the first byte picks the format, the rest is the
+// file; a font that loads measures and draws every character.
+#include <memory>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "ZRFonts.h"
+#include "ZR_SDL.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::OpenDisplay();
+  if (size == 0) return 0;
+  auto s = fuzz::StreamOf(data + 1, size - 1);
+  std::unique_ptr<TBMPFont> font;
+  if (data[0] & 1)
+    font = std::make_unique<TZRRFont>(*s);
+  else
+    font = std::make_unique<TTGAFont>(*s, "fuzz.tga");
+  std::string text;
+  for (int c = 0; c < 256; ++c) text += static_cast<char>(c);
+  font->TextWidth(text);
+  // Loading has drawn every glyph once already; the largest cells (39 by 255,
+  // 256 of them) take half a second under the sanitizers, so no second pass.
+  font->SetFixedWidth(data[0] >> 4);
+  font->TextOut(text.substr(32, 64), 10, 10, data[0] >> 1 & 3);
+  TImagePtr target = CreateImageWH(64, 32);
+  font->TextOutOnImage(target.get(), text.substr(0, 40), -5, 3, 0);
+  return 0;
+}

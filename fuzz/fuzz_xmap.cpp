@@ -1,0 +1,32 @@
+// Tile maps in all four formats (binary bytes, binary words, text, hex text):
+// load, read every cell, and save again in each format that can hold it.
+#include "FuzzSupport.h"
+#include "XMapUnit.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::Start();
+  auto s = fuzz::StreamOf(data, size);
+  TXMap map;
+  map.Load(*s);
+  if (int64_t{map.Width} * map.Height > (int64_t{1} << 24)) fuzz::Fail("map larger than its file could say");
+  for (int32_t y = -1; y <= map.Height; ++y)
+    for (int32_t x = -1; x <= map.Width; ++x) {
+      map.GetLogicalTile(x, y);
+      map.GetPhysicalTile(x, y);
+    }
+  for (char mode : {'B', 'W', 'T', 'X'}) {
+    TMemoryStream out;
+    map.Save(out, mode);
+  }
+  // Whatever loaded saves in a format that holds it, and reads back the same.
+  TMemoryStream out;
+  if (map.Save(out, 'A') == 0) return 0;
+  out.SetPosition(0);
+  TXMap again;
+  again.Load(out);
+  if (again.Width != map.Width || again.Height != map.Height) fuzz::Fail("saved map reads back at another size");
+  for (int32_t y = 0; y < map.Height; ++y)
+    for (int32_t x = 0; x < map.Width; ++x)
+      if (again.GetPhysicalTile(x, y) != map.GetPhysicalTile(x, y)) fuzz::Fail("saved map reads back other cells");
+  return 0;
+}
