@@ -79,7 +79,17 @@ void RunMainLoop() {
   KeyState[SYM_ESCAPE] = false;
 }
 
+// The main program's own objects hold surfaces, so they must go before SDL
+// does, also when a fatal exit cuts the program short. Registered last, this
+// runs first among the finalisations; after a normal end it finds nothing.
+void FreeProgramObjects() {
+  Resources.reset();
+  NumbersFont.reset();
+  BigFont.reset();
+}
+
 void RunProgram() {
+  AddExitProc("Voltigor", FreeProgramObjects);
   // 1. Debug lines off, and the chattiest units' routine lines dropped.
   Log->SetLevels("SWE");
   for (const char* f : {"*", "-ImageCollection*", "-WaveCollection*", "-MusicCollection*", "-MAD4LowLevel*"}) {
@@ -133,9 +143,7 @@ void RunProgram() {
   // 18.
   RunMainLoop();
   // 19. The fonts' and definitions' surfaces go before SDL does.
-  Resources.reset();
-  NumbersFont.reset();
-  BigFont.reset();
+  FreeProgramObjects();
   Finalize();
 }
 

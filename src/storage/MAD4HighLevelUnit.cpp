@@ -97,8 +97,11 @@ void TMAD4HighLevel::ListVolumes() const {
 std::string LocateArchive(const std::string& name) {
   if (FileExists(name)) return name;
   const std::string beside = ExeFolder() + BareName(name);
-  if (!ExeFolder().empty() && FileExists(beside)) return beside;
-  return name;
+  if (ExeFolder().empty()) return name;
+  // A missing archive is created beside the program, not in whatever folder
+  // the game was started from: an empty archive left in a working folder
+  // would otherwise shadow the real one on every later start from there.
+  return beside;
 }
 
 void MAD4HighLevelUnit_Startup() {

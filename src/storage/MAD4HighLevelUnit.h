@@ -39,8 +39,8 @@ class TMAD4HighLevel {
 extern TMAD4HighLevel* MAD4Volumes;
 
 // Where the program's archive lies: the name itself when that file exists in
-// the working folder, else the same file beside the program when that one
-// exists, else the name itself (mounting it then creates it there).
+// the working folder, else the same file beside the program (mounting it
+// creates it there when it does not exist either).
 std::string LocateArchive(const std::string& name);
 
 void MAD4HighLevelUnit_Startup();
