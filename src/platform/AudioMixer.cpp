@@ -64,7 +64,7 @@ int TMixer::Start(int device, uint32_t rate) {
     want.samples = 1024;
     want.callback = [](void* self, Uint8* stream, int length) { Callback(self, stream, length); };
     want.userdata = this;
-    // No "obtained" spec: SDL converts to whatever the hardware takes, so the
+    // No "obtained" format: SDL converts to whatever the hardware takes, so the
     // mixer always works in its own format.
     if (SDL_OpenAudio(&want, nullptr) < 0) {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);

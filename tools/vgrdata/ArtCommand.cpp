@@ -14,6 +14,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 #include "RawPictureUnit.h"
+#include "ToolScopes.h"
 #include "VGRResourceTypesUnit.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
@@ -58,91 +59,6 @@ std::vector<std::string> RequiredGfxNames() {
       for (const char* suffix : {"", "White", "OutLn"}) names.push_back(side + std::to_string(i) + suffix);
   return names;
 }
-
-class TToolLog {
- public:
-  TToolLog() {
-    std::string templ = (std::filesystem::temp_directory_path() / "vgrdata-art-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) return;
-    Dir_ = templ + "/";
-    TParameters params({Dir_ + "vgrdata"});
-    Logger_ = std::make_unique<TLogger>(Dir_ + "art.log", false, &params);
-    Logger_->SetLevels("SWE");
-    Previous_ = Log;
-    Log = Logger_.get();
-  }
-  ~TToolLog() {
-    if (Logger_) Log = Previous_;
-    Logger_.reset();
-    std::error_code ec;
-    if (!Dir_.empty()) std::filesystem::remove_all(Dir_, ec);
-  }
-  TToolLog(const TToolLog&) = delete;
-  TToolLog& operator=(const TToolLog&) = delete;
-
-  // Warning and error lines, and the status lines of names not found.
-  std::vector<std::string> Complaints() const {
-    std::vector<std::string> lines;
-    std::ifstream in(Dir_ + "art.log", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.empty()) continue;
-      if (line[0] == '[' || line[0] == '{' || line.find("not found") != std::string::npos ||
-          line.find("failed") != std::string::npos)
-        lines.push_back(line);
-    }
-    return lines;
-  }
-
- private:
-  std::string Dir_;
-  std::unique_ptr<TLogger> Logger_;
-  TLogger* Previous_ = nullptr;
-};
-
-class TArchiveScope {
- public:
-  ~TArchiveScope() {
-    if (Active_) MAD4Volumes = Previous_;
-  }
-  bool Mount(const std::string& fileName) {
-    Volumes_ = std::make_unique<TMAD4HighLevel>();
-    Volumes_->Mount(fileName, 100, true);
-    if (Volumes_->Volumes.empty() || !Volumes_->Volumes.back().Archive ||
-        !Volumes_->Volumes.back().Archive->Mounted)
-      return false;
-    Previous_ = MAD4Volumes;
-    MAD4Volumes = Volumes_.get();
-    Active_ = true;
-    return true;
-  }
-
- private:
-  std::unique_ptr<TMAD4HighLevel> Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Active_ = false;
-};
-
-// Surfaces and fonts need the display's format: an invisible display.
-class TDisplay {
- public:
-  TDisplay() {
-    if (ScreenSurface) return;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Initialize(640, 400, 32, VF_BACKBUFFER);
-    Opened_ = true;
-  }
-  ~TDisplay() {
-    if (Opened_) Finalize();
-  }
-  TDisplay(const TDisplay&) = delete;
-  TDisplay& operator=(const TDisplay&) = delete;
-
- private:
-  bool Opened_ = false;
-};
 
 // The collections the game fills at start-up, for the duration of a command.
 struct TGameData {
@@ -222,7 +138,7 @@ struct TSheetItem {
 };
 
 int Sheet(const std::string& outName, std::ostream& out, std::ostream& err) {
-  TDisplay display;
+  THiddenDisplay display;
   TGameData data;
   data.Load();
   std::vector<TSheetItem> items;
@@ -291,7 +207,7 @@ void Digits(TBMPFont& font, int value, int width, int x, int y) {
 
 int Playfield(const std::string& outName, const std::string* piece, const std::string* packPiece, bool interim,
               int level, uint32_t seed, std::ostream& out, std::ostream& err) {
-  TDisplay display;
+  THiddenDisplay display;
   TGameData data;
   data.Load();
   TImageCollection& gfx = data.Gfx;
@@ -473,8 +389,8 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
       err << kUsage;
       return 2;
     }
-    TToolLog log;
-    TArchiveScope archive;
+    TCollectedLog log;
+    TMountedArchive archive;
     if (const std::string* a = Value(values, "--archive")) {
       if (!FileExists(*a) || !archive.Mount(*a)) {
         err << "vgrdata art: cannot mount " << *a << "\n";
@@ -503,7 +419,7 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
       err << "vgrdata art: the game would stop here (exit code " << halt.ExitCode << ")\n";
       rc = 1;
     }
-    const auto complaints = log.Complaints();
+    const auto complaints = log.Complaints(true);
     for (const std::string& c : complaints) err << c << "\n";
     return rc != 0 ? rc : (complaints.empty() ? 0 : 1);
   }

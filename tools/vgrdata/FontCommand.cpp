@@ -12,6 +12,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "RawPictureUnit.h"
 #include "TgaWriter.h"
+#include "ToolScopes.h"
 #include "ZRFonts.h"
 #include "ZRStream3.h"
 #include "ZR_SDL.h"
@@ -99,52 +100,6 @@ TOptions ParseOptions(const std::vector<std::string>& args, size_t from, const s
   }
   return o;
 }
-
-// Makes an archive the lookup's volume set while a command runs.
-class TArchiveScope {
- public:
-  ~TArchiveScope() {
-    if (Active_) MAD4Volumes = Previous_;
-  }
-  bool Mount(const std::string& fileName) {
-    Volumes_ = std::make_unique<TMAD4HighLevel>();
-    Volumes_->Mount(fileName, 100, true);
-    if (Volumes_->Volumes.empty() || !Volumes_->Volumes.back().Archive ||
-        !Volumes_->Volumes.back().Archive->Mounted) {
-      return false;
-    }
-    Previous_ = MAD4Volumes;
-    MAD4Volumes = Volumes_.get();
-    Active_ = true;
-    return true;
-  }
-
- private:
-  std::unique_ptr<TMAD4HighLevel> Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Active_ = false;
-};
-
-// Fonts live on surfaces of the display's depth, so a display must be open;
-// the tool opens an invisible one unless one is open already.
-class TDisplayScope {
- public:
-  TDisplayScope() {
-    if (ScreenSurface) return;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Initialize(640, 400, 32, VF_BACKBUFFER);
-    Opened_ = true;
-  }
-  ~TDisplayScope() {
-    if (Opened_) Finalize();
-  }
-  TDisplayScope(const TDisplayScope&) = delete;
-  TDisplayScope& operator=(const TDisplayScope&) = delete;
-
- private:
-  bool Opened_ = false;
-};
 
 // Every pixel that is not black takes the colour; black becomes transparent.
 void MakeSilhouette(PImage image, const uint8_t color[3]) {
@@ -296,7 +251,7 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
     return 2;
   }
 
-  TDisplayScope display;
+  THiddenDisplay display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
   if (!font) {
     err << "vgrdata font: " << fontName << " is missing or not a font\n";
@@ -355,7 +310,7 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
 }
 
 int Info(const std::string& fontName, std::ostream& out, std::ostream& err) {
-  TDisplayScope display;
+  THiddenDisplay display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
   if (!font) {
     err << "vgrdata font: " << fontName << " is missing or not a font\n";
@@ -425,7 +380,7 @@ int FontCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     err << kUsage;
     return 2;
   }
-  TArchiveScope archive;
+  TMountedArchive archive;
   if (const std::string* a = o.Get("--archive")) {
     if (!FileExists(*a) || !archive.Mount(*a)) {
       err << "vgrdata font: " << *a << " is not an archive\n";

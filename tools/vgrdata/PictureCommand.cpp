@@ -12,6 +12,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 #include "RawPictureUnit.h"
+#include "ToolScopes.h"
 #include "ZRStream3.h"
 #include "ZR_SDL.h"
 
@@ -20,77 +21,6 @@ namespace vgrdata {
 namespace {
 
 const char* const kUsage = "usage: vgrdata picture IN OUT.bmp [--archive ARCHIVE] [--mask OUT.txt]\n";
-
-// The readers report through the run log; while a command runs, a log in a
-// scratch folder collects their warnings so that they can be shown.
-class TCollectedLog {
- public:
-  TCollectedLog() {
-    std::string templ = (std::filesystem::temp_directory_path() / "vgrdata-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) return;
-    Dir_ = templ + "/";
-    TParameters params({Dir_ + "vgrdata"});
-    Logger_ = std::make_unique<TLogger>(Dir_ + "picture.log", false, &params);
-    Logger_->SetLevels("SWE");
-    Previous_ = Log;
-    Log = Logger_.get();
-  }
-  ~TCollectedLog() {
-    if (Previous_ != nullptr) Log = Previous_;
-    Logger_.reset();
-    std::error_code ec;
-    if (!Dir_.empty()) std::filesystem::remove_all(Dir_, ec);
-  }
-  TCollectedLog(const TCollectedLog&) = delete;
-  TCollectedLog& operator=(const TCollectedLog&) = delete;
-
-  // Warning and error lines written so far.
-  std::vector<std::string> Complaints() const {
-    std::vector<std::string> lines;
-    if (!Logger_) return lines;
-    std::ifstream in(Dir_ + "picture.log", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty() && (line[0] == '[' || line[0] == '{')) lines.push_back(line);
-    }
-    return lines;
-  }
-
- private:
-  std::string Dir_;
-  std::unique_ptr<TLogger> Logger_;
-  TLogger* Previous_ = nullptr;
-};
-
-// Makes an archive the lookup's volume set for the command's duration.
-class TMountedArchive {
- public:
-  TMountedArchive() = default;
-  ~TMountedArchive() {
-    if (Active_) MAD4Volumes = Previous_;
-  }
-  TMountedArchive(const TMountedArchive&) = delete;
-  TMountedArchive& operator=(const TMountedArchive&) = delete;
-
-  bool Mount(const std::string& fileName) {
-    Volumes_ = std::make_unique<TMAD4HighLevel>();
-    Volumes_->Mount(fileName, 100, true);
-    if (Volumes_->Volumes.empty() || !Volumes_->Volumes.back().Archive ||
-        !Volumes_->Volumes.back().Archive->Mounted) {
-      return false;
-    }
-    Previous_ = MAD4Volumes;
-    MAD4Volumes = Volumes_.get();
-    Active_ = true;
-    return true;
-  }
-
- private:
-  std::unique_ptr<TMAD4HighLevel> Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Active_ = false;
-};
 
 // What the game makes of a picture's attribute block when it becomes an image.
 struct TImageAttributes {
