@@ -12,6 +12,7 @@
 #include "FontFiles.h"
 #include "RawPictureUnit.h"
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VgrData.h"
 #include "ZRFonts.h"
 #include "ZRStream3.h"
@@ -21,17 +22,7 @@ namespace {
 
 const std::string kFontDir = "/usr/share/fonts/truetype/dejavu/";
 
-struct TResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-TResult Vgr(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = vgrdata::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using vgrtest::Vgr;
 
 // The font recipes of the data build, read from data/fonts.cmake so that
 // the test checks the fonts that ship.
@@ -69,7 +60,7 @@ class ShippedFonts : public ::testing::Test {
     for (const TRecipe& r : ShippedRecipes()) {
       std::vector<std::string> args = {"font", "build", *Dir_ / r.Name};
       args.insert(args.end(), r.Args.begin(), r.Args.end());
-      const TResult res = Vgr(args);
+      const vgrtest::TToolResult res = Vgr(args);
       BuildErrors_ += res.code != 0 ? r.Name + ": " + res.err : std::string();
       Built_.push_back(r.Name);
     }
@@ -228,7 +219,7 @@ TEST(FontRoundTrip, ZRRCellsOfEveryWidthComeBackPixelForPixel) {
 TEST(FontCommand, RenderDrawsTheTextInTheColourAsked) {
   vgrtest::TTempDir dir;
   ASSERT_EQ(Vgr({"font", "build", dir / "f.tga", "--face", kFontDir + "DejaVuSans-Bold.ttf", "--size", "20"}).code, 0);
-  const TResult r = Vgr({"font", "render", dir / "f.tga", "HI\\nHI", dir / "out.bmp", "--color", "ff0000",
+  const vgrtest::TToolResult r = Vgr({"font", "render", dir / "f.tga", "HI\\nHI", dir / "out.bmp", "--color", "ff0000",
                          "--background", "0000ff"});
   ASSERT_EQ(r.code, 0) << r.err;
   TRawPicture p;
@@ -251,7 +242,7 @@ TEST(FontCommand, RenderDrawsTheTextInTheColourAsked) {
   EXPECT_GT(blue, 100);  // the canvas around them
   EXPECT_GT(other, 0);   // black glyph boxes: TGA fonts are drawn opaque
   // Two lines: taller than two lines of the font.
-  const TResult info = Vgr({"font", "info", dir / "f.tga"});
+  const vgrtest::TToolResult info = Vgr({"font", "info", dir / "f.tga"});
   const size_t at = info.out.find("line height: ");
   ASSERT_NE(at, std::string::npos) << info.out;
   EXPECT_GE(p.Height, 2 * std::stoi(info.out.substr(at + 13)));
@@ -259,14 +250,14 @@ TEST(FontCommand, RenderDrawsTheTextInTheColourAsked) {
 
 TEST(FontCommand, InfoAndSheetDescribeAFont) {
   vgrtest::TTempDir dir;
-  const TResult b = Vgr({"font", "build", dir / "h.zrr", "--face", kFontDir + "DejaVuSansMono-Bold.ttf", "--size",
+  const vgrtest::TToolResult b = Vgr({"font", "build", dir / "h.zrr", "--face", kFontDir + "DejaVuSansMono-Bold.ttf", "--size",
                          "14", "--cell", "9"});
   ASSERT_EQ(b.code, 0) << b.err;
-  const TResult info = Vgr({"font", "info", dir / "h.zrr"});
+  const vgrtest::TToolResult info = Vgr({"font", "info", dir / "h.zrr"});
   ASSERT_EQ(info.code, 0) << info.err;
   EXPECT_NE(info.out.find("format: zrr"), std::string::npos);
   EXPECT_NE(info.out.find("printable characters: 95 of 95\n"), std::string::npos) << info.out;
-  const TResult sheet = Vgr({"font", "sheet", dir / "h.zrr", dir / "s.bmp", "--scale", "2"});
+  const vgrtest::TToolResult sheet = Vgr({"font", "sheet", dir / "h.zrr", dir / "s.bmp", "--scale", "2"});
   ASSERT_EQ(sheet.code, 0) << sheet.err;
   EXPECT_TRUE(FileExists(dir / "s.bmp"));
   EXPECT_EQ(vgrdata::ContactSheetLines().size(), 5u);
@@ -280,7 +271,7 @@ TEST(FontCommand, ReadsFontsFromAnArchive) {
             0);
   ASSERT_EQ(Vgr({"archive", "create", dir / "a.mad4"}).code, 0);
   ASSERT_EQ(Vgr({"archive", "add", dir / "a.mad4", "font\\packed.tga", dir / "n.tga"}).code, 0);
-  const TResult r = Vgr({"font", "info", "font\\packed.tga", "--archive", dir / "a.mad4"});
+  const vgrtest::TToolResult r = Vgr({"font", "info", "font\\packed.tga", "--archive", dir / "a.mad4"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("printable characters: 95 of 95"), std::string::npos) << r.out;
   EXPECT_EQ(Vgr({"font", "info", "font\\packed.tga"}).code, 1);  // not on disk

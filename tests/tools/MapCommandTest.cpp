@@ -6,23 +6,14 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VgrData.h"
 #include "XMapUnit.h"
 #include "ZRStream3.h"
 
 namespace {
 
-struct TResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-TResult Vgr(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = vgrdata::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using vgrtest::Vgr;
 
 void WriteMap(const std::string& file, const std::vector<std::vector<int32_t>>& rows, char mode) {
   TXMap m;
@@ -54,7 +45,7 @@ TEST(MapCommand, ConvertsBetweenAllFormats) {
   std::string previous = src;
   for (const Case& c : cases) {
     const std::string out = dir / ("out_" + c.mode + ".map");
-    const TResult r = Vgr({"map", "convert", previous, out, c.mode});
+    const vgrtest::TToolResult r = Vgr({"map", "convert", previous, out, c.mode});
     ASSERT_EQ(r.code, 0) << c.mode << r.err;
     EXPECT_EQ(vgrtest::ReadBinaryFile(out)[3], c.magic) << c.mode;
     const auto a = LoadMap(src);
@@ -71,7 +62,7 @@ TEST(MapCommand, ConvertReportsAFormatThatCannotHoldTheMap) {
   vgrtest::TTempDir dir;
   const std::string big = dir / "big.map";
   WriteMap(big, {{1, 300}}, 'W');
-  TResult r = Vgr({"map", "convert", big, dir / "b.map", "T"});
+  vgrtest::TToolResult r = Vgr({"map", "convert", big, dir / "b.map", "T"});
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(vgrtest::ReadBinaryFile(dir / "b.map")[3], 'W');
   EXPECT_NE(r.err.find("tiles above 255 need 16 bits"), std::string::npos) << r.err;
@@ -107,7 +98,7 @@ TEST(MapCommand, RefusesBadInput) {
       {{"map", "show"}, 2},
   };
   for (const Case& c : cases) {
-    const TResult r = Vgr(c.args);
+    const vgrtest::TToolResult r = Vgr(c.args);
     EXPECT_EQ(r.code, c.code) << c.args.size() << " " << c.args.back();
     EXPECT_FALSE(r.err.empty()) << c.args.back();
   }
@@ -128,7 +119,7 @@ TEST(MapCommand, ShowsEverything) {
   m.SetVersion(12);
   m.ExtraLines = {"7", "1,2,3"};
   ASSERT_EQ(m.Save(dir / "s.map", 'X'), 'X');
-  const TResult r = Vgr({"map", "show", dir / "s.map"});
+  const vgrtest::TToolResult r = Vgr({"map", "show", dir / "s.map"});
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string expected =
       "file: " + dir / "s.map" +

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VgrData.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
@@ -12,17 +13,7 @@
 
 namespace {
 
-struct TResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-TResult Vgr(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = vgrdata::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using vgrtest::Vgr;
 
 // A level piece as the game stores it: a MAPT map, extra lines for the
 // background and the monsters.
@@ -49,10 +40,10 @@ TEST(PackCommand, EveryFormListsAndServesTheSameMaps) {
     const std::string pack = dir / ("Zapkin_" + format + ".mpk");
     std::vector<std::string> args = {"pack", "build", pack, "--format", format};
     args.insert(args.end(), files.begin(), files.end());
-    const TResult built = Vgr(args);
+    const vgrtest::TToolResult built = Vgr(args);
     ASSERT_EQ(built.code, 0) << format << built.err;
 
-    const TResult list = Vgr({"pack", "list", pack});
+    const vgrtest::TToolResult list = Vgr({"pack", "list", pack});
     ASSERT_EQ(list.code, 0) << format << list.err;
     EXPECT_NE(list.out.find("maps: 3\n"), std::string::npos) << list.out;
     for (const char* name : {"  0  01.mpp  ", "  1  02.mpp  ", "  2  26.mpp  "}) {
@@ -96,7 +87,7 @@ TEST(PackCommand, ChainFiles) {
   const std::string b = WritePiece(dir, "02.mpp", "b");
   vgrtest::WriteFile(dir / "chain.txt", "; play order\nM 1\n\nm 01.mpp\r\nC 2, -3\nG7\n");
   const std::string pack = dir / "c.mpk";
-  TResult r = Vgr({"pack", "build", pack, "--chain", dir / "chain.txt", a, b});
+  vgrtest::TToolResult r = Vgr({"pack", "build", pack, "--chain", dir / "chain.txt", a, b});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, pack + ": 2 maps, MPCK, chain of 4 steps\n");
   r = Vgr({"pack", "list", pack});
@@ -123,7 +114,7 @@ TEST(PackCommand, ChainFiles) {
   };
   for (const Case& c : bad) {
     vgrtest::WriteFile(dir / "bad.txt", c.chain);
-    const TResult e = Vgr({"pack", "build", dir / "bad.mpk", "--format", c.format, "--chain", dir / "bad.txt", a});
+    const vgrtest::TToolResult e = Vgr({"pack", "build", dir / "bad.mpk", "--format", c.format, "--chain", dir / "bad.txt", a});
     EXPECT_EQ(e.code, c.code) << c.chain << c.format;
     EXPECT_FALSE(e.err.empty()) << c.chain;
   }
@@ -153,14 +144,14 @@ TEST(PackCommand, RefusesBadInput) {
       {{"pack", "extract", a, "01.mpp", dir / "x"}, 1},
   };
   for (const Case& c : cases) {
-    const TResult r = Vgr(c.args);
+    const vgrtest::TToolResult r = Vgr(c.args);
     EXPECT_EQ(r.code, c.code) << c.args.back();
     EXPECT_FALSE(r.err.empty()) << c.args.back();
   }
   EXPECT_FALSE(FileExists(dir / "p.mpk"));
 
   ASSERT_EQ(Vgr({"pack", "build", dir / "ok.mpk", a}).code, 0);
-  const TResult r = Vgr({"pack", "extract", dir / "ok.mpk", "02.mpp", dir / "x"});
+  const vgrtest::TToolResult r = Vgr({"pack", "extract", dir / "ok.mpk", "02.mpp", dir / "x"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("no map named 02.mpp"), std::string::npos);
 }

@@ -7,6 +7,7 @@
 #include "../assets/PictureFixtures.h"
 #include "RawPictureUnit.h"
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VgrData.h"
 #include "ZRStream3.h"
 
@@ -14,17 +15,7 @@ using namespace picfix;
 
 namespace {
 
-struct TResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-TResult Vgr(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = vgrdata::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using vgrtest::Vgr;
 
 TRawPicture ReadBack(const std::string& bmp) {
   TRawPicture p;
@@ -82,7 +73,7 @@ TEST(PictureCommand, ConvertsEveryFormatToBMP) {
   for (const auto& c : FormatCases()) {
     vgrtest::WriteFile(dir / c.file, c.data);
     const std::string bmp = dir / (std::string(c.file) + ".bmp");
-    const TResult r = Vgr({"picture", dir / c.file, bmp});
+    const vgrtest::TToolResult r = Vgr({"picture", dir / c.file, bmp});
     ASSERT_EQ(r.code, 0) << c.file << r.err;
     EXPECT_EQ(r.err, "") << c.file;
     TRawPicture direct;
@@ -132,7 +123,7 @@ TEST(PictureCommand, AttributesFrameSelectionAndTransformation) {
       {"[3]:H", 16, "frames: 1\n", "colour-keyed", 0x40},
   };
   for (const auto& c : cases) {
-    const TResult r = Vgr({"picture", dir / "strip.tga" + c.suffix, bmp});
+    const vgrtest::TToolResult r = Vgr({"picture", dir / "strip.tga" + c.suffix, bmp});
     ASSERT_EQ(r.code, 0) << c.suffix << r.err;
     EXPECT_NE(r.out.find("attribute type: 1\n"), std::string::npos) << c.suffix << r.out;
     EXPECT_NE(r.out.find(c.frames), std::string::npos) << c.suffix << r.out;
@@ -149,7 +140,7 @@ TEST(PictureCommand, AttributesFrameSelectionAndTransformation) {
   id[3] = 9;
   id[4] = 2;
   vgrtest::WriteFile(dir / "long.tga", FourFrameStrip(id));
-  const TResult r = Vgr({"picture", dir / "long.tga", bmp});
+  const vgrtest::TToolResult r = Vgr({"picture", dir / "long.tga", bmp});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("attribute type: 2\nframes: 4 (animated)\nflags: none\nattribute A: 7\nattribute B: 9\n"
                        "start frame: 2\n"),
@@ -181,7 +172,7 @@ TEST(PictureCommand, Failures) {
       {{"picture", dir / "strip.tga", dir / "o.bmp", "--archive", dir / "none.mad4"}, 1, "no archive"},
   };
   for (const auto& c : cases) {
-    const TResult r = Vgr(c.args);
+    const vgrtest::TToolResult r = Vgr(c.args);
     EXPECT_EQ(r.code, c.code) << c.args[1];
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args[1] << ": " << r.err;
   }
@@ -193,9 +184,9 @@ TEST(PictureCommand, ReadsFromAnArchive) {
   const std::string name = "vgrtest_archived_picture.gsd";
   vgrtest::WriteFile(dir / "src.gsd", Sized(2, 1, Bytes{0x11, 0x22}));
   ASSERT_EQ(Vgr({"archive", "create", archive}).code, 0);
-  const TResult added = Vgr({"archive", "add", archive, name, dir / "src.gsd"});
+  const vgrtest::TToolResult added = Vgr({"archive", "add", archive, name, dir / "src.gsd"});
   ASSERT_EQ(added.code, 0) << added.err;
-  const TResult r = Vgr({"picture", name + ":H", dir / "o.bmp", "--archive", archive});
+  const vgrtest::TToolResult r = Vgr({"picture", name + ":H", dir / "o.bmp", "--archive", archive});
   ASSERT_EQ(r.code, 0) << r.err;
   const TRawPicture back = ReadBack(dir / "o.bmp");
   EXPECT_EQ(AllPx(back), (std::vector<uint32_t>{0x222222, 0x111111}));

@@ -7,6 +7,7 @@
 #include "../platform/ImageFixtures.h"
 #include "RawPictureUnit.h"
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VgrData.h"
 #include "ZRStream3.h"
 
@@ -14,17 +15,7 @@ using namespace imgfix;
 
 namespace {
 
-struct TResult {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-TResult Vgr(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = vgrdata::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using vgrtest::Vgr;
 
 TRawPicture ReadBack(const std::string& bmp) {
   TRawPicture p;
@@ -37,7 +28,7 @@ TEST(PictureMaskCommand, KeyedFramesShowMagentaAndTheirMask) {
   vgrtest::TTempDir dir;
   // Keyed strip: every frame has a black pixel at its top left.
   vgrtest::WriteFile(dir / "strip.tga", MakeStrip(4, 16, 16, {0x04, 0x40}));
-  const TResult r = Vgr({"picture", dir / "strip.tga[1..2]", dir / "o.bmp", "--mask", dir / "m.txt"});
+  const vgrtest::TToolResult r = Vgr({"picture", dir / "strip.tga[1..2]", dir / "o.bmp", "--mask", dir / "m.txt"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("size: 32x16\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("frames: 2 (animated)\n"), std::string::npos) << r.out;
@@ -60,13 +51,13 @@ TEST(PictureMaskCommand, KeyedFramesShowMagentaAndTheirMask) {
 TEST(PictureMaskCommand, UnkeyedBlackStaysBlack) {
   vgrtest::TTempDir dir;
   vgrtest::WriteFile(dir / "p.tga", MakeTGA24(3, 1, [](int x, int) { return x == 1 ? 0u : 0x00FF00u; }));
-  const TResult r = Vgr({"picture", dir / "p.tga", dir / "o.bmp", "--mask", dir / "m.txt"});
+  const vgrtest::TToolResult r = Vgr({"picture", dir / "p.tga", dir / "o.bmp", "--mask", dir / "m.txt"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out.find("magenta"), std::string::npos);
   EXPECT_EQ(picfix::AllPx(ReadBack(dir / "o.bmp")), (std::vector<uint32_t>{0x00FF00, 0, 0x00FF00}));
   EXPECT_EQ(vgrtest::ReadTextFile(dir / "m.txt"), "X.X\n");
   // A mask that cannot be written fails the command.
-  const TResult bad = Vgr({"picture", dir / "p.tga", dir / "o.bmp", "--mask", dir / "no/such/m.txt"});
+  const vgrtest::TToolResult bad = Vgr({"picture", dir / "p.tga", dir / "o.bmp", "--mask", dir / "no/such/m.txt"});
   EXPECT_EQ(bad.code, 1);
   EXPECT_NE(bad.err.find("cannot write"), std::string::npos) << bad.err;
 }
