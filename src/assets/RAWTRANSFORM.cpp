@@ -68,7 +68,8 @@ bool Double(TRawPicture& p) {
   }
   // Each source row is widened once and then copied into the row below.
   const size_t rowBytes = static_cast<size_t>(w2) * 3;
-  for (int32_t y = 0; y < p.Height; ++y) {
+  // A picture without columns has no rows to copy, however tall it is.
+  for (int32_t y = 0; y < p.Height && rowBytes > 0; ++y) {
     uint8_t* row = out.data() + static_cast<size_t>(y) * 2 * rowBytes;
     const uint8_t* src = p.PixelAt(0, y);
     for (int32_t x = 0; x < p.Width; ++x, src += 3, row += 6) {

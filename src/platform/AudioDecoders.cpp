@@ -209,6 +209,11 @@ class TModuleStream : public TStreamSource {
     if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return false;
     if (xmp_load_module_from_memory(Context_, data, static_cast<long>(size)) != 0) return false;
     Loaded_ = true;
+    // A module without channels plays frames of no samples, and libxmp's
+    // buffer filler would wait for samples forever.
+    xmp_module_info info{};
+    xmp_get_module_info(Context_, &info);
+    if (!info.mod || info.mod->chn <= 0) return false;
     return Start();
   }
 

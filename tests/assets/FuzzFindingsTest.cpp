@@ -80,4 +80,17 @@ TEST(FuzzFindings, DoublingCopiesEveryPixelIntoATwoByTwoBlock) {
     for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(p.PixelAt(x, y)[0], 10 * (y / 2) + x / 2) << x << "," << y;
 }
 
+TEST(FuzzFindings, DoublingAPictureWithoutColumnsOrRows) {
+  struct {
+    int32_t width, height;
+  } cases[] = {{0, 5}, {5, 0}, {0, 0}};
+  for (const auto& c : cases) {
+    TRawPicture p(c.width, c.height);
+    EXPECT_TRUE(TransformRawImage(p, 'D')) << c.width << "x" << c.height;
+    EXPECT_EQ(p.Width, c.width * 2);
+    EXPECT_EQ(p.Height, c.height * 2);
+    EXPECT_TRUE(p.Pixels.empty());
+  }
+}
+
 }  // namespace

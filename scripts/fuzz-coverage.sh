@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Line coverage (llvm-cov) of each fuzz target's parser when its corpus is
+# replayed. The committed seeds are always replayed; pass a folder holding
+# one sub-folder per target (a fuzzer's working corpora) to add those.
+#   scripts/fuzz-coverage.sh [grown-corpus-root]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${COVERAGE_BUILD:-$root/build-coverage}"
+grown="${1:-}"
+flags="-fprofile-instr-generate -fcoverage-mapping"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVGR_BUILD_TESTS=OFF \
+  -DVGR_BUILD_BENCHMARKS=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fprofile-instr-generate" >/dev/null
+
+# The parser sources each target is meant to cover.
+declare -A files=(
+  [archive_mount]="storage/MAD4LowLevelUnit.cpp storage/MAD4MidLevelUnit.cpp storage/MAD4HighLevelUnit.cpp"
+  [archive_ops]="storage/MAD4LowLevelUnit.cpp storage/MAD4MidLevelUnit.cpp"
+  [compressor]="storage/CompressorUnit.cpp storage/RLEUnit.cpp storage/HuffmanUnit.cpp storage/CodingUnit.cpp storage/MyZStreamUnit.cpp"
+  [codec_roundtrip]="storage/CompressorUnit.cpp storage/RLEUnit.cpp storage/HuffmanUnit.cpp storage/CodingUnit.cpp"
+  [inflate]="storage/MyZStreamUnit.cpp"
+  [picture]="assets/RawPictureUnit.cpp assets/MatorPictureUnit.cpp assets/RiffReaderUnit.cpp"
+  [transform]="assets/RAWTRANSFORM.cpp"
+  [ini]="assets/ZRINIFile.cpp"
+  [gfxlist]="assets/ImageCollectionUnit.cpp"
+  [font]="platform/ZRFonts.cpp"
+  [xmap]="game/XMapUnit.cpp"
+  [xmappack]="game/XMapPackUnit.cpp"
+  [xmapchain]="game/XMapChainUnit.cpp"
+  [resources]="game/VGRResourceTypesUnit.cpp"
+  [scroller]="ui/ScrollUnit.cpp"
+  [setup]="ui/SetupCommandUnit.cpp"
+  [wave]="platform/AudioDecoders.cpp"
+  [module]="platform/AudioDecoders.cpp"
+)
+targets=(archive_mount archive_ops compressor codec_roundtrip inflate picture transform ini gfxlist font
+  xmap xmappack xmapchain resources scroller setup wave module)
+for t in "${targets[@]}"; do cmake --build "$build" --target "fuzz_$t" -j"$(nproc)" >/dev/null; done
+
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+prof="$(mktemp -d)"
+trap 'rm -rf "$prof"' EXIT
+printf '%-16s %8s %8s %7s\n' target lines missed cover
+for t in "${targets[@]}"; do
+  inputs=("$root/fuzz/corpus/$t")
+  [ -n "$grown" ] && [ -d "$grown/$t" ] && inputs+=("$grown/$t")
+  LLVM_PROFILE_FILE="$prof/$t-%p.profraw" "$build/fuzz/fuzz_$t" "${inputs[@]}" >/dev/null 2>&1 || true
+  llvm-profdata merge -sparse "$prof/$t"-*.profraw -o "$prof/$t.profdata"
+  srcs=()
+  for f in ${files[$t]}; do srcs+=("$root/src/$f"); done
+  llvm-cov report "$build/fuzz/fuzz_$t" -instr-profile="$prof/$t.profdata" "${srcs[@]}" |
+    awk -v t="$t" '/^TOTAL/ { printf "%-16s %8s %8s %7s\n", t, $8, $9, $10 }'
+done
