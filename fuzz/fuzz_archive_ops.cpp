@@ -33,7 +33,9 @@ std::vector<uint8_t> Contents(fuzz::TInput& in) {
 }
 
 std::vector<uint8_t> Chunk(const std::string& name, const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> c{static_cast<uint8_t>(name.size())};
+  std::vector<uint8_t> c;
+  c.reserve(1 + name.size() + payload.size());
+  c.push_back(static_cast<uint8_t>(name.size()));
   c.insert(c.end(), name.begin(), name.end());
   c.insert(c.end(), payload.begin(), payload.end());
   return c;
