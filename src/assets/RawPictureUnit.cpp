@@ -214,8 +214,9 @@ void TRawPicture::Clear() {
 
 namespace {
 // Both sides at their limit would take 768 MiB; a few bytes of a run-length
-// file can claim that. No picture takes more than this at once.
-constexpr int64_t kMaxPictureBytes = int64_t{256} << 20;
+// file can claim that. No picture takes more than this (some 22 million
+// pixels, 85 times the screen) at once; its surface takes a third more.
+constexpr int64_t kMaxPictureBytes = int64_t{64} << 20;
 
 bool TooLarge(int32_t width, int32_t height) {
   return width < 0 || height < 0 || width > MaxPictureSide || height > MaxPictureSide ||

@@ -24,11 +24,11 @@ bool Logged(const vgrtest::TScopedLog& log, const std::string& text) {
 
 TEST(FuzzFindings, RunLengthBMPClaimingAHugePictureIsRefusedBeforeAllocation) {
   // A few bytes of 8-bit run-length data claim a picture of sides within the
-  // limit, whose pixels would still take hundreds of MiB.
+  // limit, whose pixels would still take more than 64 MiB.
   struct {
     int32_t width, height;
     bool loads;
-  } cases[] = {{16384, 16384, false}, {7937, 13107, false}, {16384, 5462, false}, {300, 200, true}};
+  } cases[] = {{16384, 16384, false}, {7937, 13107, false}, {8192, 2731, false}, {300, 200, true}};
   for (const auto& c : cases) {
     vgrtest::TScopedLog log;
     const Bytes file = MakeBMP(c.width, c.height, 8, 1, {0, 0xFFFFFF}, Bytes{2, 1, 0, 1}, 2);
@@ -41,9 +41,9 @@ TEST(FuzzFindings, RunLengthBMPClaimingAHugePictureIsRefusedBeforeAllocation) {
   }
 }
 
-TEST(FuzzFindings, SetSizeRefusesMoreThan256MiBOfPixels) {
+TEST(FuzzFindings, SetSizeRefusesMoreThan64MiBOfPixels) {
   TRawPicture p(4, 4);
-  EXPECT_FALSE(p.SetSize(16384, 5462));  // 268,451,328 bytes
+  EXPECT_FALSE(p.SetSize(8192, 2731));  // 67,117,056 bytes
   EXPECT_EQ(p.Width, 0);
   EXPECT_TRUE(p.Pixels.empty());
   EXPECT_TRUE(p.SetSize(16, 8));
@@ -52,11 +52,11 @@ TEST(FuzzFindings, SetSizeRefusesMoreThan256MiBOfPixels) {
 
 TEST(FuzzFindings, DoublingStopsAtTheSizeLimit) {
   // A name with a row of "D"s doubles a small picture until a limit stops it:
-  // a side past 16384, or pixels past 256 MiB (16384 by 5462 would take
-  // 268,451,328 bytes). A refused step leaves the picture as it was.
+  // a side past 16384, or pixels past 64 MiB (4096 by 2731 doubled would take
+  // 134,234,112 bytes). A refused step leaves the picture as it was.
   struct {
     int32_t width, height;
-  } cases[] = {{8193, 2}, {2, 8193}, {8192, 2731}};
+  } cases[] = {{8193, 2}, {2, 8193}, {4096, 2731}};
   for (const auto& c : cases) {
     vgrtest::TScopedLog log;
     TRawPicture p(c.width, c.height);
