@@ -94,22 +94,34 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
   return Mixer().AddStream(std::move(source), (flags & BASS_SAMPLE_LOOP) != 0, false);
 }
 
+namespace {
+
+// The bytes a load call names: a buffer in memory, or a region of a file
+// read into `fromFile`. Returns a BASS error code.
+int Source(BOOL mem, const void* file, QWORD offset, QWORD length, std::vector<uint8_t>& fromFile,
+           const uint8_t*& data, size_t& size) {
+  if (mem) {
+    if (length == 0) return BASS_ERROR_ILLPARAM;
+    data = static_cast<const uint8_t*>(file) + offset;
+    size = static_cast<size_t>(length);
+    return BASS_OK;
+  }
+  int error = BASS_OK;
+  if (!ReadFileRegion(static_cast<const char*>(file), offset, length, fromFile, error)) return error;
+  data = fromFile.data();
+  size = fromFile.size();
+  return BASS_OK;
+}
+
+}  // namespace
+
 HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq) {
   if (!Mixer().Running()) return Fail(BASS_ERROR_INIT);
   if (!file) return Fail(BASS_ERROR_ILLPARAM);
   std::vector<uint8_t> fromFile;
   const uint8_t* data = nullptr;
   size_t size = 0;
-  if (mem) {
-    if (length == 0) return Fail(BASS_ERROR_ILLPARAM);
-    data = static_cast<const uint8_t*>(file) + offset;
-    size = length;
-  } else {
-    int error = BASS_OK;
-    if (!ReadFileRegion(static_cast<const char*>(file), offset, length, fromFile, error)) return Fail(error);
-    data = fromFile.data();
-    size = fromFile.size();
-  }
+  if (int error = Source(mem, file, offset, length, fromFile, data, size); error != BASS_OK) return Fail(error);
   const uint32_t rate = freq >= 8000 && freq <= 48000 ? freq : Mixer().Rate();
   const bool interpolate = (flags & (BASS_MUSIC_RAMP | BASS_MUSIC_RAMPS)) != 0;
   const bool loop = (flags & BASS_SAMPLE_LOOP) != 0;
@@ -142,16 +154,7 @@ HSAMPLE BASS_SampleLoad(BOOL mem, const void* file, QWORD offset, DWORD length, 
   std::vector<uint8_t> fromFile;
   const uint8_t* data = nullptr;
   size_t size = 0;
-  if (mem) {
-    if (length == 0) return Fail(BASS_ERROR_ILLPARAM);
-    data = static_cast<const uint8_t*>(file) + offset;
-    size = length;
-  } else {
-    int error = BASS_OK;
-    if (!ReadFileRegion(static_cast<const char*>(file), offset, length, fromFile, error)) return Fail(error);
-    data = fromFile.data();
-    size = fromFile.size();
-  }
+  if (int error = Source(mem, file, offset, length, fromFile, data, size); error != BASS_OK) return Fail(error);
   audio::TPcm pcm;
   if (!audio::DecodeSample(data, size, pcm)) return Fail(BASS_ERROR_FILEFORM);
   LastError = BASS_OK;
