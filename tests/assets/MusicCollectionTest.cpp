@@ -9,12 +9,7 @@
 
 namespace {
 
-std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& needle) {
-  std::vector<std::string> out;
-  for (const auto& l : lines)
-    if (l.find(needle) != std::string::npos) out.push_back(l);
-  return out;
-}
+using vgrtest::Matching;
 
 class MusicCollectionTest : public ::testing::Test {
  protected:

@@ -48,12 +48,7 @@ TBytes Archive(const std::vector<TBytes>& chunks) {
   return b;
 }
 
-std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& needle) {
-  std::vector<std::string> out;
-  for (const auto& l : lines)
-    if (l.find(needle) != std::string::npos) out.push_back(l);
-  return out;
-}
+using vgrtest::Matching;
 
 class FromArchive : public ::testing::Test {
  protected:

@@ -40,12 +40,7 @@ class Display : public ::testing::Test {
   vgrtest::TScopedLog Log_;
 };
 
-std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& needle) {
-  std::vector<std::string> out;
-  for (const auto& l : lines)
-    if (l.find(needle) != std::string::npos) out.push_back(l);
-  return out;
-}
+using vgrtest::Matching;
 
 }  // namespace
 

@@ -60,6 +60,13 @@ std::vector<std::string> SplitCRLF(const std::string& text) {
   return lines;
 }
 
+std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& needle) {
+  std::vector<std::string> out;
+  for (const auto& l : lines)
+    if (l.find(needle) != std::string::npos) out.push_back(l);
+  return out;
+}
+
 struct TScopedLog::Impl {
   std::unique_ptr<TLogger> Logger;
   TLogger* Previous = nullptr;

@@ -30,6 +30,8 @@ void WriteFile(const std::string& fileName, const std::string& content);
 void WriteFile(const std::string& fileName, const std::vector<uint8_t>& content);
 // Lines of a CR LF text, without their line ends.
 std::vector<std::string> SplitCRLF(const std::string& text);
+// The lines that contain `needle`, in order.
+std::vector<std::string> Matching(const std::vector<std::string>& lines, const std::string& needle);
 
 // Opens a log for the test in a temporary file (all levels on, no filters)
 // and restores the disabled log when it goes away.
