@@ -133,7 +133,11 @@ bool TMAD4LowLevel::OpenExisting(bool readOnly) {
 }
 
 bool TMAD4LowLevel::CreateEmpty() {
-  Stream = std::make_unique<TFileStream>(FileName, fmCreate);
+  // The new archive is written whole under another name and then renamed:
+  // a crash or a full disk during creation leaves either no archive or a
+  // complete empty one, never a file that no later start can mount.
+  const std::string temp = FileName + ".new";
+  Stream = std::make_unique<TFileStream>(temp, fmCreate);
   if (!Stream->IsOpen()) {
     Log->Error("Cannot create the archive! (" + FileName + ")", Loc("Mount"));
     Status = -1;
@@ -141,9 +145,21 @@ bool TMAD4LowLevel::CreateEmpty() {
   }
   ::flock(Stream->Handle(), LOCK_EX | LOCK_NB);
   ReadOnly_ = false;
-  Stream->WriteU32(kFourCC_MAD4);
-  Stream->WriteU32(8);
-  UpdateTrailer();
+  const bool written = Stream->WriteU32(kFourCC_MAD4) && Stream->WriteU32(8);
+  if (written) UpdateTrailer();  // logs its own failure
+  if (!written) LogWriteFailure(FileName, "Mount");
+  bool ok = written && !Damaged_;
+  if (ok && std::rename(temp.c_str(), FileName.c_str()) != 0) {
+    Log->Error("Cannot create the archive! (" + FileName + ")", Loc("Mount"));
+    ok = false;
+  }
+  if (!ok) {
+    Stream.reset();
+    std::remove(temp.c_str());
+    Damaged_ = false;
+    Status = -1;
+    return false;
+  }
   return true;
 }
 

@@ -300,3 +300,64 @@ TEST_F(ArchiveCrashTest, FullDiskIsReportedAndKeepsEarlierMembers) {
 }
 
 }  // namespace
+
+// The first start creates the archive: a kill at any of those writes must
+// leave either no archive (the next mount creates it) or a whole empty one.
+TEST_F(ArchiveCrashTest, KilledWhileCreatingLeavesNoArchiveOrAWholeOne) {
+  const std::string reference = Dir / "created.mad4";
+  Writes = 0;
+  SetFileWriteHook(CountingHook);
+  int64_t creating = 0;  // the writes of the mount; the rest are its unmount's
+  {
+    TMAD4MidLevel a;
+    a.Mount(reference, false);
+    creating = Writes;
+  }
+  SetFileWriteHook(nullptr);
+  const int64_t total = Writes;
+  ASSERT_GT(creating, 1);
+  int absent = 0;
+  for (int64_t n = 1; n <= total; ++n) {
+    const std::string file = Dir / ("creating-" + std::to_string(n) + ".mad4");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Writes = 0;
+      KillAt = n;
+      SetFileWriteHook(KillingHook);
+      CreateEmpty(file);
+      _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child not killed at write " << n;
+    if (!::FileExists(file)) ++absent;
+    // Whatever was left, the program's next start mounts an empty archive
+    // it can write to.
+    TMAD4MidLevel a;
+    a.Mount(file, false);
+    ASSERT_TRUE(a.Mounted) << "killed at write " << n;
+    EXPECT_FALSE(a.Damaged()) << "killed at write " << n;
+    EXPECT_EQ(a.FileCount(), 0);
+    EXPECT_GE(Store(a, kFourCC_RAWD, "x.bin", Pattern(10, 1)), 0) << "killed at write " << n;
+  }
+  // A kill before the rename leaves no file behind; one after it, a whole archive.
+  EXPECT_EQ(absent, creating);
+}
+
+TEST_F(ArchiveCrashTest, FullDiskWhileCreatingIsReportedAndLeavesNothing) {
+  for (int64_t n = 1; n <= 3; ++n) {
+    const std::string file = Dir / ("full-create-" + std::to_string(n) + ".mad4");
+    vgrtest::TScopedLog log;
+    Writes = 0;
+    FailFrom = n;
+    SetFileWriteHook(FailingHook);
+    TMAD4MidLevel a;
+    a.Mount(file, false);
+    SetFileWriteHook(nullptr);
+    EXPECT_FALSE(a.Mounted) << "disk full from write " << n;
+    EXPECT_EQ(vgrtest::Matching(log.Lines(), "Cannot write the archive! (" + file + ")").size(), 1u);
+    EXPECT_FALSE(::FileExists(file));
+    EXPECT_FALSE(::FileExists(file + ".new"));
+  }
+}
