@@ -54,7 +54,7 @@ bool Double(TRawPicture& p) {
   const int64_t h2 = static_cast<int64_t>(p.Height) * 2;
   // The same bounds as any picture: a name with a few "D"s must not make a
   // small picture take gigabytes.
-  if (w2 > MaxPictureSide || h2 > MaxPictureSide || w2 * h2 * 3 > (int64_t{64} << 20)) {
+  if (!PictureSizeAllowed(w2, h2)) {
     Log->Warning("Picture too large to double! (" + std::to_string(p.Width) + "x" + std::to_string(p.Height) + ")",
                  kLocTransform);
     return false;

@@ -216,13 +216,21 @@ namespace {
 // Both sides at their limit would take 768 MiB; a few bytes of a run-length
 // file can claim that. No picture takes more than this (some 22 million
 // pixels, 85 times the screen) at once; its surface takes a third more.
-constexpr int64_t kMaxPictureBytes = int64_t{64} << 20;
+int64_t MaxPictureBytes = int64_t{64} << 20;
 
-bool TooLarge(int32_t width, int32_t height) {
-  return width < 0 || height < 0 || width > MaxPictureSide || height > MaxPictureSide ||
-         int64_t{width} * height * 3 > kMaxPictureBytes;
-}
+bool TooLarge(int32_t width, int32_t height) { return !PictureSizeAllowed(width, height); }
 }  // namespace
+
+bool PictureSizeAllowed(int64_t width, int64_t height) {
+  return width >= 0 && height >= 0 && width <= MaxPictureSide && height <= MaxPictureSide &&
+         width * height * 3 <= MaxPictureBytes;
+}
+
+int64_t SetMaxPictureBytes(int64_t bytes) {
+  const int64_t previous = MaxPictureBytes;
+  MaxPictureBytes = bytes;
+  return previous;
+}
 
 bool TRawPicture::SetSize(int32_t width, int32_t height) {
   if (TooLarge(width, height)) {

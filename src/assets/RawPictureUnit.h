@@ -21,6 +21,13 @@ class TStream;
 
 // Neither side of a decoded picture may exceed this.
 constexpr int32_t MaxPictureSide = 16384;
+// No picture's pixels may take more bytes than this (64 MiB by default).
+// Fuzzing lowers it: the paths are the same for small pictures, and inputs
+// that grow pictures to the limit would otherwise take most of the time.
+// Returns the previous limit.
+int64_t SetMaxPictureBytes(int64_t bytes);
+// Whether a picture of this size keeps both limits.
+bool PictureSizeAllowed(int64_t width, int64_t height);
 
 // Kinds of attribute block.
 enum : int32_t {

@@ -202,8 +202,15 @@ void TZRRFont::SetColor(uint16_t red, uint16_t green, uint16_t blue) {
     if (!locked) continue;
     for (int y = 0; y < GlyphHeight; ++y) {
       const uint8_t* row = data.data() + (static_cast<size_t>(c) * GlyphHeight + y) * rowBytes;
-      for (int x = 0; x < w; ++x) {
-        if (ZRRPixel(row, w, x)) PutPixel(surface, c * w + x, y + shift, r, g, b);
+      // Byte by byte, as ZRRPixel lays the bits out: most of a glyph is
+      // empty, and a font of the widest cells has 16 million pixels to test.
+      for (int i = 0; i < rowBytes; ++i) {
+        const uint8_t bits = row[i];
+        if (bits == 0) continue;
+        for (int bit = 0; bit < 8; ++bit) {
+          const int x = w - 1 - ((rowBytes - 1 - i) * 8 + bit);
+          if ((bits >> bit & 1) && x >= 0) PutPixel(surface, c * w + x, y + shift, r, g, b);
+        }
       }
     }
   }

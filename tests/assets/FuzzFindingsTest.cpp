@@ -69,6 +69,29 @@ TEST(FuzzFindings, DoublingStopsAtTheSizeLimit) {
   }
 }
 
+TEST(FuzzFindings, ALoweredPixelLimitHoldsForReadingAndDoubling) {
+  // The fuzz targets lower the limit; every path that sizes a picture obeys it.
+  const int64_t previous = SetMaxPictureBytes(64 * 64 * 3);
+  EXPECT_EQ(previous, int64_t{64} << 20);
+  {
+    vgrtest::TScopedLog log;
+    TRawPicture p;
+    EXPECT_TRUE(p.SetSize(64, 64));
+    EXPECT_FALSE(p.SetSize(65, 64));
+    TMemoryStream s(MakeBMP(65, 64, 8, 1, {0, 0xFFFFFF}, Bytes{2, 1, 0, 1}, 2));
+    p.ReadBMP(s);
+    EXPECT_EQ(p.Width, 0);
+    EXPECT_TRUE(Logged(log, "Picture too large! (65x64)"));
+    TRawPicture q(40, 40);
+    EXPECT_FALSE(TransformRawImage(q, 'D'));
+    EXPECT_EQ(q.Width, 40);
+    EXPECT_TRUE(Logged(log, "Picture too large to double!"));
+  }
+  EXPECT_EQ(SetMaxPictureBytes(previous), 64 * 64 * 3);
+  TRawPicture big;
+  EXPECT_TRUE(big.SetSize(1000, 1000));
+}
+
 TEST(FuzzFindings, DoublingCopiesEveryPixelIntoATwoByTwoBlock) {
   TRawPicture p(3, 2);
   for (int32_t y = 0; y < 2; ++y)
