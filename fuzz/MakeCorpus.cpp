@@ -13,6 +13,7 @@
 #include "CompressorUnit.h"
 #include "FontFiles.h"
 #include "MAD4MidLevelUnit.h"
+#include "MusicRender.h"
 #include "MusicXM.h"
 #include "RawPictureUnit.h"
 #include "SoundWav.h"
@@ -33,6 +34,11 @@ int Written = 0;
 bool Ok = true;
 
 void Put(const std::string& target, const std::string& name, const Bytes& data) {
+  if (data.empty()) {
+    std::fprintf(stderr, "seed %s/%s is empty: its writer failed\n", target.c_str(), name.c_str());
+    Ok = false;
+    return;
+  }
   if (data.size() > 4096) {
     std::fprintf(stderr, "seed %s/%s is %zu bytes, over 4 KiB\n", target.c_str(), name.c_str(), data.size());
     Ok = false;
@@ -310,18 +316,28 @@ void Maps() {
   pack.AddEntry("M1", "first", textMap);
   pack.AddEntry("m2", "", bin.Data);
   pack.AddEntry("empty", "", Bytes{});
+  // A writer that refuses its pack must not leave an empty seed behind.
+  const auto putPack = [](const std::string& name, bool saved, const TMemoryStream& s) {
+    if (!saved) {
+      std::fprintf(stderr, "cannot write the seed pack %s\n", name.c_str());
+      Ok = false;
+      return;
+    }
+    Put("xmappack", name, s.Data);
+  };
+  TXMapPack binPack;  // binary packs hold no infos
+  binPack.AddEntry("M1", "", textMap);
+  binPack.AddEntry("m2", "", bin.Data);
+  binPack.AddEntry("empty", "", Bytes{});
   TMemoryStream mpkb;
-  pack.SaveMPKB(mpkb);
-  Put("xmappack", "mpkb", mpkb.Data);
+  putPack("mpkb", binPack.SaveMPKB(mpkb), mpkb);
   TXMapPack textPack;
   textPack.AddEntry("M1", "", textMap);
   textPack.AddEntry("M2", "", textMap);
   TMemoryStream mpkt;
-  textPack.SaveMPKT(mpkt);
-  Put("xmappack", "mpkt", mpkt.Data);
+  putPack("mpkt", textPack.SaveMPKT(mpkt), mpkt);
   TMemoryStream mpck;
-  pack.SaveMPCK(mpck);
-  Put("xmappack", "mpck", mpck.Data);
+  putPack("mpck", pack.SaveMPCK(mpck), mpck);
   pack.Chain = std::make_unique<TXMapChain>();
   pack.Chain->Add({'M', 0, 0});
   pack.Chain->Add({'C', 1, 2});
@@ -329,8 +345,7 @@ void Maps() {
   pack.Chain->Add({'G', 5, 0});
   pack.Chain->Add({'M', 7, 0});
   TMemoryStream chained;
-  pack.SaveMPCK(chained);
-  Put("xmappack", "mpck-chain", chained.Data);
+  putPack("mpck-chain", pack.SaveMPCK(chained), chained);
   TMemoryStream chain;
   pack.Chain->Save(chain);
   Put("xmapchain", "chain", chain.Data);
@@ -384,6 +399,29 @@ void Audio() {
   stereo.Channels = 2;
   for (int i = 0; i < 300; ++i) stereo.Samples.push_back(static_cast<int16_t>(i * 97));
   Put("wave", "stereo.wav", vgrdata::WriteWav(stereo));
+
+  // Short MP3s, mono and stereo: samples may be MP3 too, and songs stream.
+  vgrdata::TPcm tone;
+  tone.Rate = 22050;
+  for (int i = 0; i < 1500; ++i) tone.Samples.push_back(static_cast<int16_t>((i % 50 - 25) * 600));
+  vgrdata::TPcm chord;
+  chord.Rate = 44100;
+  chord.Channels = 2;
+  for (int i = 0; i < 1200; ++i) {
+    chord.Samples.push_back(static_cast<int16_t>((i % 64 - 32) * 500));
+    chord.Samples.push_back(static_cast<int16_t>((i % 37 - 18) * 700));
+  }
+  for (const auto& [name, pcm] : {std::pair{"tone.mp3", &tone}, std::pair{"chord.mp3", &chord}}) {
+    Bytes mp3;
+    std::string error;
+    if (!vgrdata::EncodeMp3(*pcm, mp3, error)) {
+      std::fprintf(stderr, "cannot encode %s: %s\n", name, error.c_str());
+      Ok = false;
+      continue;
+    }
+    Put("wave", name, mp3);
+    Put("mp3stream", name, mp3);
+  }
 
   vgrdata::TXmModule m;
   m.Name = "seed";

@@ -2,6 +2,7 @@
 // maybe a mask. Two small pictures lie in the working folder so that lines
 // can name something that loads.
 #include "FuzzSupport.h"
+#include "RawPictureUnit.h"
 #include "ImageCollectionUnit.h"
 
 namespace {
@@ -27,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::OpenDisplay();
   static const bool entered = (fuzz::EnterScratch(), true);
   (void)entered;
+  // Doubling transformations would otherwise grow pictures to 64 MiB.
+  static const int64_t unused = SetMaxPictureBytes(256 << 10);
+  (void)unused;
   static bool pictures = false;
   if (!pictures) {
     pictures = true;

@@ -11,9 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scroll.LoadFromStream(*s);
   // Enough steps to pass every character of a short text twice.
   const int32_t steps = static_cast<int32_t>(std::min<size_t>(size, 64) * 40);
-  for (int32_t i = 0; i < steps; i += 13) {
+  // Drawing is most of the time taken and adds no paths after the first few
+  // frames: every eighth step is drawn.
+  for (int32_t i = 0, n = 0; i < steps; i += 13, ++n) {
     scroll.Update(13);
-    scroll.Draw(0);
+    if (n % 8 == 0) scroll.Draw(0);
   }
   return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Rewrites the seed corpora under fuzz/corpus/ from the program's own writers
 # and the data tool's encoders (fuzz/MakeCorpus.cpp). Findings kept as
-# regression inputs live in fuzz/corpus/<target>/regress-* and are left alone.
+# regression inputs (regress-*) and inputs the fuzzers grew and a corpus merge
+# kept (grown-*) are left alone.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -13,7 +14,7 @@ trap 'rm -rf "$tmp"' EXIT
 for dir in "$tmp"/*/; do
   t="$(basename "$dir")"
   mkdir -p "$root/fuzz/corpus/$t"
-  find "$root/fuzz/corpus/$t" -type f ! -name 'regress-*' -delete
+  find "$root/fuzz/corpus/$t" -type f ! -name 'regress-*' ! -name 'grown-*' -delete
   cp "$dir"* "$root/fuzz/corpus/$t/"
 done
 total=$(du -sb "$root/fuzz/corpus" | cut -f1)
