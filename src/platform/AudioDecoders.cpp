@@ -142,10 +142,15 @@ class TMp3Stream : public TStreamSource {
   }
 
   bool Rewind() override {
-    if (mpg123_seek(Handle_, 0, SEEK_SET) < 0) return false;
+    // A fresh start rather than mpg123_seek: after a seek libmpg123 primes its
+    // filters differently (the loop would not sound as the first pass), and
+    // in a stream that starts with junk it may find no frame at all, so the
+    // song would never play again.
+    if (Bytes_->Seek(0, SEEK_SET) != 0) return false;
+    mpg123_close(Handle_);
     PendingPos_ = PendingFrames_ = 0;
     Ended_ = false;
-    return true;
+    return mpg123_open_handle(Handle_, Bytes_.get()) == MPG123_OK && UpdateFormat();
   }
 
  private:
@@ -173,7 +178,8 @@ class TMp3Stream : public TStreamSource {
     Pending_.resize(static_cast<size_t>(frames) * 2);
     const int16_t* src = reinterpret_cast<const int16_t*>(Raw_);
     if (Channels_ == 2) {
-      std::memcpy(Pending_.data(), src, static_cast<size_t>(frames) * 4);
+      // A block of no frames leaves Pending_ without storage to copy into.
+      if (frames > 0) std::memcpy(Pending_.data(), src, static_cast<size_t>(frames) * 4);
     } else {
       for (uint32_t i = 0; i < frames; ++i) Pending_[2 * i] = Pending_[2 * i + 1] = src[i];
     }
