@@ -50,7 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (n.empty()) continue;  // "\\" alone normalises to no name at all
       auto s = volumes.OpenStream("\\" + n);
       if (!s || s->Data != bytes) fuzz::Fail("volume set disagrees with the archive on " + n);
+      if (!volumes.IsExists("\\" + n)) fuzz::Fail("volume set opens but does not list " + n);
+      std::string info = "\\" + n;
+      int32_t start = 0, length = 0;
+      bool compressed = false;
+      volumes.GetFileInfo(info, start, length, compressed);
     }
+    volumes.ListVolumes();
   }
   if (!damaged) {
     {
