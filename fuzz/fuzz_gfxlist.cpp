@@ -45,5 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!item) fuzz::Fail("collection item missing");
   }
   images.Find("a");
+  images.FindImage("B");
+  images.ListItems();
+  // The program's own list is a section of its INI file.
+  if (size > 0 && data[0] == '[') {
+    fuzz::WriteScratch("gfx.ini", data, size);
+    TImageCollection fromIni;
+    fromIni.AddByList(fuzz::Scratch("gfx.ini"), "GFX");
+    fromIni.AddByList(fuzz::Scratch("gfx.ini"), "Count");  // not a list section
+  }
   return 0;
 }
