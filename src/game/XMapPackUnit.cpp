@@ -264,6 +264,11 @@ bool TXMapPack::SaveMPKT(TStream& stream) const {
     Log->Error("An MPKT pack holds neither a chain nor a pack version.", kSaveLoc);
     return false;
   }
+  // The reader takes a pack without any "[name]" line as one nameless map.
+  if (Entries.empty()) {
+    Log->Error("An MPKT pack holds at least one map.", kSaveLoc);
+    return false;
+  }
   std::string out = "MPKT\r\n";
   for (const TXMapPackEntry& e : Entries) {
     const std::vector<uint8_t>& d = e.Data->Data;

@@ -322,6 +322,8 @@ TEST(XMapPack, WritersRefuseWhatTheirFormCannotCarry) {
   };
   const std::vector<Case> cases = {
       {"plain", [](TXMapPack&) {}, true, true, true},
+      // A text pack without a "[name]" line reads back as one nameless map.
+      {"no maps", [](TXMapPack& p) { p.Entries.clear(); }, true, false, true},
       {"chain", [](TXMapPack& p) { p.Chain->Add({'M', 0, 0}); }, true, false, false},
       {"version", [](TXMapPack& p) { p.PackVersion = 2; }, true, false, false},
       {"info", [](TXMapPack& p) { p.Entries[0].Info = "i"; }, true, false, false},
