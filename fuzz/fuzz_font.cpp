@@ -23,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // 256 of them) take half a second under the sanitizers, so no second pass.
   font->SetFixedWidth(data[0] >> 4);
   font->TextOut(text.substr(32, 64), 10, 10, data[0] >> 1 & 3);
+  // Recolouring redraws the sheet from the glyph data or the grey levels.
+  font->SetColor(static_cast<uint16_t>(data[0] * 257), 0x8000, 0xFFFF);
+  font->SetAlpha(data[0]);
   TImagePtr target = CreateImageWH(64, 32);
   font->TextOutOnImage(target.get(), text.substr(0, 40), -5, 3, 0);
   return 0;

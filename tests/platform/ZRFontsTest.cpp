@@ -187,6 +187,27 @@ TEST_F(Fonts, SparseCellsOfEveryWidthReadWholeRows) {
   }
 }
 
+TEST_F(Fonts, SheetHasInkExactlyWhereZRRPixelSaysAtEveryWidth) {
+  // The sheet is drawn a byte at a time; ZRRPixel states the bit layout.
+  uint32_t seed = 12345;
+  for (uint8_t width = 1; width <= 24; ++width) {
+    const int rows = 3, rowBytes = ZRRRowBytes(width);
+    Bytes glyph(static_cast<size_t>(rowBytes) * rows);
+    for (uint8_t& b : glyph) {
+      seed = seed * 134775813u + 1;
+      b = static_cast<uint8_t>(seed >> 24);
+    }
+    auto f = LoadZRR(MakeZRR(zrrSparse, width, rows, {{'A', glyph}}));
+    ASSERT_NE(f->GetImage(), nullptr);
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < width; ++x) {
+        const bool ink = GetPixel(f->GetImage()->Surface, 'A' * width + x, y) != 0;
+        EXPECT_EQ(ink, ZRRPixel(glyph.data() + y * rowBytes, width, x)) << "width " << int(width) << " at " << x
+                                                                        << "," << y;
+      }
+  }
+}
+
 TEST_F(Fonts, ZRRWithoutSheetDrawsNothing) {
   vgrtest::TTempDir dir;
   const std::vector<Bytes> bad = {
