@@ -401,7 +401,9 @@ TEST(ReadTGA, ByNameAddsTheDefaultExtension) {
     TRawPicture p;
     p.ReadTGA(std::string(c.name));
     EXPECT_EQ(p.Width, c.width) << c.name;
-    if (c.width > 0) EXPECT_EQ(Px(p, 0, 0), c.colour) << c.name;
+    if (c.width > 0) {
+      EXPECT_EQ(Px(p, 0, 0), c.colour) << c.name;
+    }
   }
   vgrtest::TScopedLog log;
   TRawPicture p;

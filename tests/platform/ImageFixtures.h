@@ -110,6 +110,8 @@ inline bool WriteArchive(const std::string& fileName, const std::vector<std::pai
   if (!archive.Mounted) return false;
   for (const auto& [name, data] : members) {
     TMemoryStream s;
+    // Sized first: GCC 12 warns falsely about a range insert after one byte.
+    s.Data.reserve(1 + name.size() + data.size());
     s.Data.push_back(static_cast<uint8_t>(name.size()));
     s.Data.insert(s.Data.end(), name.begin(), name.end());
     s.Data.insert(s.Data.end(), data.begin(), data.end());

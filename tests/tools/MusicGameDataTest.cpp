@@ -283,7 +283,9 @@ TEST_F(GameAudio, SongsHaveTheirLengthsAndLoopPoints) {
   EXPECT_LE(seconds(Stage->Songs["gameover"].LoopEnd), 30.0);
   for (const auto& [name, song] : Stage->Songs) {
     EXPECT_LT(song.LoopTarget, song.LoopEnd) << name;
-    if (name != "gameover") EXPECT_GE(seconds(song.LoopEnd - song.LoopTarget), 20.0) << name;
+    if (name != "gameover") {
+      EXPECT_GE(seconds(song.LoopEnd - song.LoopTarget), 20.0) << name;
+    }
   }
 }
 

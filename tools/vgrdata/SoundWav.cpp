@@ -16,7 +16,10 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
   PutU16(out, v & 0xFFFF);
   PutU16(out, v >> 16);
 }
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+  // Byte by byte: GCC 12 warns falsely about a range insert into an empty vector.
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 uint32_t GetU32(const std::vector<uint8_t>& d, size_t at) {
   return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
