@@ -1,7 +1,10 @@
 // Map packs in all three forms (chunked, text, binary) with their chains:
 // load, then take every map out of the pack and follow the chain. Whatever
 // loaded and a writer accepts must read back as the same pack.
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "XMapPackUnit.h"
@@ -10,7 +13,7 @@
 
 namespace {
 
-void CheckSavedAs(const TXMapPack& pack, const char* form, bool (TXMapPack::*save)(TStream&) const) {
+void CheckSavedAs(TXMapPack& pack, const char* form, bool (TXMapPack::*save)(TStream&) const) {
   TMemoryStream out;
   if (!(pack.*save)(out)) return;  // refused, with an error line
   out.SetPosition(0);
@@ -22,7 +25,20 @@ void CheckSavedAs(const TXMapPack& pack, const char* form, bool (TXMapPack::*sav
     const TXMapPackEntry& a = pack.Entries[i];
     const TXMapPackEntry& b = again.Entries[i];
     if (a.Name != b.Name) fuzz::Fail(what + " reads back another name");
-    if (a.Data->Data != b.Data->Data) fuzz::Fail(what + " reads back other map bytes");
+    // A text pack's map runs on over the line end the writer adds and the
+    // next header or end line, which the map reader never reaches.
+    const std::vector<uint8_t>& x = a.Data->Data;
+    const std::vector<uint8_t>& y = b.Data->Data;
+    const bool same = std::string(form) == "MPKT" ? y.size() >= x.size() && std::equal(x.begin(), x.end(), y.begin())
+                                                  : x == y;
+    if (!same) fuzz::Fail(what + " reads back other map bytes");
+    const std::unique_ptr<TXMap> m = pack.GetMapByIndex(i), n = again.GetMapByIndex(i);
+    if (!m != !n) fuzz::Fail(what + " loses or gains a map");
+    if (!m) continue;
+    if (m->Width != n->Width || m->Height != n->Height) fuzz::Fail(what + " reads back a map of another size");
+    for (int32_t y0 = 0; y0 < m->Height; ++y0)
+      for (int32_t x0 = 0; x0 < m->Width; ++x0)
+        if (m->GetPhysicalTile(x0, y0) != n->GetPhysicalTile(x0, y0)) fuzz::Fail(what + " reads back other cells");
   }
   if (again.Chain->Count() != pack.Chain->Count()) fuzz::Fail(what + " reads back another chain");
 }
