@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "RAWTRANSFORM.h"
 #include "RawPictureUnit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,7 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   picture.MultiTransform(name.Transform);
   if (static_cast<int64_t>(picture.Pixels.size()) != int64_t{picture.Width} * picture.Height * 3)
     fuzz::Fail("pixel buffer does not match the picture's size");
-  TRawPicture single(w, h);
+  // The letters are gathered before they touch the pixels; applied one by
+  // one they must give the same picture.
+  TRawPicture single(w, h), stepwise(w, h);
+  for (size_t i = 0; i < single.Pixels.size(); ++i) single.Pixels[i] = stepwise.Pixels[i] = static_cast<uint8_t>(i * 5);
   single.MultiTransformEx(text);
+  if (text.size() <= 64) {
+    for (char c : text) TransformRawImage(stepwise, c);
+    if (single.Width != stepwise.Width || single.Height != stepwise.Height || single.Pixels != stepwise.Pixels)
+      fuzz::Fail("gathered transformations differ from the letters applied in turn");
+  }
   return 0;
 }

@@ -110,11 +110,37 @@ bool TransformRawImage(TRawPicture& p, char command) {
 }
 
 void TRawPicture::MultiTransformEx(const std::string& commands) {
+  // Turns, mirrors and inversions are gathered and applied once at the end:
+  // a name with hundreds of letters would otherwise turn a large picture
+  // hundreds of times. The gathered turn is kept as a left-right mirror
+  // followed by quarter turns clockwise. Doubling commutes with all of them,
+  // and whether it is refused depends on the size alone, so it is done where
+  // it stands.
+  int turns = 0;
+  bool mirrored = false, inverted = false;
   const size_t n = commands.size();
   for (size_t i = 0; i < n; ++i) {
-    Log->Debug("[" + std::to_string(i + 1) + "/" + std::to_string(n) + "] " + commands[i], kLocMultiEx);
-    TransformRawImage(*this, commands[i]);
+    const char c = commands[i];
+    Log->Debug("[" + std::to_string(i + 1) + "/" + std::to_string(n) + "] " + c, kLocMultiEx);
+    switch (c) {
+      case 'R': turns = (turns + 1) & 3; break;
+      case 'r': turns = (turns + 3) & 3; break;
+      // A mirror after k turns is the mirror before -k turns; V is H turned
+      // twice.
+      case 'H': turns = (4 - turns) & 3; mirrored = !mirrored; break;
+      case 'V': turns = (6 - turns) & 3; mirrored = !mirrored; break;
+      case 'I': inverted = !inverted; break;
+      default: TransformRawImage(*this, c);  // doubling, or a warning
+    }
   }
+  if (mirrored) TransformRawImage(*this, 'H');
+  if (turns == 1) TransformRawImage(*this, 'R');
+  if (turns == 2) {
+    TransformRawImage(*this, 'H');
+    TransformRawImage(*this, 'V');
+  }
+  if (turns == 3) TransformRawImage(*this, 'r');
+  if (inverted) TransformRawImage(*this, 'I');
   Log->Debug("Finished.", kLocMultiEx);
 }
 

@@ -189,6 +189,29 @@ TEST(Transform, MessagesInTheRunLog) {
   }
 }
 
+TEST(Transform, LongStringsGiveWhatEachLetterInTurnGives) {
+  // Names apply their letters gathered into one turn, mirror and inversion;
+  // the result must be that of every letter applied in order.
+  uint32_t seed = 2024;
+  const std::string letters = "HVRrIDHVRrI";
+  for (int round = 0; round < 300; ++round) {
+    seed = seed * 134775813u + 1;
+    const int32_t w = 1 + static_cast<int32_t>(seed >> 28), h = 1 + static_cast<int32_t>((seed >> 24) & 7);
+    std::string commands;
+    for (int i = 0, n = static_cast<int>((seed >> 16) & 15); i < n; ++i) {
+      seed = seed * 134775813u + 1;
+      commands += letters[(seed >> 20) % letters.size()];
+    }
+    TRawPicture gathered = Numbered(w, h);
+    gathered.MultiTransformEx(commands);
+    TRawPicture stepwise = Numbered(w, h);
+    for (char c : commands) TransformRawImage(stepwise, c);
+    ASSERT_EQ(gathered.Width, stepwise.Width) << commands << " on " << w << "x" << h;
+    ASSERT_EQ(gathered.Height, stepwise.Height) << commands;
+    EXPECT_EQ(gathered.Pixels, stepwise.Pixels) << commands << " on " << w << "x" << h;
+  }
+}
+
 TEST(Transform, DoublingStopsAtTheSizeLimit) {
   vgrtest::TScopedLog log;
   TRawPicture p = Numbered(5000, 1);
