@@ -343,6 +343,8 @@ TEST_F(ArchiveCrashTest, KilledWhileCreatingLeavesNoArchiveOrAWholeOne) {
   }
   // A kill before the rename leaves no file behind; one after it, a whole archive.
   EXPECT_EQ(absent, creating);
+  std::printf("[ crash    ] %lld kill points while creating, %d of them before the rename\n",
+              static_cast<long long>(total), absent);
 }
 
 TEST_F(ArchiveCrashTest, FullDiskWhileCreatingIsReportedAndLeavesNothing) {
