@@ -146,7 +146,7 @@ TEST_F(Display, KeyEventsFillKeyStateAndTheRing) {
   PushKeyEvent(SYM_UP, true);  // 273: held, but types nothing
   PushKeyEvent('1', true, KMOD_LSHIFT);  // shift changes letters only
   ProcessEvents();
-  EXPECT_TRUE(KeyState['a']);
+  EXPECT_TRUE(KeyState[int{'a'}]);
   EXPECT_TRUE(KeyState[SYM_UP]);
   std::string typed;
   uint8_t ch;
@@ -154,7 +154,7 @@ TEST_F(Display, KeyEventsFillKeyStateAndTheRing) {
   EXPECT_EQ(typed, "AbC1");
   PushKeyEvent('a', false);
   ProcessEvents();
-  EXPECT_FALSE(KeyState['a']);
+  EXPECT_FALSE(KeyState[int{'a'}]);
   ClearKeys();
   EXPECT_FALSE(KeyState[SYM_UP]);
 }
