@@ -217,8 +217,6 @@ namespace {
 // file can claim that. No picture takes more than this (some 22 million
 // pixels, 85 times the screen) at once; its surface takes a third more.
 int64_t MaxPictureBytes = int64_t{64} << 20;
-
-bool TooLarge(int32_t width, int32_t height) { return !PictureSizeAllowed(width, height); }
 }  // namespace
 
 bool PictureSizeAllowed(int64_t width, int64_t height) {
@@ -233,7 +231,7 @@ int64_t SetMaxPictureBytes(int64_t bytes) {
 }
 
 bool TRawPicture::SetSize(int32_t width, int32_t height) {
-  if (TooLarge(width, height)) {
+  if (!PictureSizeAllowed(width, height)) {
     Clear();
     return false;
   }
@@ -254,7 +252,7 @@ void TRawPicture::Fail(const std::string& msg, const char* location) {
 }
 
 bool TRawPicture::Allocate(int32_t width, int32_t height, const char* location) {
-  if (TooLarge(width, height)) {
+  if (!PictureSizeAllowed(width, height)) {
     Fail("Picture too large! " + SizeText(width, height), location);
     return false;
   }

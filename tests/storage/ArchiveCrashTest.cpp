@@ -129,6 +129,25 @@ bool KillingHook(int64_t) {
 
 bool FailingHook(int64_t) { return ++Writes < FailFrom; }
 
+// Runs `work` in a child process killed before its n-th write; true when the
+// child died there (and not by finishing: then the parent's count was wrong).
+::testing::AssertionResult KilledAtWrite(int64_t n, const std::function<void()>& work) {
+  const pid_t child = fork();
+  if (child < 0) return ::testing::AssertionFailure() << "fork failed";
+  if (child == 0) {
+    Writes = 0;
+    KillAt = n;
+    SetFileWriteHook(KillingHook);
+    work();
+    _exit(3);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return ::testing::AssertionFailure() << "waitpid failed";
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return ::testing::AssertionFailure() << "child not killed at write " << n;
+  return ::testing::AssertionSuccess();
+}
+
 // The empty archive the session starts from, made before any hook is set.
 void CreateEmpty(const std::string& file) {
   TMAD4MidLevel a;
@@ -215,18 +234,7 @@ TEST_F(ArchiveCrashTest, KilledAtEveryWriteLosesNoCompleteMember) {
   for (int64_t n = 1; n <= total; ++n) {
     const std::string file = Dir / ("killed-" + std::to_string(n) + ".mad4");
     CreateEmpty(file);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      Writes = 0;
-      KillAt = n;
-      SetFileWriteHook(KillingHook);
-      RunSession(file, Steps, nullptr);
-      _exit(3);  // never killed: the parent's count was wrong
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child not killed at write " << n;
+    ASSERT_TRUE(KilledAtWrite(n, [&] { RunSession(file, Steps, nullptr); }));
     // The step that write N belongs to; write N is its (N - before)-th.
     std::size_t step = 0;
     while (step + 1 < before.size() && before[step + 1] < n) ++step;
@@ -319,18 +327,7 @@ TEST_F(ArchiveCrashTest, KilledWhileCreatingLeavesNoArchiveOrAWholeOne) {
   int absent = 0;
   for (int64_t n = 1; n <= total; ++n) {
     const std::string file = Dir / ("creating-" + std::to_string(n) + ".mad4");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      Writes = 0;
-      KillAt = n;
-      SetFileWriteHook(KillingHook);
-      CreateEmpty(file);
-      _exit(3);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child not killed at write " << n;
+    ASSERT_TRUE(KilledAtWrite(n, [&] { CreateEmpty(file); }));
     if (!::FileExists(file)) ++absent;
     // Whatever was left, the program's next start mounts an empty archive
     // it can write to.
