@@ -71,10 +71,18 @@ std::string PadDecimal(int32_t v, int digits) {
   return buf;
 }
 
-std::string HexCell(int32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(v));
-  return buf;
+// As "%04X" would write it, without a formatted print per cell: a hex map of
+// 65,535 cells is saved in one pass.
+void AppendHexCell(std::string& s, int32_t v) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  auto u = static_cast<uint32_t>(v);
+  char buf[8];
+  int n = 0;
+  do {
+    buf[n++] = kDigits[u & 15];
+    u >>= 4;
+  } while (u != 0 || n < 4);
+  while (n > 0) s += buf[--n];
 }
 
 bool HasLineFeed(const std::string& s) { return s.find('\n') != std::string::npos; }
@@ -143,12 +151,42 @@ void TXMap::AddLogicalWrap(int32_t fromTile, int32_t toTile) {
 }
 
 void TXMap::RebuildLogical() {
-  // The first wrap of a physical number wins; a table keeps this linear even
-  // for the 65535 wraps a MAPW file may carry.
+  // Most maps carry no wraps: a copy is all, and a map of millions of cells
+  // then loads without a table lookup per cell.
+  if (LogicalWraps.empty()) {
+    LogicalTiles = PhysicalTiles;
+    return;
+  }
+  // The first wrap of a physical number wins. Wrapped numbers lie close
+  // together (tile numbers, at most five decimal digits in any format), so a
+  // table indexed by number keeps this linear and cheap per cell even for the
+  // 65535 wraps a MAPW file may carry; numbers spread wider fall back to a
+  // hash table.
+  const auto [lo, hi] = std::minmax_element(LogicalWraps.begin(), LogicalWraps.end(),
+                                            [](const TLogicalWrap& a, const TLogicalWrap& b) { return a.FromTile < b.FromTile; });
+  const int64_t low = lo->FromTile;
+  const int64_t span = int64_t{hi->FromTile} - low + 1;
+  LogicalTiles.resize(PhysicalTiles.size());
+  if (span <= (1 << 18)) {
+    std::vector<int32_t> to(static_cast<std::size_t>(span));
+    std::vector<uint8_t> set(static_cast<std::size_t>(span), 0);
+    for (const TLogicalWrap& w : LogicalWraps) {
+      const auto k = static_cast<std::size_t>(w.FromTile - low);
+      if (!set[k]) {
+        set[k] = 1;
+        to[k] = w.ToTile;
+      }
+    }
+    for (std::size_t i = 0; i < PhysicalTiles.size(); ++i) {
+      const int32_t p = PhysicalTiles[i];
+      const int64_t k = int64_t{p} - low;
+      LogicalTiles[i] = k >= 0 && k < span && set[static_cast<std::size_t>(k)] ? to[static_cast<std::size_t>(k)] : p;
+    }
+    return;
+  }
   std::unordered_map<int32_t, int32_t> first;
   first.reserve(LogicalWraps.size());
   for (const TLogicalWrap& w : LogicalWraps) first.emplace(w.FromTile, w.ToTile);
-  LogicalTiles.resize(PhysicalTiles.size());
   for (std::size_t i = 0; i < PhysicalTiles.size(); ++i) {
     const int32_t p = PhysicalTiles[i];
     auto it = first.find(p);
@@ -209,7 +247,9 @@ void TXMap::Reshape(int32_t oldWidth, int32_t oldHeight) {
     }
   }
   PhysicalTiles = std::move(physical);
-  LogicalTiles.assign(PhysicalTiles.size(), 0);
+  // The reader rebuilds the logical layer once all rows are in; filling it
+  // here too cost a pass over every cell of a large map.
+  LogicalTiles.clear();
   Allocated = true;
 }
 
@@ -686,7 +726,7 @@ bool TXMap::SaveText(TStream& stream, bool hex) {
       const int32_t t = PhysicalTiles[static_cast<std::size_t>(y) * Width + x];
       if (hex) {
         s += ' ';
-        s += HexCell(t);
+        AppendHexCell(s, t);
       } else {
         s += static_cast<char>(t & 0xFF);
       }

@@ -106,8 +106,9 @@ class TXMap {
   // The game text as the files carry it (with the version and game-ID bytes
   // in front when a game ID is set).
   std::string StoredGameName() const;
-  // Resizes both layers to Width x Height, keeping the cells that stay
-  // inside, and marks them allocated.
+  // Resizes the physical layer to Width x Height, keeping the cells that stay
+  // inside, empties the logical layer for RebuildLogical, and marks the
+  // layers allocated.
   void Reshape(int32_t oldWidth, int32_t oldHeight);
   // The state of an empty map after a failed load, with `why` kept in
   // LastResult and logged as a warning at `location`.

@@ -387,14 +387,14 @@ TEST(XMap, WritesTheTextLayout) {
   EXPECT_EQ(lines[10], "XX");
 
   TXMap x;
-  Fill(x, {{0x1F, 0xABCD}});
+  Fill(x, {{0x1F, 0xABCD, 0, 0xF}});
   for (int i = 0; i < 25; ++i) x.AddLogicalWrap(i, 70000 + i);
   const auto xl = vgrtest::SplitCRLF(SaveTo(x, 'X'));
   ASSERT_EQ(xl.size(), 7u);
   EXPECT_EQ(xl[3].size(), 242u);  // 24 groups of 10
   EXPECT_EQ(xl[3].substr(0, 12), "LW0000070000");
   EXPECT_EQ(xl[4], "LW0002470024");
-  EXPECT_EQ(xl[5], "MP 001F ABCD");
+  EXPECT_EQ(xl[5], "MP 001F ABCD 0000 000F");
 }
 
 TEST(XMap, VersionAndGameIDTravelInTheGameName) {
@@ -603,6 +603,44 @@ TEST(XMap, DuplicateWrapsFirstWins) {
   m.AddLogicalWrap(6, 300);
   m.RebuildLogical();
   EXPECT_EQ(m.LogicalTiles, (std::vector<int32_t>{4, 100, 300}));
+}
+
+// Close wrap numbers are looked up in a table, numbers spread wider in a hash
+// table; both give the same layer, with the first wrap of a number winning and
+// cells outside the table's range left as they are.
+TEST(XMap, WrapLookupIsTheSameForCloseAndSpreadNumbers) {
+  const std::vector<std::vector<int32_t>> rows = {{-99999, 5, 6, 7, 99999}, {2000000, -1, 5, 0, 1 << 30}};
+  for (bool spread : {false, true}) {
+    TXMap m;
+    Fill(m, rows);
+    m.AddLogicalWrap(5, 100);
+    m.AddLogicalWrap(-99999, 7);
+    m.AddLogicalWrap(5, 200);
+    m.AddLogicalWrap(99999, -4);
+    m.AddLogicalWrap(7, 7);
+    if (spread) m.AddLogicalWrap(2000000, 9);
+    m.RebuildLogical();
+    EXPECT_EQ(m.LogicalTiles, (std::vector<int32_t>{7, 100, 6, 7, -4, spread ? 9 : 2000000, -1, 100, 0, 1 << 30}))
+        << (spread ? "spread" : "close");
+  }
+}
+
+// A few bytes may declare the largest map the reader takes: it loads whole,
+// with its wraps applied; one cell more is refused before anything is made.
+TEST(XMap, LargestTextMapLoadsAndOneCellMoreIsRefused) {
+  vgrtest::TScopedLog log;
+  TXMap m;
+  LoadFrom(m, "MAPX\r\nWI2048\r\nHE2048\r\nLW0000100002\r\nMP 0001 0003\r\nXX\r\n");
+  ASSERT_EQ(int64_t{m.Width} * m.Height, TXMap::MaxCells);
+  EXPECT_EQ(m.LogicalTiles.size(), m.PhysicalTiles.size());
+  EXPECT_EQ(m.GetLogicalTile(0, 0), 2);
+  EXPECT_EQ(m.GetLogicalTile(1, 0), 3);
+  EXPECT_EQ(m.GetPhysicalTile(2047, 2047), 0);
+  TXMap big;
+  LoadFrom(big, "MAPT\r\nWI2048\r\nHE2049\r\nMPab\r\nXX\r\n");
+  EXPECT_EQ(big.Width, 0);
+  EXPECT_TRUE(big.PhysicalTiles.empty());
+  EXPECT_EQ(big.LastResult, "Map size out of range in line 3: HE2049");
 }
 
 TEST(XMap, GrowKeepsRowsAndRotateWraps) {
