@@ -1,5 +1,6 @@
-// ".zrr" and TGA fonts: the first byte picks the format, the rest is the
-// file; a font that loads measures and draws every character.
+// ".zrr" and TGA fonts: the first byte picks the format and whether the font
+// is read from a stream or looked up by name, the rest is the file; a font
+// that loads measures and draws every character.
 #include <memory>
 #include <string>
 
@@ -9,13 +10,28 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::OpenDisplay();
+  static const bool entered = (fuzz::EnterScratch(), true);
+  (void)entered;
   if (size == 0) return 0;
   auto s = fuzz::StreamOf(data + 1, size - 1);
   std::unique_ptr<TBMPFont> font;
-  if (data[0] & 1)
+  if (data[0] & 8) {
+    // By name, as the game loads its fonts: a TGA name may leave out its
+    // extension, and a font file that is not there gives the blank font.
+    const bool zrr = data[0] & 1;
+    const std::string file = zrr ? "f.zrr" : "f.tga";
+    fuzz::RemoveScratch(file);
+    if (size > 1) fuzz::WriteScratch(file, data + 1, size - 1);
+    const std::string name = zrr ? file : (data[0] & 4 ? "f" : "F.TGA");
+    if (zrr)
+      font = std::make_unique<TZRRFont>(name);
+    else
+      font = std::make_unique<TTGAFont>(name);
+  } else if (data[0] & 1) {
     font = std::make_unique<TZRRFont>(*s);
-  else
+  } else {
     font = std::make_unique<TTGAFont>(*s, "fuzz.tga");
+  }
   std::string text;
   for (int c = 0; c < 256; ++c) text += static_cast<char>(c);
   font->TextWidth(text);

@@ -37,9 +37,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteTGA("a.tga", 8, 4);
     WriteTGA("b.tga", 16, 16);
   }
-  auto s = fuzz::StreamOf(data, size);
   TImageCollection images;
-  images.AddByList(*s);
+  // Lists come from streams and from files by name; odd sizes take the file.
+  if (size % 2 == 1 && fuzz::WriteScratch("gfx.lst", data, size)) {
+    images.AddByList(fuzz::Scratch("gfx.lst"));
+  } else {
+    auto s = fuzz::StreamOf(data, size);
+    images.AddByList(*s);
+  }
+  if (images.Count() > 0) images.AssignMask(images.GetItem(0)->Name, nullptr);
+  images.AssignMask("no such item", nullptr);
+  images.Add("a.tga", "extra");
   for (int32_t i = 0; i < images.Count(); ++i) {
     TImageCollectionItem* item = images.GetItem(i);
     if (!item) fuzz::Fail("collection item missing");
