@@ -291,17 +291,26 @@ void Texts() {
 
 // ------------------------------------------------------------------ maps
 void Maps() {
+  // Printable cells, so that the text format holds the map (a line feed or
+  // carriage return among them sends the save to hex), and two wraps, so that
+  // every format carries its wrap table.
   TXMap map;
   map.Grow(5, 3);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) map.SetPhysicalTile(x, y, (x * 3 + y * 5) % 17);
+    for (int x = 0; x < 5; ++x) map.SetPhysicalTile(x, y, 'A' + (x * 3 + y * 5) % 17);
+  map.AddLogicalWrap('A', 1);
+  map.AddLogicalWrap('F', 2);
+  map.RebuildLogical();
   TXMap wide;
   wide.Grow(3, 2);
   wide.SetPhysicalTile(1, 1, 1000);
   Bytes textMap;
   for (char mode : {'B', 'W', 'T', 'X'}) {
     TMemoryStream s;
-    map.Save(s, mode);
+    if (map.Save(s, mode) != mode) {
+      std::fprintf(stderr, "seed xmap/map-%c was saved in another format\n", mode);
+      Ok = false;
+    }
     Put("xmap", std::string("map-") + mode, s.Data);
     if (mode == 'T') textMap = s.Data;
   }

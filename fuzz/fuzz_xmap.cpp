@@ -36,5 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t y = 0; y < map.Height; ++y)
     for (int32_t x = 0; x < map.Width; ++x)
       if (again.GetPhysicalTile(x, y) != map.GetPhysicalTile(x, y)) fuzz::Fail("saved map reads back other cells");
+  // A level piece is widened by a column and moved one cell right: every
+  // cell then sits one column further on, and column 0 is empty.
+  again.Grow(again.Width + 1, again.Height);
+  if (again.Width != map.Width + 1) return 0;  // at the widest a map can be
+  again.RotateCells(1, 0);
+  for (int32_t y = 0; y < map.Height; ++y) {
+    if (again.GetPhysicalTile(0, y) != 0) fuzz::Fail("moved map has a cell in column 0");
+    for (int32_t x = 0; x < map.Width; ++x)
+      if (again.GetPhysicalTile(x + 1, y) != map.GetPhysicalTile(x, y)) fuzz::Fail("moved map lost a cell");
+  }
   return 0;
 }
