@@ -160,14 +160,17 @@ void TXMap::RebuildLogical() {
   // The first wrap of a physical number wins. Wrapped numbers lie close
   // together (tile numbers, at most five decimal digits in any format), so a
   // table indexed by number keeps this linear and cheap per cell even for the
-  // 65535 wraps a MAPW file may carry; numbers spread wider fall back to a
-  // hash table.
+  // 65535 wraps a MAPW file may carry. Numbers spread wider, or a table much
+  // larger than the map and its wraps (a few cells wrapping 0 and 99999, as
+  // level pieces often do), take a hash table: the table would cost more to
+  // clear than the whole lookup.
   const auto [lo, hi] = std::minmax_element(LogicalWraps.begin(), LogicalWraps.end(),
                                             [](const TLogicalWrap& a, const TLogicalWrap& b) { return a.FromTile < b.FromTile; });
   const int64_t low = lo->FromTile;
   const int64_t span = int64_t{hi->FromTile} - low + 1;
+  const auto work = static_cast<int64_t>(PhysicalTiles.size() + LogicalWraps.size());
   LogicalTiles.resize(PhysicalTiles.size());
-  if (span <= (1 << 18)) {
+  if (span <= (1 << 18) && span <= 4 * work + 4096) {
     std::vector<int32_t> to(static_cast<std::size_t>(span));
     std::vector<uint8_t> set(static_cast<std::size_t>(span), 0);
     for (const TLogicalWrap& w : LogicalWraps) {

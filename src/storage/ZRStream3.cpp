@@ -142,6 +142,12 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   return r < 0 ? -1 : static_cast<int64_t>(r);
 }
 
+int64_t TFileStream::Size() {
+  struct stat st {};
+  if (Fd_ < 0 || ::fstat(Fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 bool TFileStream::Truncate() {
   if (WriteHook && !WriteHook(0)) return false;
   int64_t pos = Position();

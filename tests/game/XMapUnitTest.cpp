@@ -609,19 +609,22 @@ TEST(XMap, DuplicateWrapsFirstWins) {
 // table; both give the same layer, with the first wrap of a number winning and
 // cells outside the table's range left as they are.
 TEST(XMap, WrapLookupIsTheSameForCloseAndSpreadNumbers) {
-  const std::vector<std::vector<int32_t>> rows = {{-99999, 5, 6, 7, 99999}, {2000000, -1, 5, 0, 1 << 30}};
-  for (bool spread : {false, true}) {
+  // Close numbers take the table, numbers wide apart on a small map and
+  // numbers spread over millions take the hash: all give the same layer.
+  enum TCase { ckClose, ckWideOnSmallMap, ckSpread };
+  for (TCase c : {ckClose, ckWideOnSmallMap, ckSpread}) {
+    const int32_t far = c == ckClose ? 9 : 99999;
     TXMap m;
-    Fill(m, rows);
+    Fill(m, {{-far, 5, 6, 7, far}, {2000000, -1, 5, 0, 1 << 30}});
     m.AddLogicalWrap(5, 100);
-    m.AddLogicalWrap(-99999, 7);
+    m.AddLogicalWrap(-far, 7);
     m.AddLogicalWrap(5, 200);
-    m.AddLogicalWrap(99999, -4);
+    m.AddLogicalWrap(far, -4);
     m.AddLogicalWrap(7, 7);
-    if (spread) m.AddLogicalWrap(2000000, 9);
+    if (c == ckSpread) m.AddLogicalWrap(2000000, 9);
     m.RebuildLogical();
-    EXPECT_EQ(m.LogicalTiles, (std::vector<int32_t>{7, 100, 6, 7, -4, spread ? 9 : 2000000, -1, 100, 0, 1 << 30}))
-        << (spread ? "spread" : "close");
+    EXPECT_EQ(m.LogicalTiles, (std::vector<int32_t>{7, 100, 6, 7, -4, c == ckSpread ? 9 : 2000000, -1, 100, 0, 1 << 30}))
+        << "case " << c;
   }
 }
 

@@ -147,6 +147,22 @@ TEST_F(Lookup, LooseFilesAreOpenedReadOnly) {
   EXPECT_EQ(vgrtest::ReadTextFile("locked.txt"), "keep");
 }
 
+// A file's size follows what was written and cut, and asking for it leaves
+// the position where it was.
+TEST_F(Lookup, FileSizeFollowsWritesAndKeepsThePosition) {
+  TFileStream f("sized.bin", fmCreate);
+  ASSERT_TRUE(f.IsOpen());
+  EXPECT_EQ(f.Size(), 0);
+  EXPECT_EQ(f.Write("abcdef", 6), 6);
+  f.Seek(2, soBeginning);
+  EXPECT_EQ(f.Size(), 6);
+  EXPECT_EQ(f.Position(), 2);
+  EXPECT_TRUE(f.Truncate());
+  EXPECT_EQ(f.Size(), 2);
+  TFileStream missing("not-there.bin", fmOpenRead);
+  EXPECT_EQ(missing.Size(), -1);
+}
+
 TEST_F(Lookup, FileInfo) {
   MountArchive({Chunk("RAWD", Named("music\\song.mp3", Bytes("ID3 data"))),
                 Chunk("COMP", Named("packed.bin", TBytes{0, 0, 0, 0, 0, 'z'}))});
