@@ -3,6 +3,7 @@
 // encoders, so that the fuzzers start from inputs that reach deep. Usage:
 //   fuzz_make_corpus <corpus folder>
 // Every file stays within 4 KiB.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +113,28 @@ void Archives() {
   Bytes behind(16, 0xEE);
   behind.insert(behind.end(), archive.begin(), archive.end());
   Put("archive_mount", "behind-data.mad4", behind);
+  // Free space in two pieces side by side, as a crash between a removal and
+  // the unmount leaves it: a read-write mount merges them.
+  {
+    Bytes split = archive;
+    const std::string null = "NULL";
+    const auto at = static_cast<size_t>(std::search(split.begin(), split.end(), null.begin(), null.end()) - split.begin());
+    const uint32_t size = at + 8 <= split.size() ? split[at + 4] | split[at + 5] << 8 | split[at + 6] << 16 |
+                                                       uint32_t{split[at + 7]} << 24
+                                                 : 0;
+    if (size < 24) {
+      std::fprintf(stderr, "seed archive_mount/split-free.mad4: no free chunk of 24 bytes to split\n");
+      Ok = false;
+    } else {
+      const uint32_t first = 8, second = size - first - 8;
+      for (int i = 0; i < 4; ++i) {
+        split[at + 4 + i] = static_cast<uint8_t>(first >> (8 * i));
+        split[at + 16 + i] = static_cast<uint8_t>(null[static_cast<size_t>(i)]);
+        split[at + 20 + i] = static_cast<uint8_t>(second >> (8 * i));
+      }
+      Put("archive_mount", "split-free.mad4", split);
+    }
+  }
   fs::remove(tmp);
   {
     TMAD4MidLevel a;
@@ -120,11 +143,31 @@ void Archives() {
   Put("archive_mount", "empty.mad4", ReadBack(tmp));
   fs::remove(tmp);
 
-  // Scripts of the operations target: op bytes as its harness reads them.
-  Put("archive_ops", "adds-removes", Bytes{0, 100, 0, 7, 0x20, 50, 0, 9, 2, 0x40, 20, 0, 3, 4, 5});
-  Put("archive_ops", "split-reuse", Bytes{0, 200, 0, 1, 0x20, 10, 0, 2, 2, 0, 100, 0, 3, 0x20, 50, 0, 4, 4});
-  Put("archive_ops", "compressed", Bytes{1, 0, 1, 5, 3, 0x21, 40, 0, 6, 9, 4, 5});
-  Put("archive_ops", "links", Bytes{0, 30, 0, 1, 0x23, 0, 2, 4, 0x20, 30, 0, 2, 5, 4});
+  // Scripts of the operations target, as its harness reads them: an op byte
+  // names member op >> 5 and does op % 7 (add, compressed add, remove, link,
+  // remount, second reader, disk full), then come the op's own bytes.
+  enum TOp { opAdd, opCompressed, opRemove, opLink, opRemount, opLook, opDiskFull };
+  auto op = [](int member, TOp kind) {
+    int x = 0;
+    while ((member * 32 + x) % 7 != kind) ++x;
+    return static_cast<uint8_t>(member * 32 + x);
+  };
+  Put("archive_ops", "adds-removes",
+      Bytes{op(0, opAdd), 100, 0, 7, op(1, opAdd), 50, 0, 9, op(0, opRemove), op(2, opAdd), 20, 0, 3,
+            op(0, opRemount), op(0, opLook)});
+  Put("archive_ops", "split-reuse",
+      Bytes{op(0, opAdd), 200, 0, 1, op(1, opAdd), 10, 0, 2, op(0, opRemove), op(2, opAdd), 100, 0, 3,
+            op(3, opAdd), 50, 0, 4, op(0, opRemount)});
+  Put("archive_ops", "compressed",
+      Bytes{op(0, opCompressed), 200, 0, 5, 3, op(1, opCompressed), 40, 0, 6, 9, op(0, opRemount), op(0, opLook)});
+  Put("archive_ops", "links",
+      Bytes{op(0, opAdd), 30, 0, 1, op(1, opLink), 0, op(0, opRemount), op(0, opAdd), 30, 0, 2, op(0, opLook),
+            op(0, opRemount)});
+  Put("archive_ops", "disk-full-add",
+      Bytes{op(0, opAdd), 100, 0, 1, op(1, opAdd), 200, 0, 2, op(2, opLink), 1, op(0, opDiskFull), 3, op(3, opAdd),
+            0, 1, 3});
+  Put("archive_ops", "disk-full-remount",
+      Bytes{op(0, opAdd), 100, 0, 1, op(1, opAdd), 20, 0, 2, op(1, opRemove), op(0, opDiskFull), 0, op(0, opRemount)});
 }
 
 // ------------------------------------------------------------------ codecs
@@ -212,6 +255,10 @@ void Pictures() {
     TMemoryStream s;
     WriteBMP24(Picture(5, 3, 1), s);
     Put("picture", "bmp-24", Prefixed(prBMP, s.Data));
+    // Bit 7 reads the file by name: through the extension of a picture name,
+    // and with bit 6 as a bare name the reader completes.
+    Put("picture", "named-bmp-24", Prefixed(0x80 | prBMP, s.Data));
+    Put("picture", "named-bare-bmp-24", Prefixed(0xC0 | prBMP, s.Data));
     Put("picture", "bmp-8", Prefixed(prBMP, MakeBMP(3, 2, 8, 0, {0, 0xFF0000, 0x00FF00}, Bytes{0, 1, 2, 0, 2, 1, 0, 0})));
     Put("picture", "bmp-4-rle", Prefixed(prBMP, MakeBMP(4, 2, 4, 2, {0, 0xFF0000, 0x00FF00}, Bytes{4, 0x12, 0, 0, 2, 0x21, 0, 0, 0, 1})));
     Put("picture", "bmp-8-rle", Prefixed(prBMP, MakeBMP(4, 2, 8, 1, {0, 0xFF0000}, Bytes{4, 1, 0, 0, 0, 4, 1, 0, 1, 0, 0, 0, 1})));

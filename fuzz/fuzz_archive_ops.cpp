@@ -1,6 +1,9 @@
 // The archive as the data tool edits it: the input is a script of adds
 // (stored and compressed), removes, links, unmounts and mounts, checked after
-// every step against a model of the members kept in memory.
+// every step against a model of the members kept in memory. The disk may
+// fill up partway: from then on writes fail, the step that meets the full
+// disk must say so, and every member it did not touch must still read back.
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "ArchiveEncoders.h"
+#include "FileWriteHook.h"
 #include "FuzzSupport.h"
 #include "MAD4MidLevelUnit.h"
 
@@ -66,6 +70,34 @@ void Check(TMAD4MidLevel& archive, const TModel& model) {
   for (const auto& [name, m] : model) CheckMember(archive, model, name, m);
 }
 
+// The full disk: writes pass until WritesLeft runs out, then all fail.
+int64_t WritesLeft = 0;
+int64_t Refused = 0;
+bool FullDiskHook(int64_t) {
+  if (WritesLeft > 0) {
+    --WritesLeft;
+    return true;
+  }
+  ++Refused;
+  return false;
+}
+
+// Every member the failed step did not touch reads back, and so does every
+// link to one of them. A link to the touched member, or one left without its
+// member, may meet whatever the failed step wrote where that member was.
+void CheckUntouched(TMAD4MidLevel& archive, const TModel& model, const std::string& touched) {
+  for (const auto& [name, m] : model) {
+    if (name == touched) continue;
+    if (m.Link) {
+      const int32_t to = m.Target;
+      auto target = std::find_if(model.begin(), model.end(),
+                                 [to](const auto& e) { return !e.second.Link && e.second.ChunkStart == to; });
+      if (target == model.end() || target->first == touched) continue;
+    }
+    CheckMember(archive, model, name, m);
+  }
+}
+
 bool Remove(TMAD4MidLevel& archive, TModel& model, const std::string& name) {
   if (!model.count(name)) return true;
   if (!archive.RemoveFile(name)) return false;
@@ -81,18 +113,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::RemoveScratch("ops.mad4");
   fuzz::TInput in(data, size);
   TModel model;
+  // The member the step that met the full disk was writing, once one has.
+  std::optional<std::string> failedOn;
   {
     TMAD4MidLevel archive;
     archive.Mount(file, false);
     if (!archive.Mounted) fuzz::Fail("cannot create the archive");
     int steps = 0;
-    while (!in.Empty() && steps++ < 64) {
+    while (!in.Empty() && steps++ < 64 && !failedOn) {
       const uint8_t op = in.Byte();
       const std::string name = "m" + std::to_string(op >> 5);
-      switch (op % 6) {
+      const int64_t refusedBefore = Refused;
+      // A step failed: on a full disk that is its report, else a fault.
+      auto failed = [&](const std::string& what) {
+        if (Refused == refusedBefore) fuzz::Fail(what);
+        failedOn = name;
+      };
+      switch (op % 7) {
         case 0:
         case 1: {  // add, stored or compressed
-          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          if (!Remove(archive, model, name)) {
+            failed("cannot remove " + name);
+            break;
+          }
           TMember m;
           // Compressed members are kept short: the codecs have targets of
           // their own, and encoding and decoding several KiB per step took
@@ -111,19 +154,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           TMemoryStream s;
           s.Data = Chunk(name, payload);
           m.ChunkStart = archive.StoreFile(type, s);
-          if (m.ChunkStart < 0) fuzz::Fail("cannot add " + name);
+          if (m.ChunkStart < 0) {
+            failed("cannot add " + name);
+            break;
+          }
           model[name] = m;
           break;
         }
         case 2:  // remove
-          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          if (!Remove(archive, model, name)) failed("cannot remove " + name);
           break;
         case 3: {  // link to another member
           const std::string target = "m" + std::to_string(in.Byte() % 8);
           auto it = model.find(target);
           if (it == model.end() || target == name) break;
           const int32_t to = it->second.ChunkStart;
-          if (!Remove(archive, model, name)) fuzz::Fail("cannot remove " + name);
+          if (!Remove(archive, model, name)) {
+            failed("cannot remove " + name);
+            break;
+          }
           TMember m;
           m.Link = true;
           m.Target = to;
@@ -132,14 +181,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           TMemoryStream s;
           s.Data = Chunk(name, rel);
           m.ChunkStart = archive.StoreFile(kFourCC_LINK, s);
-          if (m.ChunkStart < 0) fuzz::Fail("cannot link " + name);
+          if (m.ChunkStart < 0) {
+            failed("cannot link " + name);
+            break;
+          }
           model[name] = m;
           break;
         }
         case 4:  // unmount (trailer rewrite, free space merged) and mount again
           archive.Unmount();
           archive.Mount(file, false);
-          if (!archive.Mounted || archive.Damaged()) fuzz::Fail("archive does not mount again");
+          // An unmount that meets the full disk logs it and touches no member.
+          if (Refused > refusedBefore)
+            failedOn = "";
+          else if (!archive.Mounted || archive.Damaged())
+            fuzz::Fail("archive does not mount again");
           break;
         case 5:  // a read-only look from a second handle
         {
@@ -150,7 +206,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               fuzz::Fail("second handle reads " + n + " wrong");
           break;
         }
+        case 6:  // the disk fills up after a few more writes
+          if (Refused == 0 && WritesLeft == 0) {
+            WritesLeft = in.Byte() % 32;
+            SetFileWriteHook(FullDiskHook);
+          }
+          break;
       }
+      if (Refused > refusedBefore && !failedOn) fuzz::Fail("a write failed and the step reported success");
+      if (failedOn) break;
       // Reading every member back after every step decoded each one up to
       // 64 times and held the target to a few hundred inputs a second. Data
       // an add or remove damaged stays damaged, so the full check at every
@@ -164,8 +228,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  // The last unmount may have met the full disk too; its failure is logged.
+  const bool diskFull = Refused > 0;
+  SetFileWriteHook(nullptr);
+  WritesLeft = 0;
+  Refused = 0;
   TMAD4MidLevel archive;
   archive.Mount(file, true);
+  if (!archive.Mounted) fuzz::Fail("archive does not mount after a full disk");
+  if (diskFull) {
+    CheckUntouched(archive, model, failedOn.value_or(""));
+    return 0;
+  }
   if (archive.Damaged()) fuzz::Fail("archive damaged after unmount");
   Check(archive, model);
   return 0;
