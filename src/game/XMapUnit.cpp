@@ -161,9 +161,9 @@ void TXMap::RebuildLogical() {
   // together (tile numbers, at most five decimal digits in any format), so a
   // table indexed by number keeps this linear and cheap per cell even for the
   // 65535 wraps a MAPW file may carry. Numbers spread wider, or a table much
-  // larger than the map and its wraps (a few cells wrapping 0 and 99999, as
-  // level pieces often do), take a hash table: the table would cost more to
-  // clear than the whole lookup.
+  // larger than the map and its wraps (a small map whose wraps name tiles 0
+  // and 99999), take a hash table: the table would cost more to clear than
+  // the whole lookup.
   const auto [lo, hi] = std::minmax_element(LogicalWraps.begin(), LogicalWraps.end(),
                                             [](const TLogicalWrap& a, const TLogicalWrap& b) { return a.FromTile < b.FromTile; });
   const int64_t low = lo->FromTile;
