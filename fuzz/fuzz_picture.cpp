@@ -12,29 +12,18 @@
 
 namespace {
 
-void ReadFrom(TRawPicture& picture, TPictureReader reader, TStream& s) {
+// The readers take a stream or a name alike; `source` picks the overload.
+template <class TSource>
+void Read(TRawPicture& picture, TPictureReader reader, TSource&& source) {
   switch (reader) {
-    case prBMP: picture.ReadBMP(s); break;
-    case prCEL: picture.ReadCEL(s); break;
-    case prMI: picture.ReadMI(s); break;
-    case prTGA: picture.ReadTGA(s); break;
-    case prKEP: picture.ReadKEP(s); break;
-    case prK16: picture.ReadK16(s); break;
-    case prMATOR: picture.ReadMATOR(s); break;
-    default: picture.ReadGSD(s); break;
-  }
-}
-
-void ReadNamed(TRawPicture& picture, TPictureReader reader, const std::string& name) {
-  switch (reader) {
-    case prBMP: picture.ReadBMP(name); break;
-    case prCEL: picture.ReadCEL(name); break;
-    case prMI: picture.ReadMI(name); break;
-    case prTGA: picture.ReadTGA(name); break;
-    case prKEP: picture.ReadKEP(name); break;
-    case prK16: picture.ReadK16(name); break;
-    case prMATOR: picture.ReadMATOR(name); break;
-    default: picture.ReadGSD(name); break;
+    case prBMP: picture.ReadBMP(source); break;
+    case prCEL: picture.ReadCEL(source); break;
+    case prMI: picture.ReadMI(source); break;
+    case prTGA: picture.ReadTGA(source); break;
+    case prKEP: picture.ReadKEP(source); break;
+    case prK16: picture.ReadK16(source); break;
+    case prMATOR: picture.ReadMATOR(source); break;
+    default: picture.ReadGSD(source); break;
   }
 }
 
@@ -52,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string file = std::string("p.") + extensions[reader];
     if (!fuzz::WriteScratch(file, data + 1, size - 1)) fuzz::Fail("cannot write the picture file");
     if (data[0] & 0x40) {
-      ReadNamed(picture, reader, "p");
+      Read(picture, reader, std::string("p"));
     } else {
       // Upper case, with a frame selection and transformations that the
       // name parser must take off before the extension is looked at.
@@ -62,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::RemoveScratch(file);
   } else {
     auto s = fuzz::StreamOf(data + 1, size - 1);
-    ReadFrom(picture, reader, *s);
+    Read(picture, reader, *s);
   }
   if (static_cast<int64_t>(picture.Pixels.size()) != int64_t{picture.Width} * picture.Height * 3)
     fuzz::Fail("pixel buffer does not match the picture's size");
