@@ -75,7 +75,8 @@ void TScroll::Step() {
     // What is on screen now continues at the left of the new strip, copied
     // as it is: Draw's surface alpha must not blend it into the copy.
     SetImageAlpha(Current.get(), 255);
-    if (Fill > 0) PutImagePartOnImage(Spare.get(), 0, 0, Fill, 0, Fill + ScreenW_ - 1, Height - 1, Current.get());
+    const bool copied = Fill > 0;
+    if (copied) PutImagePartOnImage(Spare.get(), 0, 0, Fill, 0, Fill + ScreenW_ - 1, Height - 1, Current.get());
     int32_t w = 0;
     if (Font && TextLength > 0) {
       int32_t skipped = 0;
@@ -101,7 +102,10 @@ void TScroll::Step() {
       }
     }
     std::swap(Current, Spare);
-    ClearImage(Spare.get());
+    // Without text a preparation comes every step: clearing a strip that is
+    // already blank would cost a screen-wide fill each time.
+    if (!CurrentBlank_) ClearImage(Spare.get());
+    CurrentBlank_ = !copied && w == 0;
     Fill = w;
     Pos = 0;
   }

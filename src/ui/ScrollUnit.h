@@ -50,6 +50,9 @@ class TScroll {
 
  private:
   int32_t ScreenW_ = 0;
+  // Nothing has been drawn into Current since it was last cleared (both
+  // strips are made blank).
+  bool CurrentBlank_ = true;
 };
 
 void ScrollUnit_Startup();

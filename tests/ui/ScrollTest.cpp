@@ -273,6 +273,32 @@ TEST_F(Scroll_, WithoutTextItKeepsGoingBlank) {
   EXPECT_EQ(Frame()[639].R, 'Z');
 }
 
+TEST_F(Scroll_, TextThatEndsLeavesBothStripsBlank) {
+  Make(1);
+  Load("AB\x1b");
+  S->Update(1000);
+  ASSERT_NE(S->Fill, 0);
+  Load("\x1b");
+  // The first empty preparation still carries the visible part over; the
+  // ones after it must clear what they swap out, and only then may stop.
+  for (int round = 0; round < 3; ++round) {
+    S->Update(S->Fill + 1);
+    S->Update(5);
+  }
+  for (const TPixel& p : Frame()) ASSERT_EQ(p, (TPixel{0, 0, 0}));
+  for (const TImage* strip : {S->Current.get(), S->Spare.get()}) {
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 1280; ++x) ASSERT_EQ(PixelAt(strip->Surface, x, y), (TPixel{0, 0, 0})) << x << "," << y;
+    }
+  }
+  // New text after the blank stretch shows, and the blank stretch never
+  // kept old glyphs in the strip it prepares.
+  Load("Z\x1b");
+  S->Update(2);
+  EXPECT_EQ(Frame()[639].R, 'Z');
+  EXPECT_EQ(Frame()[600], (TPixel{0, 0, 0}));
+}
+
 TEST_F(Scroll_, LoadsThroughTheStreamLookup) {
   vgrtest::TScopedLog log;
   vgrtest::TTempDir dir;
