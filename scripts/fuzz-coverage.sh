@@ -37,16 +37,16 @@ declare -A files=(
 # Where targets share a source file, only the functions of their own parser
 # count (an extended regular expression over llvm-cov's function names).
 declare -A functions=(
-  # Mounting and reading; writing members is archive_ops' part.
   # Writing members; reading damaged archives is archive_mount's part.
   [archive_ops]="Add|WriteNull|CombineNulls|UpdateTrailer|CreateEmpty|Release|Unmount|StoreFile|RemoveFile|AddEntry|RebuildIndex|IndexOfFile|OpenFile|GetFileData"
+  # Mounting and reading; writing members is archive_ops' part.
   [archive_mount]="Mount|OpenExisting|Walk|ReadChunkData|OpenChunk|GetChunk|IndexOfChunk|Unmount|CombineNulls|UpdateTrailer|ReadEntry|RebuildIndex|GetFileData|GetFileInfo|IndexOfFile|OpenFile|OpenStream|IsExists|ListVolumes"
   [wave]="DecodeWav|DecodeMp3|DecodeSample|Le16|Le32"
   [module]="TModuleStream|OpenModule"
   [mp3stream]="TMp3Stream|Mp3Read|Mp3Seek|OpenMp3Stream|TMemoryBytes|MemoryBytes"
 )
-mapfile -t targets < <(sed -n '/^set(VGR_FUZZ_TARGETS/,/)/p' "$root/fuzz/CMakeLists.txt" |
-  tr ' ' '\n' | grep -E '^[a-z0-9_]+\)?$' | tr -d ')' | grep -v '^$')
+source "$root/scripts/fuzz-common.sh"
+mapfile -t targets < <(fuzz_targets)
 for t in "${targets[@]}"; do cmake --build "$build" --target "fuzz_$t" -j"$(nproc)" >/dev/null; done
 
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy

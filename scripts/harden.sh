@@ -11,34 +11,16 @@ build="${HARDEN_BUILD:-$root/build-harden}"
 seconds="${FUZZ_SECONDS:-30}"
 jobs="$(nproc)"
 
-"$root/scripts/install-deps.sh"
-flags="-fsanitize=fuzzer-no-link -fno-sanitize-recover=all"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVGR_SANITIZE=address,undefined -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DVGR_FUZZ=ON -DVGR_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j"$jobs"
-
-export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
-# The quarantine of freed memory is held to 64 MiB: at its default 256 MiB a
-# fuzzer that keeps freeing large pictures passes the 512 MiB limit with no
-# leak at all.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:quarantine_size_mb=64"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
+source "$root/scripts/fuzz-common.sh"
+fuzz_build_harden "$build"
+fuzz_sanitizer_env
 
 echo "== test suite under the sanitizers"
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-  mapfile -t targets < <(sed -n '/^set(VGR_FUZZ_TARGETS/,/)/p' "$root/fuzz/CMakeLists.txt" |
-    tr ' ' '\n' | grep -E '^[a-z0-9_]+\)?$' | tr -d ')' | grep -v '^$')
-fi
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(fuzz_targets)
 
-# The limits every input must keep: no allocation over 256 MiB, no more than
-# 512 MiB in all, no input taking more than a second. The parsers' messages
-# on standard output would drown the fuzzer's own.
-limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=1 -max_len=4096 -close_fd_mask=1)
 artifacts="$build/fuzz-artifacts"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
@@ -47,7 +29,7 @@ mkdir -p "$artifacts"
 # finding. Corpus paths are absolute: some targets change the working folder.
 run_target() {
   local t="$1" bin="$build/fuzz/fuzz_$1" corpus="$root/fuzz/corpus/$1"
-  if ! "$bin" "${limits[@]}" -runs=0 "$corpus" 2>"$artifacts/$t.replay.log"; then
+  if ! "$bin" "${fuzz_limits[@]}" -runs=0 "$corpus" 2>"$artifacts/$t.replay.log"; then
     { echo "== $t: corpus replay FAILED"; tail -40 "$artifacts/$t.replay.log"; } >"$artifacts/$t.summary"
     touch "$artifacts/$t.failed"
     return
@@ -56,7 +38,7 @@ run_target() {
   if [ "$seconds" -gt 0 ]; then
     local work
     work="$(mktemp -d)"
-    if ! "$bin" "${limits[@]}" -max_total_time="$seconds" -artifact_prefix="$artifacts/$t-" \
+    if ! "$bin" "${fuzz_limits[@]}" -max_total_time="$seconds" -artifact_prefix="$artifacts/$t-" \
         -print_final_stats=1 "$work" "$corpus" 2>"$artifacts/$t.fuzz.log"; then
       { echo "$line; fuzzing FAILED"; tail -60 "$artifacts/$t.fuzz.log"; } >"$artifacts/$t.summary"
       touch "$artifacts/$t.failed"
@@ -64,8 +46,7 @@ run_target() {
       return
     fi
     local runs
-    runs="$(grep -aoE '^stat::number_of_executed_units: [0-9]+' "$artifacts/$t.fuzz.log" |
-      grep -oE '[0-9]+$' || true)"
+    runs="$(fuzz_executions "$artifacts/$t.fuzz.log")"
     line="$line, fuzzed ${seconds} s: ${runs:-?} executions"
     rm -rf "$work"
   fi
