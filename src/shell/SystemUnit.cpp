@@ -38,6 +38,14 @@ void RunExitProcs() {
   }
 }
 
+void RunExitProcsOnExit() {
+  // Made before the handler is registered, so they outlive it.
+  ExitProcs();
+  HaltHandler();
+  static const bool registered = std::atexit([] { RunExitProcs(); }) == 0;
+  (void)registered;
+}
+
 std::size_t PendingExitProcs() { return ExitProcs().size(); }
 
 void Halt(int exitCode) {

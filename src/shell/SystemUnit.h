@@ -13,6 +13,12 @@ void AddExitProc(std::string unitName, std::function<void()> proc);
 // Runs every registered finalisation, newest first, and forgets them.
 void RunExitProcs();
 
+// Makes every later exit() run the pending finalisations first, also one
+// that a library calls on its own fatal error (Xlib does when the display
+// goes away). exit() destroys objects made after this call before it runs
+// the finalisations, so whatever they use must exist by then. Idempotent.
+void RunExitProcsOnExit();
+
 // Number of finalisations still pending (for diagnostics and tests).
 std::size_t PendingExitProcs();
 

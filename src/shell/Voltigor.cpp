@@ -5,6 +5,7 @@
 #include <exception>
 #include <iostream>
 
+#include "AudioMixer.h"
 #include "CodingUnit.h"
 #include "CollisionCheckerUnit.h"
 #include "CompressorUnit.h"
@@ -150,6 +151,11 @@ void RunProgram() {
 }  // namespace
 
 void StartUnits(int argc, char** argv) {
+  // A library may end the process with exit() mid-frame; the finalisations
+  // must still write the log's closing line and the archive trailer. The
+  // mixer outlives them: their music and sounds are freed through it.
+  audio::TMixer::Instance();
+  RunExitProcsOnExit();
   ParametersUnit_Startup(argc, argv);
   AddExitProc("ParametersUnit", ParametersUnit_Shutdown);
   Logger_Startup();

@@ -113,6 +113,34 @@ TEST(VoltigorProgram, WindowCloseExitsWith2AndStillWritesTheClosingLine) {
   ExpectWellFormedLog(SplitCRLF(ReadTextFile(log)));
 }
 
+namespace {
+
+// Runs the program in this process until frame 3 ends it with exit(1), the
+// way Xlib does from inside the event pump when the X server goes away.
+[[noreturn]] void ExitInsideTheThirdFrame(const std::string& log) {
+  std::vector<std::string> args = {"Voltigor", "-mainlog", log};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  uint32_t now = 0;
+  SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
+  SetInputScript([](uint32_t frame) {
+    if (frame == 3) std::exit(1);
+  });
+  VoltigorMain(static_cast<int>(argv.size()), argv.data());
+  std::exit(0);  // the program ended without the exit: the test fails on the code
+}
+
+}  // namespace
+
+// The program-wide objects must still be taken down in order, not by exit's
+// destructors, which once aborted in a freed logger.
+TEST(VoltigorInProcessDeathTest, AnExitFromInsideAFrameStillWritesTheClosingLine) {
+  TTempDir dir;
+  const std::string log = dir / "exit.log";
+  EXPECT_EXIT(ExitInsideTheThirdFrame(log), ::testing::ExitedWithCode(1), "");
+  ExpectWellFormedLog(SplitCRLF(ReadTextFile(log)));
+}
+
 TEST(VoltigorProgram, HelpAndVersionNeedNoDisplay) {
   TTempDir dir;
   const std::string out = dir / "out.txt";

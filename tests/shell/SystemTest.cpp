@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,18 @@ TEST(Halt, RunsFinalisationsNewestFirstExactlyOnce) {
   EXPECT_EQ(code, 5);
   EXPECT_EQ(order, (std::vector<std::string>{"C", "B", "A"}));
   EXPECT_EQ(PendingExitProcs(), 0u);
+}
+
+TEST(HaltDeathTest, AnExitFromALibraryStillRunsTheFinalisationsInOrder) {
+  EXPECT_EXIT(
+      {
+        AddExitProc("A", [] { std::fputs("[A]", stderr); });
+        RunExitProcsOnExit();
+        RunExitProcsOnExit();  // registering twice must not run them twice
+        AddExitProc("B", [] { std::fputs("[B]", stderr); });
+        std::exit(7);
+      },
+      ::testing::ExitedWithCode(7), "^\\[B\\]\\[A\\]$");
 }
 
 TEST(Stack, PushPopAndUnderflowWarning) {
