@@ -17,10 +17,10 @@
 # (build-harden/fuzz-campaign by default).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${HARDEN_BUILD:-$root/build-harden}"
+source "$root/scripts/fuzz-common.sh"
+build="$fuzz_harden_build"
 work="${FUZZ_WORK:-$build/fuzz-campaign}"
 ledger="$work/ledger.txt"
-source "$root/scripts/fuzz-common.sh"
 
 usage() { sed -n '6,17s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2; exit 2; }
 

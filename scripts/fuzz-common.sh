@@ -2,6 +2,8 @@
 # fuzz the same targets under the same limits and sanitizer settings.
 
 fuzz_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The clang build under the sanitizers, shared by all of them.
+fuzz_harden_build="${HARDEN_BUILD:-$fuzz_root/build-harden}"
 
 # The targets, in the order fuzz/CMakeLists.txt lists them.
 fuzz_targets() {

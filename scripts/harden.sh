@@ -7,11 +7,11 @@
 #   scripts/harden.sh [target ...]   fuzz only the named targets
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${HARDEN_BUILD:-$root/build-harden}"
+source "$root/scripts/fuzz-common.sh"
+build="$fuzz_harden_build"
 seconds="${FUZZ_SECONDS:-30}"
 jobs="$(nproc)"
 
-source "$root/scripts/fuzz-common.sh"
 fuzz_build_harden "$build"
 fuzz_sanitizer_env
 
