@@ -1,0 +1,5 @@
+#pragma once
+// The game loop: one game from the chosen map until the last life, Escape or
+// the end of the last map, with scoring and the HUD.
+
+#include <cstdint>
