@@ -3,3 +3,6 @@
 // the end of the last map, with scoring and the HUD.
 
 #include <cstdint>
+
+// Runs one game from StartMap; reads and updates the program-wide values.
+void PlayGame();

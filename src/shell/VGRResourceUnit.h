@@ -7,4 +7,12 @@
 
 // ---- Title, credits and main menu -----------------------------------------
 
+// Shows the main menu (the title sequence first, once per run) and returns
+// the row the player confirmed: 0 NEW GAME, 1 PRACTICE LEVEL, 2 MODE, 3 QUIT.
+uint8_t MainMenu(uint8_t Previous);
+void PlayIntro();
+
 // ---- Game over and completion scenes --------------------------------------
+
+void ShowGameOver();
+void ShowCompletion();
