@@ -56,7 +56,10 @@ TImagePtr MakeWorkImage() {
 
 }  // namespace
 
+std::function<void(const char* name, bool started)> ProfSoundTrace;
+
 uint32_t PlaySoundByName(const char* name) {
+  if (ProfSoundTrace) ProfSoundTrace(name, true);
   if (!WaveCollection) return kNoChannel;
   TWaveCollectionItem* item = WaveCollection->Find(name);
   if (!item || !item->Wave) return kNoChannel;
@@ -180,6 +183,7 @@ bool TProf::BodyFreeAt(int32_t x, int32_t y) const {
 }
 
 void TProf::StopFallSound() {
+  if (ProfSoundTrace) ProfSoundTrace("Falling", false);
   if (FallChannel != kNoChannel) BASS_ChannelStop(FallChannel);
   FallChannel = kNoChannel;
 }

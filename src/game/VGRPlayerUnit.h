@@ -5,6 +5,7 @@
 // can save, restore and checksum; the pictures only show that state.
 
 #include <cstdint>
+#include <functional>
 
 #include "CollisionCheckerUnit.h"
 #include "LogicChecksum.h"
@@ -149,3 +150,7 @@ class TProf : public TSprite {
 // Plays the effect `name` of the sound collection; the channel, or
 // 0xFFFFFFFF when nothing plays (no such effect, no audio).
 uint32_t PlaySoundByName(const char* name);
+
+// Test and replay seam: told of every effect the professor starts (started
+// true) and of the falling sound he stops (started false).
+extern std::function<void(const char* name, bool started)> ProfSoundTrace;
