@@ -49,6 +49,9 @@ inline int ObjectOf(char c) {
 inline int32_t ColX(int c) { return 46 + 16 * c; }
 inline int32_t RowY(int r) { return 16 * r - 8; }
 
+// The colour of object n's picture.
+inline uint32_t ObjColour(int n) { return 0x400000u + 0x0101u * static_cast<uint32_t>(n); }
+
 // A screen point inside map cell (c, r).
 inline int32_t CellX(int c) { return 48 + 16 * c + 4; }
 inline int32_t CellY(int r) { return 24 + 16 * r + 4; }
@@ -64,7 +67,7 @@ class TProfFixture : public vgrfix::TDefinitionsFixture {
         {kTransporter, "trans"}, {kSlowFloor, "slow"}, {kTrapdoor, "trap"}, {kSpring, "spring"},
         {kExit, "exit"},       {kBackground, "empty"}};
     auto add = [&](int n, const std::string& type) {
-      vgrfix::WritePicture(Folder, "o" + std::to_string(n) + ".tga", 0x400000u + 0x0101u * static_cast<uint32_t>(n));
+      vgrfix::WritePicture(Folder, "o" + std::to_string(n) + ".tga", ObjColour(n));
       objects.push_back("o" + std::to_string(n) + ".tga," + std::to_string(n) + "," + type);
     };
     for (const auto& [n, type] : defs) add(n, type);
@@ -96,6 +99,7 @@ class TProfFixture : public vgrfix::TDefinitionsFixture {
     ClearKeys();
     Prof.reset();
     Map.reset();
+    Background.reset();
     ImageCollection = std::move(SavedCollection_);
   }
 
@@ -118,6 +122,8 @@ class TProfFixture : public vgrfix::TDefinitionsFixture {
     for (int k = 0; k < 7; ++k) Map->PieceTiles[k] = kFirstPiece + k;
     Prof = std::make_unique<TProf>(126, 56);
     Prof->SetMap(Map.get());
+    Background = CreateImageWH(516, 356);
+    Prof->SetBackground(Background.get(), 62, 22);
     Prof->Reset();
   }
 
@@ -130,14 +136,20 @@ class TProfFixture : public vgrfix::TDefinitionsFixture {
 
   static PImage Pic(const std::string& name) { return ImageCollection->FindImage(name); }
 
+  // 0xRRGGBB of the back buffer and of the playfield copy at a screen point.
+  static uint32_t Screen(int x, int y) { return vgrfix::ImagePx(BackImage, x, y); }
+  uint32_t Back(int x, int y) const { return vgrfix::ImagePx(Background.get(), x - 62, y - 22); }
+
   std::unique_ptr<TMap> Map;
   std::unique_ptr<TProf> Prof;
+  TImagePtr Background;
   std::vector<std::string> Sounds;
 
  private:
   void AddPicture(const std::string& name, int x1, int x2, uint8_t r, uint8_t g, uint8_t b) {
     TImagePtr image = CreateImageWH(TProf::Width, TProf::Height);
     ImageBar(image.get(), x1, 0, x2, TProf::Height - 1, r, g, b);
+    SetImageColorKeyRLE(image.get());  // black is transparent, as in the game's pictures
     ImageCollection->Add(std::move(image), name);
   }
 

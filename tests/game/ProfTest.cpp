@@ -43,7 +43,7 @@ struct TCase {
   std::vector<TCheck> Checks;
   int Points;
   std::vector<std::string> Sounds;
-  std::function<void(TProf&, TMap&)> After;
+  std::function<void(TProf&, TMap&, TProfFixture&)> After;
 };
 
 TEST_F(ProfTest, StatesFrameByFrame) {
@@ -113,9 +113,12 @@ TEST_F(ProfTest, StatesFrameByFrame) {
        {{1, 126, 328, 7}, {130, 126, 328, 7}, {131, 126, 328, 8}, {258, 126, 328, 8}, {259, 126, 328, 0},
         {300, 126, 328, 0}},
        0, {"Shocking"},
-       [](TProf&, TMap& m) {
+       [](TProf&, TMap& m, TProfFixture& t) {
          EXPECT_EQ(m.ObjectNumberAt(CellX(5), CellY(21)), kBurntWire);
          EXPECT_FALSE(m.IsWireAt(CellX(5), CellY(21)));
+         // The burnt wire is drawn on the screen and on the playfield copy.
+         EXPECT_EQ(t.Screen(CellX(5), CellY(21)), ObjColour(kBurntWire));
+         EXPECT_EQ(t.Back(CellX(5), CellY(21)), ObjColour(kBurntWire));
        }},
       // Pieces, dots and the exit.
       {"pieces 1 to 7 in one go give 1+2+...+7 points, then the exit", 21, {"#1234567E#######################"}, 2,
@@ -125,14 +128,21 @@ TEST_F(ProfTest, StatesFrameByFrame) {
        28,
        {"Piece Pickup", "Piece Pickup", "Piece Pickup", "Piece Pickup", "Piece Pickup", "Piece Pickup",
         "Piece Pickup", "Create VGR"},
-       [](TProf& p, TMap& m) {
+       [](TProf& p, TMap& m, TProfFixture& t) {
          EXPECT_EQ(p.NextPiece(), 8);
          EXPECT_EQ(p.PieceValue, 8);
          // A picked piece's cell keeps its type: he still stood on it.
          EXPECT_EQ(m.ObjectAt(CellX(3), CellY(21)), 2);
+         // Its cell shows the level's background picture, on the screen and
+         // on the playfield copy; the piece is in the creature display.
+         EXPECT_EQ(t.Screen(CellX(3), CellY(21)), ObjColour(kBackground));
+         EXPECT_EQ(t.Back(CellX(3), CellY(21)), ObjColour(kBackground));
+         EXPECT_EQ(t.Screen(512 + 4, 56 + 4), ObjColour(kFirstPiece));
+         EXPECT_EQ(t.Screen(504 + 4, 88 + 4), ObjColour(kFirstPiece + 3));
+         EXPECT_EQ(t.Screen(520 + 15, 104 + 15), ObjColour(kFirstPiece + 6));
        }},
       {"a piece out of order does nothing", 21, {"####2###########################"}, 5, 21, "", nullptr,
-       {{3, 126, 328, 0}}, 0, {}, [](TProf& p, TMap&) { EXPECT_EQ(p.NextPiece(), 1); }},
+       {{3, 126, 328, 0}}, 0, {}, [](TProf& p, TMap&, TProfFixture&) { EXPECT_EQ(p.NextPiece(), 1); }},
       {"the exit waits for the last piece", 21, {"########E#######################"}, 9, 21, "",
        [](TProf& p, TMap&) { p.SetNextPiece(7); }, {{3, 190, 328, 0}}, 0, {}, nullptr},
       {"the exit waits for the last dot", 21, {"########E#######################"}, 9, 21, "",
@@ -150,15 +160,19 @@ TEST_F(ProfTest, StatesFrameByFrame) {
          m.DotCount = 1;
        },
        {{1, 190, 328, 9}, {3, 190, 328, 9}}, 0, {"Destroy VGR"},
-       [](TProf&, TMap& m) {
+       [](TProf&, TMap& m, TProfFixture& t) {
          EXPECT_EQ(m.DotCount, 0);
          EXPECT_FALSE(m.HasDotAt(CellX(9), CellY(21)));
+         // The eaten dot's cell is repaired on the copy and on the screen.
+         EXPECT_EQ(t.Back(CellX(9), CellY(21)), ObjColour(kBackground));
+         EXPECT_EQ(t.Screen(CellX(9), CellY(21)), ObjColour(kBackground));
        }},
   };
 
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     Sounds.clear();
+    Bar(0, 0, 639, 399, 0, 0, 0);
     Build(c.Rows, c.Top);
     Prof->SetPosition(ColX(c.Col), RowY(c.Row));
     if (c.Setup) c.Setup(*Prof, *Map);
@@ -176,7 +190,7 @@ TEST_F(ProfTest, StatesFrameByFrame) {
     }
     EXPECT_EQ(points, c.Points);
     EXPECT_EQ(Sounds, c.Sounds);
-    if (c.After) c.After(*Prof, *Map);
+    if (c.After) c.After(*Prof, *Map, *this);
   }
 }
 
@@ -285,6 +299,68 @@ TEST_F(ProfTest, TouchesAndDeathLeap) {
   EXPECT_EQ(Prof->Y, 344);
   EXPECT_EQ(Prof->X, dead.X);
   EXPECT_EQ(Sounds, std::vector<std::string>{"Death"});
+}
+
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift : {0, 8, 16}) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (d < -3 || d > 3) return false;
+  }
+  return true;
+}
+
+// The shock flashes white and outlined, then fades from white back to the
+// walking picture; a transport fades him out over the ground he stood on and
+// in again two cells on.
+TEST_F(ProfTest, FlashesAndFades) {
+  using vgrfix::ImagePx;
+  Build({"####w###########################"}, 21);
+  Prof->SetPosition(ColX(5), RowY(21));
+  auto to = [&](int frame) {
+    while (Prof->FrameCounter < frame) Prof->Update();
+  };
+  to(2);
+  EXPECT_EQ(Prof->Image, Pic("ProfRight1"));  // the picture he was made with
+  to(3);                                        // 128: white
+  EXPECT_EQ(Prof->Image, Pic("ProfLeft3White"));
+  to(11);  // 120: white with the outline over it
+  EXPECT_EQ(Prof->Image, Prof->WorkB.get());
+  EXPECT_EQ(ImagePx(Prof->WorkB.get(), 0, 5), 0x00FF60u);
+  EXPECT_EQ(ImagePx(Prof->WorkB.get(), 5, 5), 0xFFFFFFu);
+  to(131);
+  EXPECT_EQ(Prof->State, psRecovering);
+  EXPECT_EQ(ImagePx(Prof->WorkC.get(), 5, 5), 0x604040u);
+  EXPECT_EQ(ImagePx(Prof->WorkC.get(), 15, 5), 0u);
+  EXPECT_EQ(ImagePx(Prof->WorkA.get(), 5, 5), 0xFFFFFFu);
+  to(132);  // alpha 256 taken as a byte: the white picture is not drawn
+  EXPECT_EQ(ImagePx(Prof->WorkB.get(), 5, 5), 0x604040u);
+  to(133);  // alpha 254: nearly white
+  EXPECT_TRUE(Near(ImagePx(Prof->WorkB.get(), 5, 5), 0xFEFEFEu)) << std::hex << ImagePx(Prof->WorkB.get(), 5, 5);
+  to(196);  // alpha 130: half way
+  EXPECT_TRUE(Near(ImagePx(Prof->WorkB.get(), 5, 5), 0xAF9F9Fu)) << std::hex << ImagePx(Prof->WorkB.get(), 5, 5);
+  to(259);
+  EXPECT_EQ(Prof->State, psWalking);
+  EXPECT_EQ(Prof->Image, Pic("ProfLeft3"));
+
+  Build({"####t###########################"}, 21);
+  Prof->SetPosition(ColX(5), RowY(21));
+  Prof->Dir = 1;
+  Prof->ShowStandingFrame();
+  Bar(ColX(5), RowY(21), ColX(5) + 19, RowY(21) + 31, 0x11, 0x22, 0x33);
+  to(1);
+  EXPECT_EQ(Prof->State, psTransportOut);
+  EXPECT_EQ(Prof->SavedImage, Pic("ProfRight3"));
+  EXPECT_EQ(ImagePx(Prof->WorkA.get(), 2, 2), 0x112233u);
+  EXPECT_EQ(ImagePx(Prof->WorkC.get(), 2, 2), 0x112233u);
+  EXPECT_EQ(ImagePx(Prof->WorkC.get(), 15, 5), 0xE04040u);
+  to(2);
+  EXPECT_EQ(Prof->Image, Prof->WorkB.get());
+  EXPECT_TRUE(Near(ImagePx(Prof->WorkB.get(), 15, 5), 0xE04040u));
+  to(128);  // alpha 2: nearly gone
+  EXPECT_TRUE(Near(ImagePx(Prof->WorkB.get(), 15, 5), 0x112233u));
+  to(257);
+  EXPECT_EQ(Prof->X, ColX(7));
+  EXPECT_EQ(Prof->Image, Pic("ProfRight3"));
 }
 
 // A run on random keys, saved part way and restored: the rest replays to the
