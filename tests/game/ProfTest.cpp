@@ -95,18 +95,24 @@ TEST_F(ProfTest, StatesFrameByFrame) {
       {"ice slides him cell by cell", 21, {"###iii##########################"}, 3, 21, "R", nullptr,
        {{16, 110, 328, 0}, {17, 110, 328, 3}, {33, 126, 328, 3}, {65, 158, 328, 0}, {66, 159, 328, 0}}, 0,
        {"Sliding on ICE", "Sliding on ICE", "Sliding on ICE"}, nullptr},
-      {"a slide stops before a wall", 19, {wall, wall, "###iiiii########################"}, 5, 21, "",
-       [](TProf& p, TMap&) { p.Dir = 1; }, {{1, 126, 328, 3}, {48, 173, 328, 3}, {49, 173, 328, 0}, {60, 173, 328, 0}},
-       0, {"Sliding on ICE", "Sliding on ICE", "Sliding on ICE"}, nullptr},
+      {"a slide stops where a step would be blocked, and he can walk away", 19,
+       {wall, wall, "###iiiii########################"}, 5, 21, "L", [](TProf& p, TMap&) { p.Dir = 1; },
+       {{1, 126, 328, 3}, {49, 174, 328, 3}, {50, 174, 328, 0}, {51, 173, 328, 0}, {66, 158, 328, 0},
+        {67, 158, 328, 3}},
+       0, {"Sliding on ICE", "Sliding on ICE", "Sliding on ICE", "Sliding on ICE", "Sliding on ICE"}, nullptr},
+      {"before his first step he stands on ice as on floor", 21, {"###iii##########################"}, 5, 21, "",
+       nullptr, {{5, 126, 328, 0}}, 0, {}, nullptr},
       {"a transporter carries him two cells on", 21, {"####t###########################"}, 5, 21, "",
        [](TProf& p, TMap&) { p.Dir = 1; },
        {{1, 126, 328, 5}, {128, 126, 328, 5}, {129, 158, 328, 6}, {256, 158, 328, 6}, {257, 158, 328, 0}}, 0,
        {"Create VGR"}, nullptr},
       {"before the first step a transporter carries him left", 21, {"####t###########################"}, 5, 21, "",
        nullptr, {{129, 94, 328, 6}, {257, 94, 328, 0}}, 0, {"Create VGR"}, nullptr},
+      {"a transport may end next to a wall", 19, {"        #", "        #", "####t###########################"}, 5,
+       21, "", [](TProf& p, TMap&) { p.Dir = 1; }, {{257, 158, 328, 0}}, 0, {"Create VGR"}, nullptr},
       {"a transport into a wall does not happen", 19,
-       {"       #", "       #", "####t###########################"}, 5, 21, "", [](TProf& p, TMap&) { p.Dir = 1; },
-       {{5, 126, 328, 0}}, 0, {}, nullptr},
+       {"      #", "      #", "####t###########################"}, 5, 21, "R", [](TProf& p, TMap&) { p.Dir = 1; },
+       {{1, 127, 328, 0}, {15, 141, 328, 0}}, 0, {}, nullptr},
       // Wires.
       {"a wire shocks once and burns into the next object", 21, {"####w###########################"}, 5, 21, "",
        nullptr,
@@ -247,12 +253,13 @@ TEST_F(ProfTest, TouchesAndDeathLeap) {
 
   Randomize(7);
   Prof->SetPosition(540, 200);
+  Prof->State = psFalling;  // in mid-air: the falling sound stops with the fall
   Prof->Die();
   EXPECT_EQ(Prof->State, psDying);
   EXPECT_GE(Prof->DeathDX, -6);
   EXPECT_LE(Prof->DeathDX, 6);
   EXPECT_EQ(Prof->DeathBaseY, 200);
-  EXPECT_EQ(Sounds, std::vector<std::string>{"Death"});
+  EXPECT_EQ(Sounds, (std::vector<std::string>{"stop Falling", "Death"}));
   Prof->DeathDX = 6;
   const TCollisionRect onHim{&dot, 550, 210};
   EXPECT_FALSE(Prof->Touches(onHim));
@@ -298,7 +305,12 @@ TEST_F(ProfTest, TouchesAndDeathLeap) {
   EXPECT_EQ(Prof->FrameCounter, dead.FrameCounter + 1);
   EXPECT_EQ(Prof->Y, 344);
   EXPECT_EQ(Prof->X, dead.X);
-  EXPECT_EQ(Sounds, std::vector<std::string>{"Death"});
+  EXPECT_EQ(Sounds, (std::vector<std::string>{"stop Falling", "Death"}));
+  // A new life started in mid-drop stops the falling sound too.
+  Prof->State = psDropping;
+  Prof->Reset();
+  EXPECT_EQ(Prof->State, psWalking);
+  EXPECT_EQ(Sounds.back(), "stop Falling");
 }
 
 bool Near(uint32_t a, uint32_t b) {
