@@ -677,6 +677,19 @@ TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last) {
 TMaskPtr CreateMaskFromImage(PImage image) {
   if (!image || !image->Surface) return nullptr;
   SDL_Surface* s = image->Surface;
+  // A keyed surface may be held run-length encoded, and sdl12-compat blits
+  // such a surface as empty once it has been locked. Its pixels are read
+  // from a plain copy instead: keyed pixels stay 0 there, as black is.
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> plain(nullptr, SDL_FreeSurface);
+  if (s->flags & SDL_SRCCOLORKEY) {
+    const SDL_PixelFormat* f = s->format;
+    plain.reset(SDL_CreateRGBSurface(SDL_SWSURFACE, s->w, s->h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask));
+    if (plain) {
+      SDL_FillRect(plain.get(), nullptr, 0);
+      Blit(s, nullptr, plain.get(), 0, 0);
+      s = plain.get();
+    }
+  }
   if (!LockSurface(s)) {
     Log->Warning("Can't lock surface", "ZR_SDL, CreateMaskFromImage");
     return nullptr;
