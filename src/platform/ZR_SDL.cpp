@@ -694,6 +694,22 @@ TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last) {
 TMaskPtr CreateMaskFromImage(PImage image) {
   if (!image || !image->Surface) return nullptr;
   SDL_Surface* s = image->Surface;
+  // sdl12-compat draws nothing more from a run-length encoded surface that
+  // is locked after it has been drawn (and does not always report the
+  // encoding in its flags). A keyed surface is therefore read through a
+  // plain copy: drawn keyed onto black, its see-through pixels stay 0.
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(nullptr, SDL_FreeSurface);
+  if (s->flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL | SDL_RLEACCELOK)) {
+    copy.reset(SDL_CreateRGBSurface(0, s->w, s->h, s->format->BitsPerPixel, s->format->Rmask, s->format->Gmask,
+                                    s->format->Bmask, s->format->Amask));
+    if (copy) {
+      SDL_FillRect(copy.get(), nullptr, 0);
+      SDL_Rect d = At(0, 0);
+      if (SDL_UpperBlit(s, nullptr, copy.get(), &d) == 0) {
+        s = copy.get();
+      }
+    }
+  }
   if (!LockSurface(s)) {
     Log->Warning("Can't lock surface", "ZR_SDL, CreateMaskFromImage");
     return nullptr;
