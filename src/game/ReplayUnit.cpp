@@ -236,7 +236,6 @@ struct TSession {
   bool Before[512] = {};
   std::size_t NextKeys = 0;
   std::size_t NextCheck = 0;
-  bool Failed = false;
   // Playback may record again: the same keys with the checks of this run.
   std::string OutFile;
   std::vector<TReplayCheck> OutChecks;
@@ -247,7 +246,6 @@ std::function<TReplayChecks()> ChecksSource;
 std::function<void(const std::string&)> FailureHandler;
 
 void Fail(const std::string& line) {
-  Session.Failed = true;
   Log->Error(line, "ReplayUnit, Playback");
   std::fprintf(stderr, "%s\n", line.c_str());
   // Whatever happens next, the window's keys are the player's again. The
@@ -358,7 +356,16 @@ bool StopReplay() {
     }
   } else if (Session.Mode == TSessionMode::Play) {
     WindowKeysIgnored = false;
-    if (Session.Frame < Session.Replay.FrameTotal) {
+    if (!Session.OutFile.empty()) {
+      // A key script re-recorded: the session ends where the game ended.
+      TReplay out = Session.Replay;
+      std::erase_if(out.Keys, [](const TReplayKeys& k) { return k.Frame >= Session.Frame; });
+      out.Checks = std::move(Session.OutChecks);
+      out.FrameTotal = Session.Frame;
+      std::string error;
+      ok = out.Save(Session.OutFile, error);
+      if (!ok) Log->Error(error, "ReplayUnit, StopReplay");
+    } else if (Session.Frame < Session.Replay.FrameTotal) {
       const std::string line = "Replay ended early at frame " + std::to_string(Session.Frame) + " of " +
                                std::to_string(Session.Replay.FrameTotal);
       Log->Error(line, "ReplayUnit, StopReplay");
@@ -367,16 +374,7 @@ bool StopReplay() {
     } else {
       Log->Status("Replay played to the end: " + std::to_string(Session.Frame) + " frames",
                   "ReplayUnit, StopReplay");
-      if (!Session.OutFile.empty()) {
-        TReplay out = Session.Replay;
-        out.Checks = std::move(Session.OutChecks);
-        std::string error;
-        ok = out.Save(Session.OutFile, error);
-        if (!ok) Log->Error(error, "ReplayUnit, StopReplay");
-      }
     }
-  } else {
-    ok = !Session.Failed;
   }
   SetEventHooks(nullptr, nullptr);
   Session.Mode = TSessionMode::Off;

@@ -95,10 +95,11 @@ void StartRecording(const std::string& fileName, const TReplayHeader& header);
 // still asks for frames, writes an error line and calls the failure handler,
 // which by default ends the process with exit code 4. A replay without any
 // checks is a bare key script: nothing is compared. With a record file the
-// same keys are written there again with the checks of this run, when the
-// playback reaches its end.
+// keys are written there again with the checks of this run, up to the frame
+// where the program stopped asking (a script may run longer than the game).
 void StartPlayback(TReplay replay, const std::string& recordFile = "");
-// Writes a recording (true when written); ends a playback. Reports early ends.
+// Writes a recording (true when written); ends a playback (false when it
+// ended before its last frame). Without a session, true.
 bool StopReplay();
 // Frames (ProcessEvents calls) since the session started.
 uint32_t ReplayFrame();
