@@ -18,6 +18,8 @@ std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
 std::function<uint32_t()> TickSource;
 std::function<void(uint32_t)> DelaySink;
 std::function<void(uint32_t)> InputScript;
+std::function<void()> BeforeEvents;
+std::function<void()> AfterEvents;
 
 // The records wrapping the display and back buffer; the surfaces themselves
 // belong to SDL (display) or are freed by Finalize (back buffer).
@@ -173,6 +175,8 @@ uint32_t NextFrameTime = 0;
 uint32_t FrameCount = 0;
 uint32_t SpareTotal = 0;
 bool KeyState[512] = {};
+bool WindowKeysIgnored = false;
+bool UnpacedFrames = false;
 TKeyRing KeyBuffer;
 int16_t MouseX = 0;
 int16_t MouseY = 0;
@@ -244,13 +248,19 @@ void Flip() {
       }
     }
   }
-  SpareTotal += TimeLeft();
-  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  if (!UnpacedFrames) {
+    SpareTotal += TimeLeft();
+    for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  }
   if (ScreenSurface) SDL_Flip(ScreenSurface);
   FrameCount += 1;
 }
 
 void HandleEvent(const SDL_Event& event) {
+  if (WindowKeysIgnored && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+      event.key.keysym.sym != SDLK_F12) {
+    return;
+  }
   if (MouseObjects && MouseObjects->HandleEvent(Translate(event))) return;
   switch (event.type) {
     case SDL_KEYDOWN: {
@@ -299,8 +309,10 @@ void HandleEvent(const SDL_Event& event) {
 
 void ProcessEvents() {
   if (InputScript) InputScript(FrameCount);
+  if (BeforeEvents) BeforeEvents();
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
+  if (AfterEvents) AfterEvents();
 }
 
 void ClearKeys() { std::memset(KeyState, 0, sizeof KeyState); }
@@ -514,6 +526,11 @@ void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
 
+void SetEventHooks(std::function<void()> before, std::function<void()> after) {
+  BeforeEvents = std::move(before);
+  AfterEvents = std::move(after);
+}
+
 void PushKeyEvent(int sym, bool down, int mod) {
   SDL_Event e;
   std::memset(&e, 0, sizeof e);
@@ -677,17 +694,20 @@ TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last) {
 TMaskPtr CreateMaskFromImage(PImage image) {
   if (!image || !image->Surface) return nullptr;
   SDL_Surface* s = image->Surface;
-  // A keyed surface may be held run-length encoded, and sdl12-compat blits
-  // such a surface as empty once it has been locked. Its pixels are read
-  // from a plain copy instead: keyed pixels stay 0 there, as black is.
-  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> plain(nullptr, SDL_FreeSurface);
-  if (s->flags & SDL_SRCCOLORKEY) {
-    const SDL_PixelFormat* f = s->format;
-    plain.reset(SDL_CreateRGBSurface(SDL_SWSURFACE, s->w, s->h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask));
-    if (plain) {
-      SDL_FillRect(plain.get(), nullptr, 0);
-      Blit(s, nullptr, plain.get(), 0, 0);
-      s = plain.get();
+  // sdl12-compat draws nothing more from a run-length encoded surface that
+  // is locked after it has been drawn (and does not always report the
+  // encoding in its flags). A keyed surface is therefore read through a
+  // plain copy: drawn keyed onto black, its see-through pixels stay 0.
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(nullptr, SDL_FreeSurface);
+  if (s->flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL | SDL_RLEACCELOK)) {
+    copy.reset(SDL_CreateRGBSurface(0, s->w, s->h, s->format->BitsPerPixel, s->format->Rmask, s->format->Gmask,
+                                    s->format->Bmask, s->format->Amask));
+    if (copy) {
+      SDL_FillRect(copy.get(), nullptr, 0);
+      SDL_Rect d = At(0, 0);
+      if (SDL_UpperBlit(s, nullptr, copy.get(), &d) == 0) {
+        s = copy.get();
+      }
     }
   }
   if (!LockSurface(s)) {

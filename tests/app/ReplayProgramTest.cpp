@@ -1,0 +1,191 @@
+// The committed replays in tests/app/replays, played back by the real program
+// on the real data: every checksum must agree with the recording, so a change
+// to the game's logic shows up as the first frame where the two part.
+//
+// When such a change is intended, record them again from their key scripts
+// (made below) and commit the new files:
+//   VGR_UPDATE_GOLDEN=1 build/bin/app_tests --gtest_filter='CommittedReplays*'
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ReplayUnit.h"
+#include "SystemUnit.h"
+#include "TestSupport.h"
+#include "ZR_SDL.h"
+#include "ZRStream3.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kReplayDir = VGR_SOURCE_DIR "/tests/app/replays/";
+
+// The program's exit code and standard output.
+struct TRun {
+  int Code = -1;
+  std::string Output;
+};
+
+TRun RunProgram(const std::vector<std::string>& args, const std::string& outputFile) {
+  std::vector<std::string> all = {VGR_BIN_DIR "/Voltigor"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = -1;
+  TRun run;
+  if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  run.Output = vgrtest::ReadTextFile(outputFile);
+  return run;
+}
+
+// Key scripts: presses and releases by frame, no checks.
+struct TScript {
+  const char* Name;
+  uint8_t StartMap;
+  bool Mode;
+  uint32_t Seed;
+  std::function<void(TReplay&)> Keys;
+};
+
+void Press(TReplay& r, uint32_t frame, int sym, bool down) {
+  auto at = std::lower_bound(r.Keys.begin(), r.Keys.end(), frame,
+                             [](const TReplayKeys& k, uint32_t f) { return k.Frame < f; });
+  if (at == r.Keys.end() || at->Frame != frame) at = r.Keys.insert(at, {frame, {}});
+  at->Changes.push_back({static_cast<uint16_t>(sym), down});
+}
+
+// Walks the professor to and fro, jumping now and then, from `from` to `to`.
+void Wander(TReplay& r, uint32_t from, uint32_t to) {
+  bool right = true;
+  for (uint32_t f = from; f < to; f += 90) {
+    Press(r, f, right ? SYM_RIGHT : SYM_LEFT, true);
+    Press(r, f + 40, SYM_SPACE, true);
+    Press(r, f + 43, SYM_SPACE, false);
+    Press(r, f + 89, right ? SYM_RIGHT : SYM_LEFT, false);
+    right = !right;
+  }
+}
+
+void Skip(TReplay& r, uint32_t frame) {
+  Press(r, frame, SYM_KP_PLUS, true);
+  Press(r, frame + 1, SYM_KP_PLUS, false);
+}
+
+const TScript kScripts[] = {
+    // Construction and interim maps, monsters and the boulder: a tour over
+    // maps 1 to 4 by the skip key, long enough for the timedemo.
+    {"tour-maps-1-to-4", 1, false, 20261208,
+     [](TReplay& r) {
+       Press(r, 30, SYM_RIGHT, true);
+       Press(r, 100, SYM_RIGHT, false);
+       Skip(r, 150);
+       Wander(r, 160, 1600);
+       Skip(r, 1700);
+       Wander(r, 1710, 2000);
+       Skip(r, 2010);
+       Wander(r, 2020, 3400);
+       Press(r, 3420, SYM_ESCAPE, true);
+       r.FrameTotal = 3500;
+     }},
+    // An interim map in the Za.Raroz mode, started directly.
+    {"interim-zararoz", 2, true, 7,
+     [](TReplay& r) {
+       Wander(r, 5, 900);
+       Press(r, 910, SYM_ESCAPE, true);
+       r.FrameTotal = 1000;
+     }},
+};
+
+TEST(CommittedReplays, PlayBackWithEveryChecksumAgreeing) {
+  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  vgrtest::TTempDir dir;
+  const bool update = std::getenv("VGR_UPDATE_GOLDEN") != nullptr;
+  for (const TScript& s : kScripts) {
+    SCOPED_TRACE(s.Name);
+    const std::string file = kReplayDir + s.Name + ".vrp";
+    if (update) {
+      TReplay script;
+      script.Header.Seed = s.Seed;
+      script.Header.StartMap = s.StartMap;
+      script.Header.Mode = s.Mode;
+      script.Header.LastLevel = 1;
+      script.Header.ProgramVersion = "Voltigor V1.05 Build 0063";
+      s.Keys(script);
+      std::string error;
+      ASSERT_TRUE(script.Save(dir / "script.vrp", error)) << error;
+      const TRun rec = RunProgram({"-nolog", "-timedemo", "-replay", dir / "script.vrp", "-record", file},
+                                  dir / "record.txt");
+      ASSERT_EQ(rec.Code, 0) << rec.Output;
+    }
+    TReplay recorded;
+    std::string error;
+    ASSERT_TRUE(recorded.Load(file, error)) << error;
+    EXPECT_GE(recorded.Checks.size(), recorded.FrameTotal / 60 / 2) << "too few frames of play";
+
+    const TRun play = RunProgram({"-nolog", "-timedemo", "-replay", file}, dir / "play.txt");
+    EXPECT_EQ(play.Code, 0) << play.Output;
+    EXPECT_NE(play.Output.find("Timedemo: " + std::to_string(recorded.FrameTotal) + " frames"), std::string::npos)
+        << play.Output;
+    std::printf("%s: %s", s.Name, play.Output.c_str());
+
+    // The same replay with one arrow press dropped, late in the session
+    // where he walks on an interim map (on the empty construction maps he
+    // only falls): the first check after it must stop the program, naming
+    // that check's frame.
+    TReplay altered = recorded;
+    std::size_t k = 0;
+    while (k < altered.Keys.size() &&
+           (altered.Keys[k].Frame < recorded.FrameTotal * 2 / 3 || !altered.Keys[k].Changes[0].Down ||
+            (altered.Keys[k].Changes[0].Sym != SYM_LEFT && altered.Keys[k].Changes[0].Sym != SYM_RIGHT))) {
+      ++k;
+    }
+    ASSERT_LT(k, altered.Keys.size());
+    const uint32_t dropped = altered.Keys[k].Frame;
+    altered.Keys[k].Changes.erase(altered.Keys[k].Changes.begin());
+    if (altered.Keys[k].Changes.empty()) altered.Keys.erase(altered.Keys.begin() + static_cast<long>(k));
+    ASSERT_TRUE(altered.Save(dir / "altered.vrp", error)) << error;
+    const uint32_t nextCheck = (dropped / 60 + 1) * 60;
+    const TRun bad = RunProgram({"-nolog", "-timedemo", "-replay", dir / "altered.vrp"}, dir / "bad.txt");
+    EXPECT_EQ(bad.Code, 4) << bad.Output;
+    EXPECT_NE(bad.Output.find("Replay diverged at frame "), std::string::npos) << bad.Output;
+    EXPECT_NE(bad.Output.find("Replay diverged at frame " + std::to_string(nextCheck) + ": "), std::string::npos)
+        << bad.Output;
+  }
+}
+
+// Damaged replay files end the program at once with a clear line and exit
+// code 4, before anything is played.
+TEST(CommittedReplays, ADamagedFileIsRefusedWithItsReason) {
+  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  vgrtest::TTempDir dir;
+  std::ofstream(dir / "cut.vrp", std::ios::binary) << "VGRREPLY\x01";
+  const TRun run = RunProgram({"-nolog", "-replay", dir / "cut.vrp"}, dir / "out.txt");
+  EXPECT_EQ(run.Code, 4);
+  EXPECT_NE(run.Output.find("Cannot play the replay " + (dir / "cut.vrp") + ": truncated header at byte 8"),
+            std::string::npos)
+      << run.Output;
+}
+
+}  // namespace
