@@ -120,6 +120,18 @@ bool TMatorPicture::ToRawPicture(TRawPicture& picture, std::string& error) const
   return true;
 }
 
+// The picture's MATOR reader lives here, beside the decoder it hands over to,
+// so that the picture unit does not depend on this one.
+void TRawPicture::ReadMATOR(TStream& s) {
+  Clear();
+  TMatorPicture local;
+  TMatorPicture& reader = MatorPicture ? *MatorPicture : local;
+  std::string error;
+  const bool ok = reader.LoadFromStream(s, error) && reader.ToRawPicture(*this, error);
+  reader.Clear();
+  if (!ok) Fail(error, "RawPictureUnit, TRawPicture.ReadMATOR");
+}
+
 void MatorPictureUnit_Startup() { MatorPicture = std::make_unique<TMatorPicture>(); }
 
 void MatorPictureUnit_Shutdown() { MatorPicture.reset(); }

@@ -7,7 +7,6 @@
 #include <new>
 
 #include "Logger.h"
-#include "MatorPictureUnit.h"
 #include "RawPictureReaderFASTUnit.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
@@ -773,16 +772,6 @@ void TRawPicture::ReadGSD(TStream& s) {
 
 void TRawPicture::ReadMATOR(const std::string& fileName) {
   ReadByName(*this, fileName, ".mator", kLocMATOR, &TRawPicture::ReadMATOR);
-}
-
-void TRawPicture::ReadMATOR(TStream& s) {
-  Clear();
-  TMatorPicture local;
-  TMatorPicture& reader = MatorPicture ? *MatorPicture : local;
-  std::string error;
-  const bool ok = reader.LoadFromStream(s, error) && reader.ToRawPicture(*this, error);
-  reader.Clear();
-  if (!ok) Fail(error, kLocMATOR);
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "XMapPackUnit.h"
 #include "ZRFonts.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace {
 
@@ -30,12 +31,12 @@ const char kTopWalls[] = "11100000000000000000000001111111";
 int32_t ScreenX(int32_t column) { return 48 + 16 * column; }
 int32_t ScreenY(int32_t row) { return 24 + 16 * row; }
 
-// The bits of one digit of the dot line; anything but "0"-"9" and "A"-"F"
-// marks all four of its cells.
+// The bits of one digit of the dot line. The dot line knows upper-case
+// digits only: anything but "0"-"9" and "A"-"F", lower case included, marks
+// all four of its cells.
 int DotDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 15;
+  const int d = HexDigitValue(c, false);
+  return d < 0 ? 15 : d;
 }
 
 // A monster record line: ".", or Row, LeftColumn, RightColumn, StartColumn,

@@ -105,7 +105,6 @@ class TMap : public TXMap {
   bool BuildCells(uint8_t level, bool interim);
   void DressInterim();
   void PlaceSprings();
-  bool ReadExtraLines(bool interim);
   void ReadDots();
   // The three pictures of a cleared cell, each drawn by `put` at (x, y).
   template <class Put>

@@ -8,6 +8,7 @@
 #include "Logger.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace {
 
@@ -43,16 +44,8 @@ bool ParseHex4(const std::string& s, std::size_t pos, int32_t& value) {
   int32_t v = 0;
   for (std::size_t i = pos; i < pos + 4; ++i) {
     const char c = s[i];
-    int d;
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else {
-      return false;
-    }
+    const int d = HexDigitValue(c);
+    if (d < 0) return false;
     v = v * 16 + d;
   }
   value = v;

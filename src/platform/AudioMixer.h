@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "AudioDecoders.h"
-#include "BASS.h"
+#include "BASSTypes.h"
 
 namespace audio {
 

@@ -645,10 +645,9 @@ TImagePtr CreateImageFromRawPicture(const TRawPicture& picture) {
   SDL_FreeSurface(wrap);
 
   if (picture.ExtraType == etShort || picture.ExtraType == etLong) {
-    const uint8_t b0 = picture.GetExtraByte(0);
     const uint8_t b1 = picture.GetExtraByte(1);
     image->Animated = true;
-    image->FrameCount = (b1 & 0x0F) * 256 + b0;
+    image->FrameCount = picture.FrameCount();
     image->FlagC = (b1 & AttrFlagC) != 0;
     image->FlagB = (b1 & AttrFlagB) != 0;
     image->ColorKeyed = (b1 & AttrColorKeyed) != 0;

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <exception>
 #include <iostream>
+#include <vector>
 
 #include "AudioMixer.h"
 #include "CodingUnit.h"
@@ -120,7 +121,8 @@ void RunProgram() {
   for (const char* f : {"*", "-ImageCollection*", "-WaveCollection*", "-MusicCollection*", "-MAD4LowLevel*"}) {
     Log->Filters.emplace_back(f);
   }
-  // 2. A replay brings its own seed.
+  // 2. One random sequence per run, seeded from the millisecond clock, or
+  // the replay's own seed.
   Replaying.RecordFile = SwitchValue("record");
   Replaying.ReplayFile = SwitchValue("replay");
   Replaying.TimeDemo = HasSwitch("timedemo") && !Replaying.ReplayFile.empty();
@@ -137,14 +139,14 @@ void RunProgram() {
     Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
   }
   const uint32_t seed = RandSeed;
-  // 3.
+  // 3. The program's version line.
   Log->Status(kVersionLine, "Voltigor");
-  // 4. The first argument only, and only as the first.
+  // 4. Video, full screen when the first argument (only the first) says so.
   const std::string first = Parameters->Args.size() > 1 ? UpperCase(Parameters->Args[1]) : "";
-  Initialize(640, 400, 32, first == "FULLSCREEN" ? 0x84000000u : 0x04000000u);
-  // 5.
+  Initialize(640, 400, 32, first == "FULLSCREEN" ? VF_FULLSCREEN | VF_BACKBUFFER : VF_BACKBUFFER);
+  // 5. No mouse pointer over the game.
   ShowCursor(false);
-  // 6.
+  // 6. 60 frames a second: a 16 ms frame period.
   SetFrameRate(60);
   // 7. The archive beside the program serves when the working folder has none.
   MAD4Volumes->Mount(LocateArchive("Voltigor.mad4"), 100, false);
@@ -152,18 +154,17 @@ void RunProgram() {
   BigFont = std::make_unique<TZRRFont>("font\\hamp.zrr");
   BigFont->TextOut("Loading...", 320, 192, taCenter);
   Flip();
-  // 9.
+  // 9. The small digits of the cell-type overlay, set tight.
   NumbersFont = std::make_unique<TTGAFont>("font\\lilnums.tga");
   NumbersFont->Spacing = -1;
-  // 10.
+  // 10. Trace marks around the practice-level key, for reading the log.
   Log->TraceNumber(1);
-  // 11.
+  // 11. How many practice levels the menu offers.
   LastLevel = ReadLastLevel("Voltigor.mad4");
-  // 12.
-  Log->TraceNumber(2);
+  Log->TraceNumber(2);  // 12.
   // 13. The object and monster definitions; unusable data ends the start-up here.
   Resources = std::make_unique<TResources>();
-  // 14.
+  // 14. A new run starts without a high score.
   HighScore = 0;
   // 15. Music, playlists and sound effects; the images follow from the same file.
   MusicCollection->Load("Zapkin.ini", "Music");
@@ -178,7 +179,7 @@ void RunProgram() {
       Log->Error(std::string("Image not found! (") + name + ")", "Voltigor");
     }
   }
-  // 17.
+  // 17. A black back buffer for the menu to start from.
   Bar(0, 0, 639, 399, 0, 0, 0);
   // 18. Replays start with the first frame of play.
   if (!Replaying.ReplayFile.empty()) {
@@ -220,65 +221,73 @@ void RunProgram() {
 
 }  // namespace
 
+namespace {
+
+int StartArgc = 0;
+char** StartArgv = nullptr;
+
+void StartParameters() { ParametersUnit_Startup(StartArgc, StartArgv); }
+
+}  // namespace
+
+const std::vector<TUnitStart>& UnitStarts() {
+  static const std::vector<TUnitStart> table = {
+      {"ParametersUnit", StartParameters, ParametersUnit_Shutdown},
+      {"Logger", Logger_Startup, Logger_Shutdown},
+      {"StackUnit", StackUnit_Startup, nullptr},
+      {"Lists", Lists_Startup, nullptr},
+      {"ZRToolbox", ZRToolbox_Startup, nullptr},
+      {"MatorPictureUnit", MatorPictureUnit_Startup, MatorPictureUnit_Shutdown},
+      {"MAD4LowLevelUnit", MAD4LowLevelUnit_Startup, nullptr},
+      {"MyZStreamUnit", MyZStreamUnit_Startup, MyZStreamUnit_Shutdown},
+      {"RLEUnit", RLEUnit_Startup, nullptr},
+      {"HuffmanUnit", HuffmanUnit_Startup, HuffmanUnit_Shutdown},
+      {"CodingUnit", CodingUnit_Startup, nullptr},
+      {"CompressorUnit", CompressorUnit_Startup, CompressorUnit_Shutdown},
+      {"MAD4MidLevelUnit", MAD4MidLevelUnit_Startup, nullptr},
+      {"MAD4HighLevelUnit", MAD4HighLevelUnit_Startup, MAD4HighLevelUnit_Shutdown},
+      {"ZRStream3", ZRStream3_Startup, nullptr},
+      {"RawPictureReaderFASTUnit", RawPictureReaderFASTUnit_Startup, nullptr},
+      {"RawPictureUnit", RawPictureUnit_Startup, nullptr},
+      {"ZRINIFile", ZRINIFile_Startup, nullptr},
+      {"LexerUnit", LexerUnit_Startup, nullptr},
+      {"ZR_SDL", ZR_SDL_Startup, nullptr},
+      {"ZRFonts", ZRFonts_Startup, nullptr},
+      {"MusicUnit", MusicUnit_Startup, nullptr},
+      {"MusicCollectionUnit", MusicCollectionUnit_Startup, MusicCollectionUnit_Shutdown},
+      {"WaveUnit", WaveUnit_Startup, nullptr},
+      {"WaveCollectionUnit", WaveCollectionUnit_Startup, WaveCollectionUnit_Shutdown},
+      {"ImageCollectionUnit", ImageCollectionUnit_Startup, ImageCollectionUnit_Shutdown},
+      {"PlaylistUnit", PlaylistUnit_Startup, PlaylistUnit_Shutdown},
+      {"ScrollUnit", ScrollUnit_Startup, nullptr},
+      {"KeyNames", KeyNames_Startup, KeyNames_Shutdown},
+      {"SetupCommandUnit", SetupCommandUnit_Startup, SetupCommandUnit_Shutdown},
+      {"VisualComponentUnit", VisualComponentUnit_Startup, VisualComponentUnit_Shutdown},
+      {"vcc_Menu", vcc_Menu_Startup, vcc_Menu_Shutdown},
+      {"SpriteUnit", SpriteUnit_Startup, nullptr},
+      {"CollisionCheckerUnit", CollisionCheckerUnit_Startup, nullptr},
+      {"XMapUnit", XMapUnit_Startup, nullptr},
+      {"SPackUnit", SPackUnit_Startup, nullptr},
+      {"XMapChainUnit", XMapChainUnit_Startup, nullptr},
+      {"XMapPackUnit", XMapPackUnit_Startup, nullptr},
+  };
+  return table;
+}
+
 void StartUnits(int argc, char** argv) {
   // A library may end the process with exit() mid-frame; the finalisations
   // must still write the log's closing line and the archive trailer. The
   // mixer outlives them: their music and sounds are freed through it.
   audio::TMixer::Instance();
   RunExitProcsOnExit();
-  ParametersUnit_Startup(argc, argv);
-  AddExitProc("ParametersUnit", ParametersUnit_Shutdown);
-  Logger_Startup();
-  AddExitProc("Logger", Logger_Shutdown);
-  StackUnit_Startup();
-  Lists_Startup();
-  ZRToolbox_Startup();
-  MatorPictureUnit_Startup();
-  AddExitProc("MatorPictureUnit", MatorPictureUnit_Shutdown);
-  MAD4LowLevelUnit_Startup();
-  MyZStreamUnit_Startup();
-  AddExitProc("MyZStreamUnit", MyZStreamUnit_Shutdown);
-  RLEUnit_Startup();
-  HuffmanUnit_Startup();
-  AddExitProc("HuffmanUnit", HuffmanUnit_Shutdown);
-  CodingUnit_Startup();
-  CompressorUnit_Startup();
-  AddExitProc("CompressorUnit", CompressorUnit_Shutdown);
-  MAD4MidLevelUnit_Startup();
-  MAD4HighLevelUnit_Startup();
-  AddExitProc("MAD4HighLevelUnit", MAD4HighLevelUnit_Shutdown);
-  ZRStream3_Startup();
-  RawPictureReaderFASTUnit_Startup();
-  RawPictureUnit_Startup();
-  ZRINIFile_Startup();
-  LexerUnit_Startup();
-  ZR_SDL_Startup();
-  ZRFonts_Startup();
-  MusicUnit_Startup();
-  MusicCollectionUnit_Startup();
-  AddExitProc("MusicCollectionUnit", MusicCollectionUnit_Shutdown);
-  WaveUnit_Startup();
-  WaveCollectionUnit_Startup();
-  AddExitProc("WaveCollectionUnit", WaveCollectionUnit_Shutdown);
-  ImageCollectionUnit_Startup();
-  AddExitProc("ImageCollectionUnit", ImageCollectionUnit_Shutdown);
-  PlaylistUnit_Startup();
-  AddExitProc("PlaylistUnit", PlaylistUnit_Shutdown);
-  ScrollUnit_Startup();
-  KeyNames_Startup();
-  AddExitProc("KeyNames", KeyNames_Shutdown);
-  SetupCommandUnit_Startup();
-  AddExitProc("SetupCommandUnit", SetupCommandUnit_Shutdown);
-  VisualComponentUnit_Startup();
-  AddExitProc("VisualComponentUnit", VisualComponentUnit_Shutdown);
-  vcc_Menu_Startup();
-  AddExitProc("vcc_Menu", vcc_Menu_Shutdown);
-  SpriteUnit_Startup();
-  CollisionCheckerUnit_Startup();
-  XMapUnit_Startup();
-  SPackUnit_Startup();
-  XMapChainUnit_Startup();
-  XMapPackUnit_Startup();
+  StartArgc = argc;
+  StartArgv = argv;
+  // Each finalisation is registered as its unit starts, so they run in the
+  // reverse order of the table.
+  for (const TUnitStart& unit : UnitStarts()) {
+    unit.Startup();
+    if (unit.Shutdown) AddExitProc(unit.Name, unit.Shutdown);
+  }
 }
 
 int32_t ReadLastLevel(const std::string& archiveName) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "VGRGameValues.h"
 
@@ -20,7 +21,17 @@ extern int32_t StartMap;
 // The font of the "Loading..." line.
 extern std::unique_ptr<TZRRFont> BigFont;
 
-// Starts every unit in order, registering each finalisation as it goes.
+// One unit's start-up and, when it has one, its finalisation.
+struct TUnitStart {
+  const char* Name;
+  void (*Startup)();
+  void (*Shutdown)();
+};
+// The units in the order they start; they finalise in the reverse order.
+const std::vector<TUnitStart>& UnitStarts();
+
+// Starts every unit of UnitStarts in order, registering each finalisation as
+// it goes.
 void StartUnits(int argc, char** argv);
 
 // The highest practice level offered at start: derived from bytes 1 and 2 of

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "ZRStream3.h"
+#include "StreamUnit.h"
 
 // No decoding stage may produce more than this: a few hundred bytes of a
 // hostile member could otherwise ask for gigabytes.

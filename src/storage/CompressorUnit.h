@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ZRStream3.h"
+#include "StreamUnit.h"
 
 // Bits of the method byte.
 constexpr uint8_t kMethodZlib = 0x40;

@@ -1,5 +1,5 @@
 #pragma once
-// Test seam of the file streams (defined in ZRStream3.cpp), for crash and
+// Test seam of the file streams (defined in StreamUnit.cpp), for crash and
 // disk-full tests: when set, the hook is called before every write and
 // truncation of a file stream with the byte count (0 for a truncation);
 // false fails that call as a full disk would. Null, the default, allows all.

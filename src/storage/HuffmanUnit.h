@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ZRStream3.h"
+#include "StreamUnit.h"
 
 class THuffman {
  public:

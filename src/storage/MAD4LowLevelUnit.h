@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ZRStream3.h"
+#include "StreamUnit.h"
 
 constexpr uint32_t FourCC(const char (&s)[5]) {
   return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | (static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8) |
@@ -84,7 +84,6 @@ class TMAD4LowLevel {
   bool OpenExisting(bool readOnly);
   bool CreateEmpty();
   void Walk();
-  int32_t WriteChunkAt(int64_t start, uint32_t fourCC, const std::vector<uint8_t>& data);
 
   bool ReadOnly_ = false;
   bool Damaged_ = false;

@@ -2,7 +2,7 @@
 // zlib inflation of compressed members, through zlib's own inflate stream
 // (zlib format with its header, not raw deflate).
 
-#include "ZRStream3.h"
+#include "StreamUnit.h"
 
 // Inflates the zlib stream that starts at the input's current position and
 // appends the result to `output`, 32768 bytes at a time. Leaves the input

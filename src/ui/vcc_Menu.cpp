@@ -5,6 +5,7 @@
 #include "SetupCommandUnit.h"
 #include "ZRFonts.h"
 #include "ZRINIFile.h"
+#include "ZRToolbox.h"
 
 std::array<std::unique_ptr<TBMPFont>, kMenuFontCount> Fonts;
 std::unique_ptr<TMenu> Menu;
@@ -31,16 +32,8 @@ int32_t HexColor(const std::string& text) {
   if (text.empty()) return -1;
   int32_t v = 0;
   for (char c : text) {
-    int d = 0;
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else {
-      return -1;
-    }
+    const int d = HexDigitValue(c);
+    if (d < 0) return -1;
     v = v * 16 + d;
   }
   return v;

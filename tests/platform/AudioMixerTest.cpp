@@ -240,6 +240,19 @@ TEST_F(Mixer, HandlesAreNotReusedAfterARestart) {
   EXPECT_FALSE(BASS_SampleFree(s));
 }
 
+namespace {
+
+// The WAV with a 3-byte chunk (and its pad byte) between "fmt " and "data".
+std::vector<uint8_t> WithOddChunk(std::vector<uint8_t> wav) {
+  const std::vector<uint8_t> chunk = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+  wav.insert(wav.begin() + 36, chunk.begin(), chunk.end());
+  const uint32_t riff = static_cast<uint32_t>(wav.size() - 8);
+  for (int i = 0; i < 4; ++i) wav[static_cast<size_t>(4 + i)] = static_cast<uint8_t>(riff >> (8 * i));
+  return wav;
+}
+
+}  // namespace
+
 TEST_F(Mixer, WavFormatsDecodeToTheSameLevels) {
   const struct {
     const char* Name;
@@ -250,6 +263,7 @@ TEST_F(Mixer, WavFormatsDecodeToTheSameLevels) {
       {"16-bit stereo", MakeWav({3000, -1000, 3000, -1000}, 2, 44100, 16), 3000, -1000},
       {"8-bit mono", MakeWav({192, 192, 192}, 1, 44100, 8), 64 * 256, 64 * 256},
       {"8-bit stereo", MakeWav({0, 128, 0, 128}, 2, 44100, 8), -32768, 0},
+      {"odd chunk before the data", WithOddChunk(MakeWav({1234, 1234}, 1, 44100, 16)), 1234, 1234},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

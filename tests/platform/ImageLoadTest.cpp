@@ -175,6 +175,7 @@ TEST(ImageFromPicture, AttributeBlocks) {
       {"short, flags B and C", etShort, {0x02, 0x90}, true, false, true, true, 2, 0, 0, 0},
       {"short, 0 frames", etShort, {0x00, 0x40}, false, true, false, false, 0, 0, 0, 0},
       {"short, 12-bit count", etShort, {0x01, 0x01}, true, false, false, false, 257, 0, 0, 0},
+      {"short, high nibble: 3,845 frames", etShort, {0x05, 0x0F}, true, false, false, false, 3845, 0, 0, 0},
       {"long", etLong, {0x04, 0x50, 3, 2, 0x02, 0x00}, true, true, true, false, 4, 3, 2, 2},
       {"long, start over 255", etLong, {0x04, 0x00, 0, 0, 0x01, 0x01}, true, false, false, false, 4, 0, 0, 257},
       {"extended", etExtended, {0x04, 0x40}, false, false, false, false, 0, 0, 0, 0},

@@ -224,6 +224,19 @@ TEST(Huffman, EachBlockHasItsOwnTreeAndStartsOnAByte) {
   EXPECT_EQ(out.Data, Bytes("abbab"));
 }
 
+TEST(Huffman, BlockEndingOnAByteBoundaryIsFollowedAtOnce) {
+  // The first block takes exactly 3 bytes (19 tree bits, 5 code bits): the
+  // next block starts on the very next byte, with nothing to skip.
+  const std::string mirrored = "0 1" + Bits8('b') + " 1" + Bits8('a');
+  TBytes stream = HuffmanStream(9, {{5, kTreeAB + "01101"}, {3, mirrored + "010"}, {1, kTreeAB + "1"}});
+  ASSERT_EQ(stream.size(), 5u + 2 + 3 + 2 + 3 + 2 + 3);
+  TMemoryStream in(stream);
+  TMemoryStream out;
+  ASSERT_TRUE(THuffman().Decode(in, out));
+  EXPECT_EQ(out.Data, Bytes("abbabbabb"));
+  EXPECT_EQ(in.Position(), static_cast<int64_t>(stream.size()));
+}
+
 TEST(Huffman, CodesLongerThanTheLookAheadTable) {
   // 12 distinct values in a chain: the deepest codes are 11 bits long
   TBytes values;

@@ -463,3 +463,16 @@ TEST_F(LowLevel, MountLogLines) {
   EXPECT_TRUE(AnyLineContains(lines, "<MAD4LowLevelUnit, TMAD4LowLevel.ReadChunkData> Chunk found: 44574152"));
   EXPECT_TRUE(AnyLineContains(lines, "Chunk found: 53444E45"));
 }
+
+TEST_F(LowLevel, EmptyLastChunkIsWalkedAndTheArchiveStaysWritable) {
+  // The last chunk's 8-byte head ends exactly at the end of the file.
+  Write(Archive({Raw("x", 3, 7), NullChunk(0)}, false));
+  TMAD4LowLevel a;
+  a.Mount(Path(), false);
+  EXPECT_EQ(a.Status, 0);
+  EXPECT_FALSE(a.Damaged());
+  EXPECT_FALSE(a.ReadOnly());
+  EXPECT_EQ(Layout(a), (TLayout{{"RAWD", 5}, {"NULL", 0}}));
+  a.Unmount();
+  EXPECT_EQ(Remount(), (TLayout{{"RAWD", 5}, {"NULL", 0}, {"ENDS", 4}}));
+}

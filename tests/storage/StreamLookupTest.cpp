@@ -7,6 +7,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 #include "StorageTestSupport.h"
+#include "ZRStream3.h"
 
 using namespace storagetest;
 
