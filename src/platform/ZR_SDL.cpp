@@ -245,9 +245,13 @@ void Flip() {
     }
   }
   SpareTotal += TimeLeft();
-  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  WaitForFrame();
   if (ScreenSurface) SDL_Flip(ScreenSurface);
   FrameCount += 1;
+}
+
+void WaitForFrame() {
+  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
 }
 
 void HandleEvent(const SDL_Event& event) {

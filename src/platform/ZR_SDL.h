@@ -101,6 +101,9 @@ void Finalize();
 void SetFrameRate(uint32_t fps);
 uint32_t TimeLeft();
 void Flip();
+// Waits for the frame deadline as Flip does, without presenting anything:
+// the pace of screens that hold a picture for a number of frames.
+void WaitForFrame();
 void ProcessEvents();
 // Handles one event as ProcessEvents does (test seam and replay entry).
 void HandleEvent(const SDL_Event& event);
