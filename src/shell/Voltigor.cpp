@@ -9,6 +9,7 @@
 #include "CodingUnit.h"
 #include "CollisionCheckerUnit.h"
 #include "CompressorUnit.h"
+#include "GAME.h"
 #include "HuffmanUnit.h"
 #include "ImageCollectionUnit.h"
 #include "LexerUnit.h"
@@ -33,6 +34,7 @@
 #include "StackUnit.h"
 #include "SystemUnit.h"
 #include "VGRResourceTypesUnit.h"
+#include "VGRResourceUnit.h"
 #include "VisualComponentUnit.h"
 #include "WaveCollectionUnit.h"
 #include "WaveUnit.h"
@@ -50,6 +52,7 @@ uint8_t MenuChoice = 0;
 int32_t LastLevel = 1;
 int32_t HighScore = 0;
 int32_t StartMap = 1;
+bool ZaRarozUnlocked = false;
 std::unique_ptr<TZRRFont> BigFont;
 
 namespace {
@@ -70,26 +73,19 @@ void PrintUsage() {
                "F12 mutes and unmutes.\n";
 }
 
-// The main loop until the menu exists: black frames until Escape.
-void RunMainLoop() {
-  while (!KeyState[SYM_ESCAPE]) {
-    Bar(0, 0, 639, 399, 0, 0, 0);
-    Flip();
-    ProcessEvents();
-  }
-  KeyState[SYM_ESCAPE] = false;
-}
-
 // The main program's own objects hold surfaces, so they must go before SDL
 // does, also when a fatal exit cuts the program short. Registered last, this
 // runs first among the finalisations; after a normal end it finds nothing.
 void FreeProgramObjects() {
   Resources.reset();
+  InfoFont.reset();
   NumbersFont.reset();
   BigFont.reset();
 }
 
-void RunProgram() {
+}  // namespace
+
+void LoadProgram() {
   AddExitProc("Voltigor", FreeProgramObjects);
   // 1. Debug lines off, and the chattiest units' routine lines dropped.
   Log->SetLevels("SWE");
@@ -141,11 +137,34 @@ void RunProgram() {
   }
   // 17.
   Bar(0, 0, 639, 399, 0, 0, 0);
-  // 18.
-  RunMainLoop();
-  // 19. The fonts' and definitions' surfaces go before SDL does.
+}
+
+// Menu and game take turns until the player quits; MODE and any unknown
+// code bring the menu straight back.
+void RunMainLoop() {
+  MenuChoice = 0;
+  for (;;) {
+    MenuChoice = MainMenu(MenuChoice);
+    if (MenuChoice == 0 || MenuChoice == 1) {
+      PlayGame();
+    } else if (MenuChoice == 3) {
+      break;
+    }
+  }
+}
+
+void StopProgram() {
+  // The fonts' and definitions' surfaces go before SDL does.
   FreeProgramObjects();
   Finalize();
+}
+
+namespace {
+
+void RunProgram() {
+  LoadProgram();
+  RunMainLoop();
+  StopProgram();
 }
 
 }  // namespace
