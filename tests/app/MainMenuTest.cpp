@@ -1,0 +1,323 @@
+// The title sequence, the main menu and the main loop, driven headless on the
+// real data: frames run back to back on a clock that moves only when the
+// program waits, and keys arrive as events at chosen calls of ProcessEvents.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "BASS.h"
+#include "GoldenImage.h"
+#include "MusicCollectionUnit.h"
+#include "PlaylistUnit.h"
+#include "SystemUnit.h"
+#include "TestSupport.h"
+#include "VGRGameValues.h"
+#include "VGRResourceUnit.h"
+#include "Voltigor.h"
+#include "ZRFonts.h"
+#include "ZR_SDL.h"
+#include "vcc_Menu.h"
+
+namespace {
+
+// Calls of ProcessEvents the whole title sequence takes: the first look for
+// Escape, then the waits of 216, 432 and 216 frames.
+constexpr int kTitleCalls = 1 + 216 + 432 + 216;
+
+struct TKeyAt {
+  int Segment;  // which run of calls (see TScriptedInput)
+  int Call;     // call within that run, from 0
+  int Sym;
+};
+
+// Feeds keys to the program at chosen calls of ProcessEvents. The calls are
+// counted in segments: a new segment starts whenever the screen changes
+// between the menu and anything else (title, game), and after a key that
+// confirms a menu row. A key is pressed at its call and released at the next.
+class TScriptedInput {
+ public:
+  explicit TScriptedInput(std::vector<TKeyAt> keys) : Keys_(std::move(keys)) {
+    SetInputScript([this](uint32_t) { OnCall(); });
+  }
+  ~TScriptedInput() { SetInputScript(nullptr); }
+
+  std::function<void(int segment, int call)> Observe;
+  std::vector<int> SegmentCalls;
+  std::vector<bool> SegmentIsMenu;
+
+ private:
+  void OnCall() {
+    if (++Total_ > 20000) throw std::runtime_error("the screen never returned");
+    const bool menu = Fonts[0] != nullptr;
+    if (SegmentCalls.empty() || menu != SegmentIsMenu.back() || Confirmed_) {
+      SegmentCalls.push_back(0);
+      SegmentIsMenu.push_back(menu);
+      Confirmed_ = false;
+    }
+    const int segment = static_cast<int>(SegmentCalls.size()) - 1;
+    const int call = SegmentCalls.back()++;
+    for (int sym : Held_) PushKeyEvent(sym, false);
+    Held_.clear();
+    for (const TKeyAt& k : Keys_) {
+      if (k.Segment != segment || k.Call != call) continue;
+      PushKeyEvent(k.Sym, true);
+      Held_.push_back(k.Sym);
+      if (menu && (k.Sym == SYM_RETURN || k.Sym == SYM_SPACE)) Confirmed_ = true;
+    }
+    if (Observe) Observe(segment, call);
+  }
+
+  std::vector<TKeyAt> Keys_;
+  std::vector<int> Held_;
+  bool Confirmed_ = false;
+  int Total_ = 0;
+};
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string s;
+  for (const auto& i : items) s += (s.empty() ? "" : ",") + i;
+  return s;
+}
+
+vgrtest::TRGBPicture Screenshot() {
+  vgrtest::TRGBPicture p;
+  p.Width = SurfaceWidth(ScreenSurface);
+  p.Height = SurfaceHeight(ScreenSurface);
+  LockSurface(ScreenSurface);
+  for (int y = 0; y < p.Height; ++y) {
+    for (int x = 0; x < p.Width; ++x) {
+      uint8_t r, g, b;
+      GetColor(ScreenSurface, GetPixel(ScreenSurface, x, y), r, g, b);
+      p.Pixels.insert(p.Pixels.end(), {r, g, b});
+    }
+  }
+  UnlockSurface(ScreenSurface);
+  return p;
+}
+
+// The whole program brought up once on a copy of the data archive, with a
+// clock that moves only when the program waits.
+class MainMenuScreen : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) return;
+    Dir_ = new vgrtest::TTempDir;
+    std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", *Dir_ / "Voltigor.mad4");
+    SetFrameClock([] { return Now_; }, [](uint32_t ms) { Now_ += ms; });
+    std::vector<std::string> args = {*Dir_ / "Voltigor", "-mainlog", *Dir_ / "menu.log"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    StartUnits(static_cast<int>(argv.size()), argv.data());
+    LoadProgram();
+    Ready_ = true;
+  }
+  static void TearDownTestSuite() {
+    if (Ready_) {
+      StopProgram();
+      RunExitProcs();
+    }
+    SetFrameClock(nullptr, nullptr);
+    delete Dir_;
+    Dir_ = nullptr;
+    Ready_ = false;
+  }
+  void SetUp() override {
+    if (!Ready_) GTEST_SKIP() << "the data archive is not built";
+    ASSERT_TRUE(AudioReady) << "the menu music is checked through the audio library";
+    ASSERT_NE(MenuMusicHandle(), 0u) << "no song in the playlist \"Menu\"";
+  }
+
+  static uint32_t MenuMusicHandle() {
+    TPlayList* list = PlayLists->Find("Menu");
+    TMusicCollectionItem* item = list ? MusicCollection->Find(list->CurrentSong()) : nullptr;
+    return item && item->Music ? item->Music->fMusic : 0;
+  }
+  static bool MenuMusicPlaying() { return BASS_ChannelIsActive(MenuMusicHandle()) == BASS_ACTIVE_PLAYING; }
+  static int LogCount(const std::string& text) {
+    return static_cast<int>(vgrtest::Matching(vgrtest::SplitCRLF(vgrtest::ReadTextFile(*Dir_ / "menu.log")), text).size());
+  }
+  static int MusicStarts() { return LogCount("(MusicUnit, TMusic.Play) BASS: Music started."); }
+
+  static inline vgrtest::TTempDir* Dir_ = nullptr;
+  static inline bool Ready_ = false;
+  static inline uint32_t Now_ = 0;
+};
+
+struct TMenuCase {
+  const char* What;
+  int32_t LastLevel;
+  bool Unlocked;      // the game was completed in this run
+  bool Intro;         // the title sequence has not been shown yet
+  uint8_t Previous;
+  int TitleEscapeAt;  // call of the title sequence (from 1) that brings Escape; 0 none
+  std::vector<std::pair<int, int>> MenuKeys;  // (menu frame, key)
+  // What the screen shows and returns.
+  int TitleCalls;
+  int32_t CursorAtStart;  // Lines index under the cursor on the first frame
+  const char* Practice;   // the practice starts offered
+  const char* Modes;      // the modes offered
+  uint8_t Choice;
+  int32_t StartMap;
+  bool Robot;
+  int MusicStarted;       // times the menu music was started
+  bool PlayingInMenu;     // the music plays on the menu's first frame
+  bool PlayingAfter;      // and still after the menu returned
+};
+
+const char* const kAllStarts =
+    "1,3,5,7,9,11,13,15,17,19,21,23,25,27,29,31,33,35,37,39,41,43,45,47,49";
+
+constexpr int U = SYM_UP, D = SYM_DOWN, L = SYM_LEFT, R = SYM_RIGHT, RET = SYM_RETURN, SPC = SYM_SPACE,
+              ESC = SYM_ESCAPE;
+
+std::vector<std::pair<int, int>> Presses(std::vector<int> keys) {
+  std::vector<std::pair<int, int>> out;
+  for (std::size_t i = 0; i < keys.size(); ++i) out.emplace_back(static_cast<int>(i), keys[i]);
+  return out;
+}
+
+TEST_F(MainMenuScreen, TitleMenuRowsAndChoices) {
+  std::vector<int> right26 = {D};
+  right26.insert(right26.end(), 26, R);
+  right26.push_back(RET);
+  const TMenuCase cases[] = {
+      {"title shown whole, then NEW GAME", 1, false, true, 0, 0, Presses({RET}),
+       kTitleCalls, 0, "1", "NORMAL", 0, 1, false, 1, true, false},
+      {"Escape at the first look skips the title; MODE keeps the music", 1, false, true, 0, 1, Presses({D, D, RET}),
+       1, 0, "1", "NORMAL", 2, 1, false, 1, true, true},
+      {"after MODE: no title, no music start, cursor on MODE", 1, false, true, 2, 0, Presses({SPC}),
+       0, 2, "1", "NORMAL", 2, 1, false, 0, true, true},
+      {"Escape on the first held frame of presents", 2, false, true, 0, 2, Presses({RET}),
+       2, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
+      {"Escape on the last frame of presents", 2, false, true, 0, 217, Presses({RET}),
+       217, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
+      {"Escape while the credits show", 2, false, true, 0, 218, Presses({RET}),
+       218, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
+      {"Escape in the last wait of the title", 2, false, true, 0, kTitleCalls, Presses({RET}),
+       kTitleCalls, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
+      {"LastLevel 1: one start, Right stays on it", 1, false, false, 0, 0, Presses({D, R, RET}),
+       0, 0, "1", "NORMAL", 1, 1, false, 1, true, false},
+      {"LastLevel 26: 25 starts, 26 steps right wrap to 3", 26, false, false, 0, 0, Presses(right26),
+       0, 0, kAllStarts, "NORMAL", 1, 3, false, 1, true, false},
+      {"Left from the first start wraps to 49; Space confirms", 26, false, false, 0, 0, Presses({D, L, SPC}),
+       0, 0, kAllStarts, "NORMAL", 1, 49, false, 1, true, false},
+      {"Escape moves to QUIT, Return quits", 3, false, false, 0, 0, Presses({ESC, RET}),
+       0, 0, "1,3,5", "NORMAL", 3, 1, false, 1, true, false},
+      {"the cursor starts on the row returned last; Escape, Space quits", 3, false, false, 1, 0, Presses({ESC, SPC}),
+       0, 1, "1,3,5", "NORMAL", 3, 1, false, 1, true, false},
+      {"LastLevel 26 at start-up is no completion: NORMAL only", 26, false, false, 0, 0, Presses({D, D, R, RET}),
+       0, 0, kAllStarts, "NORMAL", 2, 1, false, 1, true, true},
+      {"after a completion Za.Raroz is offered and taken into a new game", 26, true, false, 2, 0,
+       Presses({R, U, U, RET}), 0, 2, kAllStarts, "NORMAL,ZA.RAROZ", 0, 1, true, 0, true, false},
+      {"a practice start in the Za.Raroz mode", 3, true, false, 0, 0, Presses({D, D, R, U, R, R, RET}),
+       0, 0, "1,3,5", "NORMAL,ZA.RAROZ", 1, 5, true, 1, true, false},
+  };
+  for (const TMenuCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    LastLevel = c.LastLevel;
+    ZaRarozUnlocked = c.Unlocked;
+    ShowIntro = c.Intro;
+    StartMap = -1;
+    MrRobotMode = !c.Robot;
+    const int menuSegment = c.Intro && c.Previous != 2 ? 1 : 0;
+    std::vector<TKeyAt> keys;
+    if (c.TitleEscapeAt > 0) keys.push_back({0, c.TitleEscapeAt - 1, ESC});
+    for (auto [frame, sym] : c.MenuKeys) keys.push_back({menuSegment, frame, sym});
+    TScriptedInput input(keys);
+    int32_t cursorAtStart = -1;
+    bool playingInMenu = false;
+    input.Observe = [&](int segment, int call) {
+      if (segment == menuSegment && call == 0) {
+        cursorAtStart = Menu->SelectedLine();
+        playingInMenu = MenuMusicPlaying();
+      }
+    };
+    const int startsBefore = MusicStarts();
+
+    const uint8_t choice = MainMenu(c.Previous);
+
+    ASSERT_EQ(input.SegmentCalls.size(), static_cast<std::size_t>(menuSegment + 1));
+    EXPECT_EQ(menuSegment ? input.SegmentCalls[0] : 0, c.TitleCalls);
+    EXPECT_TRUE(input.SegmentIsMenu.back());
+    // After MODE the title is not shown, whatever the flag says.
+    EXPECT_EQ(ShowIntro, c.Intro && c.Previous == 2);
+    EXPECT_EQ(cursorAtStart, c.CursorAtStart);
+    ASSERT_EQ(Menu->Lines.size(), 4u);
+    EXPECT_EQ(Joined(Menu->Lines[1].Captions), c.Practice);
+    EXPECT_EQ(Menu->Lines[1].Captions, Menu->Lines[1].Values);
+    EXPECT_EQ(Joined(Menu->Lines[2].Captions), c.Modes);
+    EXPECT_EQ(choice, c.Choice);
+    EXPECT_EQ(StartMap, c.StartMap);
+    EXPECT_EQ(MrRobotMode, c.Robot);
+    EXPECT_EQ(MusicStarts() - startsBefore, c.MusicStarted);
+    EXPECT_EQ(playingInMenu, c.PlayingInMenu);
+    EXPECT_EQ(MenuMusicPlaying(), c.PlayingAfter);
+    // Everything the screen loaded is gone again; Return and Space are released.
+    EXPECT_EQ(Fonts[0], nullptr);
+    EXPECT_EQ(Fonts[1], nullptr);
+    EXPECT_EQ(InfoFont, nullptr);
+    EXPECT_FALSE(KeyState[SYM_RETURN] || KeyState[SYM_SPACE] || KeyState[SYM_ESCAPE]);
+  }
+  ZaRarozUnlocked = false;
+}
+
+// The credits page and the menu at the start of the bar's swing and 40 frames
+// into it (its lowest point). Rewrite with
+//   VGR_UPDATE_GOLDEN=1 build/bin/app_tests --gtest_filter='MainMenuScreen.Golden*'
+TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
+  LastLevel = 26;
+  ZaRarozUnlocked = false;
+  ShowIntro = true;
+  TScriptedInput input({{1, 41, SYM_RETURN}});
+  std::vector<std::pair<std::string, vgrtest::TRGBPicture>> shots;
+  input.Observe = [&](int segment, int call) {
+    // The credits are on the screen from the first call of the inlay's wait.
+    if (segment == 0 && call == 1 + 216) shots.emplace_back("credits", Screenshot());
+    if (segment == 1 && call == 0) shots.emplace_back("menu_frame0", Screenshot());
+    if (segment == 1 && call == 40) shots.emplace_back("menu_frame40", Screenshot());
+  };
+  EXPECT_EQ(MainMenu(0), 0);
+  ASSERT_EQ(shots.size(), 3u);
+  for (const auto& [name, picture] : shots) {
+    EXPECT_EQ(vgrtest::CheckGolden(VGR_SOURCE_DIR "/tests/app/golden/", name, picture, Dir_->Path()), "");
+  }
+  // The pictures differ where they should: the bar has swung down by 20 rows.
+  EXPECT_NE(vgrtest::PictureChecksum(shots[1].second), vgrtest::PictureChecksum(shots[2].second));
+}
+
+// The main loop: NEW GAME runs a game, Escape in the game comes back to the
+// menu, MODE brings the menu straight back, QUIT ends the loop.
+TEST_F(MainMenuScreen, MainLoopHandsTheChoiceBackAndForth) {
+  LastLevel = 1;
+  ShowIntro = true;
+  TScriptedInput input({
+      {0, 0, SYM_ESCAPE},                                        // title skipped
+      {1, 0, SYM_RETURN},                                        // NEW GAME
+      {2, 5, SYM_ESCAPE},                                        // the game left
+      {3, 0, SYM_DOWN}, {3, 1, SYM_DOWN}, {3, 2, SYM_RETURN},    // MODE
+      {4, 0, SYM_ESCAPE}, {4, 1, SYM_RETURN},                    // QUIT
+  });
+  std::vector<int32_t> cursorAtStart;
+  std::vector<bool> playing;  // the menu music, on the first call of each segment
+  input.Observe = [&](int segment, int call) {
+    if (call != 0) return;
+    playing.push_back(MenuMusicPlaying());
+    if (input.SegmentIsMenu[static_cast<std::size_t>(segment)]) cursorAtStart.push_back(Menu->SelectedLine());
+  };
+
+  RunMainLoop();
+
+  EXPECT_EQ(MenuChoice, 3);
+  EXPECT_EQ(input.SegmentIsMenu, (std::vector<bool>{false, true, false, true, true}));
+  EXPECT_EQ(cursorAtStart, (std::vector<int32_t>{0, 0, 2}));
+  // Silent in the title before "presents" and in the game; playing in every menu.
+  EXPECT_EQ(playing, (std::vector<bool>{false, true, false, true, true}));
+  EXPECT_FALSE(MenuMusicPlaying());
+}
+
+}  // namespace
