@@ -209,6 +209,9 @@ uint8_t MainMenu(uint8_t Previous) {
   Menu->Setup("Item=QUIT");
   // 7.
   Menu->SetItem(Previous);
+  // The rows are rebuilt on every call; the mode chosen last stays chosen, or
+  // confirming MODE would throw the choice of Za.Raroz away again.
+  if (ZaRarozUnlocked && MrRobotMode && Menu->Lines.size() > kMode) Menu->Lines[kMode].Current = 1;
   int t = 0;
   ClearKeys();
   // 8.

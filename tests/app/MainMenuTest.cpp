@@ -139,7 +139,8 @@ class MainMenuScreen : public ::testing::Test {
   }
   static bool MenuMusicPlaying() { return BASS_ChannelIsActive(MenuMusicHandle()) == BASS_ACTIVE_PLAYING; }
   static int LogCount(const std::string& text) {
-    return static_cast<int>(vgrtest::Matching(vgrtest::SplitCRLF(vgrtest::ReadTextFile(*Dir_ / "menu.log")), text).size());
+    const auto lines = vgrtest::SplitCRLF(vgrtest::ReadTextFile(*Dir_ / "menu.log"));
+    return static_cast<int>(vgrtest::Matching(lines, text).size());
   }
   static int MusicStarts() { return LogCount("(MusicUnit, TMusic.Play) BASS: Music started."); }
 
@@ -152,6 +153,7 @@ struct TMenuCase {
   const char* What;
   int32_t LastLevel;
   bool Unlocked;      // the game was completed in this run
+  bool RobotBefore;   // the mode chosen when the menu was left last time
   bool Intro;         // the title sequence has not been shown yet
   uint8_t Previous;
   int TitleEscapeAt;  // call of the title sequence (from 1) that brings Escape; 0 none
@@ -186,35 +188,39 @@ TEST_F(MainMenuScreen, TitleMenuRowsAndChoices) {
   right26.insert(right26.end(), 26, R);
   right26.push_back(RET);
   const TMenuCase cases[] = {
-      {"title shown whole, then NEW GAME", 1, false, true, 0, 0, Presses({RET}),
+      {"title shown whole, then NEW GAME", 1, false, true, true, 0, 0, Presses({RET}),
        kTitleCalls, 0, "1", "NORMAL", 0, 1, false, 1, true, false},
-      {"Escape at the first look skips the title; MODE keeps the music", 1, false, true, 0, 1, Presses({D, D, RET}),
-       1, 0, "1", "NORMAL", 2, 1, false, 1, true, true},
-      {"after MODE: no title, no music start, cursor on MODE", 1, false, true, 2, 0, Presses({SPC}),
+      {"Escape at the first look skips the title; MODE keeps the music", 1, false, true, true, 0, 1,
+       Presses({D, D, RET}), 1, 0, "1", "NORMAL", 2, 1, false, 1, true, true},
+      {"after MODE: no title, no music start, cursor on MODE", 1, false, true, true, 2, 0, Presses({SPC}),
        0, 2, "1", "NORMAL", 2, 1, false, 0, true, true},
-      {"Escape on the first held frame of presents", 2, false, true, 0, 2, Presses({RET}),
+      {"Escape on the first held frame of presents", 2, false, true, true, 0, 2, Presses({RET}),
        2, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
-      {"Escape on the last frame of presents", 2, false, true, 0, 217, Presses({RET}),
+      {"Escape on the last frame of presents", 2, false, true, true, 0, 217, Presses({RET}),
        217, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
-      {"Escape while the credits show", 2, false, true, 0, 218, Presses({RET}),
+      {"Escape while the credits show", 2, false, true, true, 0, 218, Presses({RET}),
        218, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
-      {"Escape in the last wait of the title", 2, false, true, 0, kTitleCalls, Presses({RET}),
+      {"Escape in the last wait of the title", 2, false, true, true, 0, kTitleCalls, Presses({RET}),
        kTitleCalls, 0, "1,3", "NORMAL", 0, 1, false, 1, true, false},
-      {"LastLevel 1: one start, Right stays on it", 1, false, false, 0, 0, Presses({D, R, RET}),
+      {"LastLevel 1: one start, Right stays on it", 1, false, true, false, 0, 0, Presses({D, R, RET}),
        0, 0, "1", "NORMAL", 1, 1, false, 1, true, false},
-      {"LastLevel 26: 25 starts, 26 steps right wrap to 3", 26, false, false, 0, 0, Presses(right26),
+      {"LastLevel 26: 25 starts, 26 steps right wrap to 3", 26, false, true, false, 0, 0, Presses(right26),
        0, 0, kAllStarts, "NORMAL", 1, 3, false, 1, true, false},
-      {"Left from the first start wraps to 49; Space confirms", 26, false, false, 0, 0, Presses({D, L, SPC}),
+      {"Left from the first start wraps to 49; Space confirms", 26, false, true, false, 0, 0, Presses({D, L, SPC}),
        0, 0, kAllStarts, "NORMAL", 1, 49, false, 1, true, false},
-      {"Escape moves to QUIT, Return quits", 3, false, false, 0, 0, Presses({ESC, RET}),
+      {"Escape moves to QUIT, Return quits", 3, false, true, false, 0, 0, Presses({ESC, RET}),
        0, 0, "1,3,5", "NORMAL", 3, 1, false, 1, true, false},
-      {"the cursor starts on the row returned last; Escape, Space quits", 3, false, false, 1, 0, Presses({ESC, SPC}),
-       0, 1, "1,3,5", "NORMAL", 3, 1, false, 1, true, false},
-      {"LastLevel 26 at start-up is no completion: NORMAL only", 26, false, false, 0, 0, Presses({D, D, R, RET}),
+      {"the cursor starts on the row returned last; Escape, Space quits", 3, false, true, false, 1, 0,
+       Presses({ESC, SPC}), 0, 1, "1,3,5", "NORMAL", 3, 1, false, 1, true, false},
+      {"LastLevel 26 at start-up is no completion: NORMAL only", 26, false, true, false, 0, 0, Presses({D, D, R, RET}),
        0, 0, kAllStarts, "NORMAL", 2, 1, false, 1, true, true},
-      {"after a completion Za.Raroz is offered and taken into a new game", 26, true, false, 2, 0,
+      {"the mode chosen last stays chosen through MODE", 26, true, true, false, 2, 0, Presses({RET}),
+       0, 2, kAllStarts, "NORMAL,ZA.RAROZ", 2, 1, true, 0, true, true},
+      {"and can be set back to NORMAL", 26, true, true, false, 2, 0, Presses({L, RET}),
+       0, 2, kAllStarts, "NORMAL,ZA.RAROZ", 2, 1, false, 0, true, true},
+      {"after a completion Za.Raroz is offered and taken into a new game", 26, true, false, false, 2, 0,
        Presses({R, U, U, RET}), 0, 2, kAllStarts, "NORMAL,ZA.RAROZ", 0, 1, true, 0, true, false},
-      {"a practice start in the Za.Raroz mode", 3, true, false, 0, 0, Presses({D, D, R, U, R, R, RET}),
+      {"a practice start in the Za.Raroz mode", 3, true, false, false, 0, 0, Presses({D, D, R, U, R, R, RET}),
        0, 0, "1,3,5", "NORMAL,ZA.RAROZ", 1, 5, true, 1, true, false},
   };
   for (const TMenuCase& c : cases) {
@@ -223,7 +229,7 @@ TEST_F(MainMenuScreen, TitleMenuRowsAndChoices) {
     ZaRarozUnlocked = c.Unlocked;
     ShowIntro = c.Intro;
     StartMap = -1;
-    MrRobotMode = !c.Robot;
+    MrRobotMode = c.RobotBefore;
     const int menuSegment = c.Intro && c.Previous != 2 ? 1 : 0;
     std::vector<TKeyAt> keys;
     if (c.TitleEscapeAt > 0) keys.push_back({0, c.TitleEscapeAt - 1, ESC});
