@@ -18,6 +18,8 @@ std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
 std::function<uint32_t()> TickSource;
 std::function<void(uint32_t)> DelaySink;
 std::function<void(uint32_t)> InputScript;
+std::function<void()> BeforeEvents;
+std::function<void()> AfterEvents;
 
 // The records wrapping the display and back buffer; the surfaces themselves
 // belong to SDL (display) or are freed by Finalize (back buffer).
@@ -173,6 +175,8 @@ uint32_t NextFrameTime = 0;
 uint32_t FrameCount = 0;
 uint32_t SpareTotal = 0;
 bool KeyState[512] = {};
+bool WindowKeysIgnored = false;
+bool UnpacedFrames = false;
 TKeyRing KeyBuffer;
 int16_t MouseX = 0;
 int16_t MouseY = 0;
@@ -244,17 +248,24 @@ void Flip() {
       }
     }
   }
-  SpareTotal += TimeLeft();
-  WaitForFrame();
+  if (!UnpacedFrames) {
+    SpareTotal += TimeLeft();
+    WaitForFrame();
+  }
   if (ScreenSurface) SDL_Flip(ScreenSurface);
   FrameCount += 1;
 }
 
 void WaitForFrame() {
+  if (UnpacedFrames) return;
   for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
 }
 
 void HandleEvent(const SDL_Event& event) {
+  if (WindowKeysIgnored && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+      event.key.keysym.sym != SDLK_F12) {
+    return;
+  }
   if (MouseObjects && MouseObjects->HandleEvent(Translate(event))) return;
   switch (event.type) {
     case SDL_KEYDOWN: {
@@ -303,8 +314,10 @@ void HandleEvent(const SDL_Event& event) {
 
 void ProcessEvents() {
   if (InputScript) InputScript(FrameCount);
+  if (BeforeEvents) BeforeEvents();
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
+  if (AfterEvents) AfterEvents();
 }
 
 void ClearKeys() { std::memset(KeyState, 0, sizeof KeyState); }
@@ -514,9 +527,17 @@ bool SaveImageBMP(PImage image, const std::string& fileName) {
 void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay) {
   TickSource = std::move(ticks);
   DelaySink = std::move(delay);
+  // A deadline on the old clock means nothing on the new one: a test clock
+  // run far ahead would otherwise hold SDL's next frame for minutes.
+  NextFrameTime = 0;
 }
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
+
+void SetEventHooks(std::function<void()> before, std::function<void()> after) {
+  BeforeEvents = std::move(before);
+  AfterEvents = std::move(after);
+}
 
 void PushKeyEvent(int sym, bool down, int mod) {
   SDL_Event e;

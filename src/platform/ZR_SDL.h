@@ -102,7 +102,8 @@ void SetFrameRate(uint32_t fps);
 uint32_t TimeLeft();
 void Flip();
 // Waits for the frame deadline as Flip does, without presenting anything:
-// the pace of screens that hold a picture for a number of frames.
+// the pace of screens that hold a picture for a number of frames. Does not
+// wait when frames are unpaced.
 void WaitForFrame();
 void ProcessEvents();
 // Handles one event as ProcessEvents does (test seam and replay entry).
@@ -147,13 +148,23 @@ bool SaveImageBMP(PImage image, const std::string& fileName);
 SDL_Surface* TargetSurface();
 
 // Test seam: the clock Flip paces by. `ticks` replaces SDL_GetTicks and
-// `delay` replaces SDL_Delay; pass nullptr for both to restore SDL's.
+// `delay` replaces SDL_Delay; pass nullptr for both to restore SDL's. The
+// frame deadline starts afresh on the new clock.
 void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay);
 
 // Test and replay seam: called at the start of every ProcessEvents with the
 // number of frames flipped so far, before SDL's queue is drained. A script
 // pushes events (PushKeyEvent) or sets KeyState for that frame.
 void SetInputScript(std::function<void(uint32_t frame)> script);
+// Replay seam: `before` runs at the start of every ProcessEvents (after the
+// input script), `after` once SDL's queue is drained. nullptr removes a hook.
+void SetEventHooks(std::function<void()> before, std::function<void()> after);
+// Replay playback: key presses and releases from the window are dropped (F12
+// still mutes); the replay supplies the keys instead.
+extern bool WindowKeysIgnored;
+// Timedemo and headless runs: Flip presents without waiting for the frame
+// deadline. The frame statistics then count no spare time.
+extern bool UnpacedFrames;
 // Queues a key press or release as if the keyboard had sent it.
 void PushKeyEvent(int sym, bool down, int mod = 0);
 // Queues a window-close request.

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "BASS.h"
-#include "GoldenImage.h"
 #include "MusicCollectionUnit.h"
 #include "PlaylistUnit.h"
+#include "PngGolden.h"
+#include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
 #include "VGRGameValues.h"
@@ -82,22 +83,6 @@ std::string Joined(const std::vector<std::string>& items) {
   std::string s;
   for (const auto& i : items) s += (s.empty() ? "" : ",") + i;
   return s;
-}
-
-vgrtest::TRGBPicture Screenshot() {
-  vgrtest::TRGBPicture p;
-  p.Width = SurfaceWidth(ScreenSurface);
-  p.Height = SurfaceHeight(ScreenSurface);
-  LockSurface(ScreenSurface);
-  for (int y = 0; y < p.Height; ++y) {
-    for (int x = 0; x < p.Width; ++x) {
-      uint8_t r, g, b;
-      GetColor(ScreenSurface, GetPixel(ScreenSurface, x, y), r, g, b);
-      p.Pixels.insert(p.Pixels.end(), {r, g, b});
-    }
-  }
-  UnlockSurface(ScreenSurface);
-  return p;
 }
 
 // The whole program brought up once on a copy of the data archive, with a
@@ -280,20 +265,20 @@ TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
   ZaRarozUnlocked = false;
   ShowIntro = true;
   TScriptedInput input({{1, 41, SYM_RETURN}});
-  std::vector<std::pair<std::string, vgrtest::TRGBPicture>> shots;
+  std::vector<std::pair<std::string, golden::TPicture>> shots;
   input.Observe = [&](int segment, int call) {
     // The credits are on the screen from the first call of the inlay's wait.
-    if (segment == 0 && call == 1 + 216) shots.emplace_back("credits", Screenshot());
-    if (segment == 1 && call == 0) shots.emplace_back("menu_frame0", Screenshot());
-    if (segment == 1 && call == 40) shots.emplace_back("menu_frame40", Screenshot());
+    if (segment == 0 && call == 1 + 216) shots.emplace_back("title-credits", golden::Capture(ScreenImage));
+    if (segment == 1 && call == 0) shots.emplace_back("menu-frame0", golden::Capture(ScreenImage));
+    if (segment == 1 && call == 40) shots.emplace_back("menu-frame40", golden::Capture(ScreenImage));
   };
   EXPECT_EQ(MainMenu(0), 0);
   ASSERT_EQ(shots.size(), 3u);
   for (const auto& [name, picture] : shots) {
-    EXPECT_EQ(vgrtest::CheckGolden(VGR_SOURCE_DIR "/tests/app/golden/", name, picture, Dir_->Path()), "");
+    EXPECT_EQ(golden::Compare(picture, VGR_SOURCE_DIR "/tests/app/golden/" + name + ".png"), "");
   }
-  // The pictures differ where they should: the bar has swung down by 20 rows.
-  EXPECT_NE(vgrtest::PictureChecksum(shots[1].second), vgrtest::PictureChecksum(shots[2].second));
+  // The bar has swung down by 20 rows.
+  EXPECT_NE(shots[1].second.Checksum(), shots[2].second.Checksum());
 }
 
 // The main loop: NEW GAME runs a game, Escape in the game comes back to the
@@ -324,6 +309,59 @@ TEST_F(MainMenuScreen, MainLoopHandsTheChoiceBackAndForth) {
   // Silent in the title before "presents" and in the game; playing in every menu.
   EXPECT_EQ(playing, (std::vector<bool>{false, true, false, true, true}));
   EXPECT_FALSE(MenuMusicPlaying());
+}
+
+// A replay holds the whole session from the title on: recorded while the
+// title is skipped, a game is started from the menu, played, left and the
+// program quit, it plays back to its end on its own keys. A replay that
+// started only with the game would leave the played-back program waiting in
+// the title and the menu, and the playback would run out of frames.
+TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
+  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  vgrtest::TTempDir dir;
+  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  const std::string replay = dir / "session.vgrreplay";
+  uint32_t now = 0;
+  SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
+  auto run = [&](std::vector<std::string> args) {
+    // Each run is a fresh process as far as the title is concerned.
+    ShowIntro = true;
+    ZaRarozUnlocked = false;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    int code = -1;
+    try {
+      code = VoltigorMain(static_cast<int>(argv.size()), argv.data());
+    } catch (const THaltRequest& h) {
+      code = h.ExitCode;
+      RunExitProcs();
+    }
+    return code;
+  };
+  {
+    TScriptedInput input({
+        {0, 0, SYM_ESCAPE},                                             // title skipped
+        {1, 2, SYM_RETURN},                                             // NEW GAME
+        {2, 5, SYM_RIGHT}, {2, 20, SYM_RIGHT}, {2, 30, SYM_SPACE},      // a little play
+        {2, 40, SYM_LEFT}, {2, 150, SYM_ESCAPE},                        // the game left
+        {3, 0, SYM_ESCAPE}, {3, 1, SYM_RETURN},                         // QUIT
+    });
+    EXPECT_EQ(run({dir / "Voltigor", "-mainlog", dir / "record.log", "-record", replay}), 0);
+    EXPECT_EQ(input.SegmentIsMenu, (std::vector<bool>{false, true, false, true}));
+  }
+  TReplay recorded;
+  std::string error;
+  ASSERT_TRUE(recorded.Load(replay, error)) << error;
+  EXPECT_GT(recorded.FrameTotal, 150u);
+  EXPECT_GE(recorded.Checks.size(), 2u) << "the game's frames are checked";
+
+  const int code = run({dir / "Voltigor", "-mainlog", dir / "play.log", "-replay", replay});
+  SetFrameClock(nullptr, nullptr);
+  EXPECT_EQ(code, 0);
+  const auto lines = vgrtest::SplitCRLF(vgrtest::ReadTextFile(dir / "play.log"));
+  EXPECT_TRUE(vgrtest::Matching(lines, "{ReplayUnit").empty());
+  EXPECT_EQ(vgrtest::Matching(lines, "BASS: Music started.").size(),
+            vgrtest::Matching(vgrtest::SplitCRLF(vgrtest::ReadTextFile(dir / "record.log")), "BASS: Music started.").size());
 }
 
 }  // namespace
