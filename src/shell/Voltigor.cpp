@@ -214,6 +214,9 @@ void StartSession() {
     StartMap = h.StartMap;
     MrRobotMode = h.Mode;
     LastLevel = h.LastLevel;
+    // A replay made in the Za.Raroz mode finds it offered and chosen in the
+    // menu, without a completion earlier in the session.
+    if (h.Mode) ZaRarozUnlocked = true;
     UnpacedFrames = Replaying.TimeDemo;
     FrameTimer.Enabled = Replaying.TimeDemo;
     StartPlayback(Replaying.Replay, Replaying.RecordFile);

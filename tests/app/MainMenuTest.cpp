@@ -360,8 +360,45 @@ TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
   EXPECT_EQ(code, 0);
   const auto lines = vgrtest::SplitCRLF(vgrtest::ReadTextFile(dir / "play.log"));
   EXPECT_TRUE(vgrtest::Matching(lines, "{ReplayUnit").empty());
+  const auto recordedLines = vgrtest::SplitCRLF(vgrtest::ReadTextFile(dir / "record.log"));
   EXPECT_EQ(vgrtest::Matching(lines, "BASS: Music started.").size(),
-            vgrtest::Matching(vgrtest::SplitCRLF(vgrtest::ReadTextFile(dir / "record.log")), "BASS: Music started.").size());
+            vgrtest::Matching(recordedLines, "BASS: Music started.").size());
+}
+
+// A replay in the Za.Raroz mode (a bare key script: title skipped, NEW GAME,
+// the game left, QUIT) finds the mode offered and chosen in the menu.
+TEST(ProgramSession, AReplayInTheZaRarozModeFindsItChosenInTheMenu) {
+  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  vgrtest::TTempDir dir;
+  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  TReplay script;
+  script.Header.Seed = 7;
+  script.Header.Mode = true;
+  script.Header.ProgramVersion = "Voltigor V1.05 Build 0063";
+  for (auto [frame, sym] : std::vector<std::pair<uint32_t, int>>{{0, SYM_ESCAPE}, {2, SYM_RETURN}, {40, SYM_ESCAPE},
+                                                                  {42, SYM_ESCAPE}, {44, SYM_RETURN}}) {
+    script.Keys.push_back({frame, {{static_cast<uint16_t>(sym), true}}});
+    if (frame < 44) script.Keys.push_back({frame + 1, {{static_cast<uint16_t>(sym), false}}});
+  }
+  script.FrameTotal = 45;  // the Return of frame 44 quits
+  std::string error;
+  ASSERT_TRUE(script.Save(dir / "zararoz.vgrreplay", error)) << error;
+  ShowIntro = true;
+  ZaRarozUnlocked = false;
+  MrRobotMode = false;
+  uint32_t now = 0;
+  SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
+  std::vector<std::string> args = {dir / "Voltigor", "-mainlog", dir / "play.log",  //
+                                   "-replay", dir / "zararoz.vgrreplay"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  const int code = VoltigorMain(static_cast<int>(argv.size()), argv.data());
+  SetFrameClock(nullptr, nullptr);
+  EXPECT_EQ(code, 0);
+  // The menu was left for the last time with the mode row still on ZA.RAROZ.
+  EXPECT_TRUE(MrRobotMode);
+  ZaRarozUnlocked = false;
+  MrRobotMode = false;
 }
 
 }  // namespace
