@@ -250,10 +250,15 @@ void Flip() {
   }
   if (!UnpacedFrames) {
     SpareTotal += TimeLeft();
-    for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+    WaitForFrame();
   }
   if (ScreenSurface) SDL_Flip(ScreenSurface);
   FrameCount += 1;
+}
+
+void WaitForFrame() {
+  if (UnpacedFrames) return;
+  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
 }
 
 void HandleEvent(const SDL_Event& event) {
@@ -522,6 +527,9 @@ bool SaveImageBMP(PImage image, const std::string& fileName) {
 void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay) {
   TickSource = std::move(ticks);
   DelaySink = std::move(delay);
+  // A deadline on the old clock means nothing on the new one: a test clock
+  // run far ahead would otherwise hold SDL's next frame for minutes.
+  NextFrameTime = 0;
 }
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }

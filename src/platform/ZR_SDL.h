@@ -101,6 +101,10 @@ void Finalize();
 void SetFrameRate(uint32_t fps);
 uint32_t TimeLeft();
 void Flip();
+// Waits for the frame deadline as Flip does, without presenting anything:
+// the pace of screens that hold a picture for a number of frames. Does not
+// wait when frames are unpaced.
+void WaitForFrame();
 void ProcessEvents();
 // Handles one event as ProcessEvents does (test seam and replay entry).
 void HandleEvent(const SDL_Event& event);
@@ -144,7 +148,8 @@ bool SaveImageBMP(PImage image, const std::string& fileName);
 SDL_Surface* TargetSurface();
 
 // Test seam: the clock Flip paces by. `ticks` replaces SDL_GetTicks and
-// `delay` replaces SDL_Delay; pass nullptr for both to restore SDL's.
+// `delay` replaces SDL_Delay; pass nullptr for both to restore SDL's. The
+// frame deadline starts afresh on the new clock.
 void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)> delay);
 
 // Test and replay seam: called at the start of every ProcessEvents with the

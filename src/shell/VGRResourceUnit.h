@@ -4,13 +4,23 @@
 // every layer below them.
 
 #include <cstdint>
+#include <memory>
 
 // ---- Title, credits and main menu -----------------------------------------
 
 // Shows the main menu (the title sequence first, once per run) and returns
 // the row the player confirmed: 0 NEW GAME, 1 PRACTICE LEVEL, 2 MODE, 3 QUIT.
 uint8_t MainMenu(uint8_t Previous);
+// The studio picture, the credits and the box picture; Escape skips to the
+// menu. Starts the menu music.
 void PlayIntro();
+
+class TTGAFont;
+
+// The title sequence has not been shown yet in this run.
+extern bool ShowIntro;
+// The credits' font, present only while MainMenu runs.
+extern std::unique_ptr<TTGAFont> InfoFont;
 
 // ---- Game over and completion scenes --------------------------------------
 

@@ -36,6 +36,7 @@
 #include "StackUnit.h"
 #include "SystemUnit.h"
 #include "VGRResourceTypesUnit.h"
+#include "VGRResourceUnit.h"
 #include "VisualComponentUnit.h"
 #include "WaveCollectionUnit.h"
 #include "WaveUnit.h"
@@ -53,6 +54,7 @@ uint8_t MenuChoice = 0;
 int32_t LastLevel = 1;
 int32_t HighScore = 0;
 int32_t StartMap = 1;
+bool ZaRarozUnlocked = false;
 std::unique_ptr<TZRRFont> BigFont;
 
 namespace {
@@ -95,26 +97,23 @@ struct TReplaySwitches {
   std::string ReplayFile;
   bool TimeDemo = false;
   TReplay Replay;
+  uint32_t Seed = 0;  // the seed this run started with
 };
 TReplaySwitches Replaying;
-
-// The main loop until the menu exists: a new game at map 1 right after
-// loading; Escape ends it and the program.
-void RunMainLoop() {
-  PlayGame();
-  KeyState[SYM_ESCAPE] = false;
-}
 
 // The main program's own objects hold surfaces, so they must go before SDL
 // does, also when a fatal exit cuts the program short. Registered last, this
 // runs first among the finalisations; after a normal end it finds nothing.
 void FreeProgramObjects() {
   Resources.reset();
+  InfoFont.reset();
   NumbersFont.reset();
   BigFont.reset();
 }
 
-void RunProgram() {
+}  // namespace
+
+void LoadProgram() {
   AddExitProc("Voltigor", FreeProgramObjects);
   // 1. Debug lines off, and the chattiest units' routine lines dropped.
   Log->SetLevels("SWE");
@@ -138,7 +137,7 @@ void RunProgram() {
   } else {
     Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
   }
-  const uint32_t seed = RandSeed;
+  Replaying.Seed = RandSeed;
   // 3. The program's version line.
   Log->Status(kVersionLine, "Voltigor");
   // 4. Video, full screen when the first argument (only the first) says so.
@@ -181,7 +180,33 @@ void RunProgram() {
   }
   // 17. A black back buffer for the menu to start from.
   Bar(0, 0, 639, 399, 0, 0, 0);
-  // 18. Replays start with the first frame of play.
+}
+
+// Menu and game take turns until the player quits; MODE and any unknown
+// code bring the menu straight back.
+void RunMainLoop() {
+  MenuChoice = 0;
+  for (;;) {
+    MenuChoice = MainMenu(MenuChoice);
+    if (MenuChoice == 0 || MenuChoice == 1) {
+      PlayGame();
+    } else if (MenuChoice == 3) {
+      break;
+    }
+  }
+}
+
+void StopProgram() {
+  // The fonts' and definitions' surfaces go before SDL does.
+  FreeProgramObjects();
+  Finalize();
+}
+
+namespace {
+
+// A replay holds the whole session from the title on: the menu's keys as
+// well as the games'.
+void StartSession() {
   if (!Replaying.ReplayFile.empty()) {
     const TReplayHeader& h = Replaying.Replay.Header;
     if (h.ProgramVersion != kVersionLine) {
@@ -190,12 +215,15 @@ void RunProgram() {
     StartMap = h.StartMap;
     MrRobotMode = h.Mode;
     LastLevel = h.LastLevel;
+    // A replay made in the Za.Raroz mode finds it offered and chosen in the
+    // menu, without a completion earlier in the session.
+    if (h.Mode) ZaRarozUnlocked = true;
     UnpacedFrames = Replaying.TimeDemo;
     FrameTimer.Enabled = Replaying.TimeDemo;
     StartPlayback(Replaying.Replay, Replaying.RecordFile);
   } else if (!Replaying.RecordFile.empty()) {
     TReplayHeader h;
-    h.Seed = seed;
+    h.Seed = Replaying.Seed;
     h.StartMap = static_cast<uint8_t>(StartMap);
     h.Mode = MrRobotMode;
     h.LastLevel = LastLevel;
@@ -204,6 +232,12 @@ void RunProgram() {
   }
   // A window closed mid-game still leaves a recording that plays.
   if (ReplayActive()) AddExitProc("ReplayUnit", [] { StopReplay(); });
+}
+
+void RunProgram() {
+  LoadProgram();
+  // 18.
+  StartSession();
   const auto wallStart = std::chrono::steady_clock::now();
   RunMainLoop();
   const bool replayOk = StopReplay();
@@ -214,9 +248,8 @@ void RunProgram() {
     std::cout << report << "\n";
   }
   if (!replayOk) throw TReplayRefused();
-  // 19. The fonts' and definitions' surfaces go before SDL does.
-  FreeProgramObjects();
-  Finalize();
+  // 19.
+  StopProgram();
 }
 
 }  // namespace

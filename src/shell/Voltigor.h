@@ -16,6 +16,10 @@ extern uint8_t MenuChoice;
 extern int32_t LastLevel;
 extern int32_t HighScore;
 extern int32_t StartMap;
+// The game has been completed in this run (the completion screen sets it
+// with LastLevel := 26): the menu then offers the Za.Raroz mode. A LastLevel
+// of 26 read at start-up does not count.
+extern bool ZaRarozUnlocked;
 // MrRobotMode and NumbersFont (the small digits of the cell-type overlay)
 // come with VGRGameValues.h; Resources with VGRResourceTypesUnit.h.
 // The font of the "Loading..." line.
@@ -37,6 +41,13 @@ void StartUnits(int argc, char** argv);
 // The highest practice level offered at start: derived from bytes 1 and 2 of
 // "objects.lst" and the archive's name.
 int32_t ReadLastLevel(const std::string& archiveName);
+
+// The main program's own steps, apart so that tests can drive the screens:
+// everything from the log filters to the cleared back buffer; the loop
+// between the menu and a game until QUIT; the end after it.
+void LoadProgram();
+void RunMainLoop();
+void StopProgram();
 
 // Runs the whole program; returns the process's exit code.
 int VoltigorMain(int argc, char** argv);

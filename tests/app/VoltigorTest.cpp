@@ -149,7 +149,7 @@ TEST(VoltigorProgram, HelpAndVersionNeedNoDisplay) {
   EXPECT_EQ(ReadTextFile(out), "Voltigor V1.05 Build 0063\n");
 }
 
-TEST(VoltigorInProcess, EscapeEndsNormallyWithFinalisationsRun) {
+TEST(VoltigorInProcess, QuitEndsNormallyWithFinalisationsRun) {
   TTempDir dir;
   const std::string log = dir / "inproc.log";
   std::vector<std::string> args = {"Voltigor", "fullScreen", "-mainlog", log};
@@ -158,8 +158,13 @@ TEST(VoltigorInProcess, EscapeEndsNormallyWithFinalisationsRun) {
   // Frames run back to back: the clock moves only when Flip waits.
   uint32_t now = 0;
   SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
+  // Escape skips the title and then moves the cursor to QUIT; Return quits.
+  uint32_t pressed = 0;
   SetInputScript([&](uint32_t frame) {
-    if (frame == 3) PushKeyEvent(SYM_ESCAPE, true);
+    if (frame < 3 || frame == pressed) return;
+    pressed = frame;
+    if (frame == 3 || frame == 5) PushKeyEvent(SYM_ESCAPE, true);
+    if (frame == 7) PushKeyEvent(SYM_RETURN, true);
   });
   const int code = VoltigorMain(static_cast<int>(argv.size()), argv.data());
   SetInputScript(nullptr);
