@@ -291,7 +291,14 @@ void PlayAfter() {
   if (Session.Mode != TSessionMode::Play) return;
   TReplay& r = Session.Replay;
   if (Session.Frame >= r.FrameTotal) {
-    Fail("Replay ran out at frame " + std::to_string(Session.Frame) + " while the game went on");
+    // The recording stopped here, by a closed window or a killed program:
+    // the game ends as Escape ends it, and the program with it.
+    if (Session.Frame == r.FrameTotal) {
+      Log->Status("Replay ran out at frame " + std::to_string(Session.Frame) + "; Escape ends the game",
+                  "ReplayUnit, Playback");
+    }
+    KeyState[SYM_ESCAPE] = true;
+    Session.Frame += 1;
     return;
   }
   if (Session.NextKeys < r.Keys.size() && r.Keys[Session.NextKeys].Frame == Session.Frame) {

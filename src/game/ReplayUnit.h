@@ -91,9 +91,10 @@ void SetReplayChecksSource(std::function<TReplayChecks()> source);
 void StartRecording(const std::string& fileName, const TReplayHeader& header);
 // Plays `replay` from now on: window keys are ignored (other window events
 // still work), the recorded changes are applied frame by frame, and checks
-// are compared. A divergence, or a replay that runs out while the program
-// still asks for frames, writes an error line and calls the failure handler,
-// which by default ends the process with exit code 4. A replay without any
+// are compared. A divergence writes an error line and calls the failure
+// handler, which by default ends the process with exit code 4. A replay that
+// runs out while the program still asks for frames (its recording was cut
+// short by a closed window) holds Escape from then on. A replay without any
 // checks is a bare key script: nothing is compared. With a record file the
 // keys are written there again with the checks of this run, up to the frame
 // where the program stopped asking (a script may run longer than the game).
