@@ -10,6 +10,7 @@
 #include "FontRaster.h"
 #include "RawPictureUnit.h"
 #include "TgaWriter.h"
+#include "ToolFiles.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -758,9 +759,15 @@ int TArtBook::WriteAll(const std::string& outDir, std::string& error, std::vecto
     std::filesystem::create_directories(path.parent_path(), ec);
     TRawPicture raw;
     ToRawPicture(*p, raw);
-    TFileStream f(path.string(), fmCreate);
-    if (!f.IsOpen() || !WriteTGA(raw, f, TTgaPixels::TrueColor, true)) {
+    TMemoryStream tga;
+    if (!WriteTGA(raw, tga, TTgaPixels::TrueColor, true)) {
       error = "cannot write " + path.string();
+      return -1;
+    }
+    try {
+      WriteOutputFile(path.string(), tga.Data);
+    } catch (const TFileProblem& e) {
+      error = e.what();
       return -1;
     }
     if (written) written->push_back(path.string());
