@@ -125,12 +125,22 @@ TIniFile::~TIniFile() {
   if (!FileName.empty()) WriteBack();
 }
 
+namespace {
+
+std::string SectionKey(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
+}  // namespace
+
 TIniSection* TIniFile::FindSection(const std::string& name) {
   if (name.empty() || name.find('=') != std::string::npos) return nullptr;
-  for (TIniSection& s : Sections) {
-    if (SameTextASCII(s.Name, name)) return &s;
-  }
-  return nullptr;
+  const auto it = SectionIndex_.find(SectionKey(name));
+  if (it == SectionIndex_.end() || it->second >= Sections.size()) return nullptr;
+  return &Sections[it->second];
 }
 
 void TIniFile::Parse(TStream& stream) {
@@ -154,6 +164,7 @@ void TIniFile::Parse(TStream& stream) {
         section.Type = stNormal;
       }
       current = section.Name;
+      SectionIndex_.emplace(SectionKey(section.Name), Sections.size());  // the first one wins
       Sections.push_back(std::move(section));
       continue;
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TStream;
@@ -107,6 +108,9 @@ class TIniFile {
   void Parse(TStream& stream);
   // The first section of that name, or null.
   TIniSection* FindSection(const std::string& name);
+  // Upper-cased section name -> index of its first section: a file of many
+  // sections would otherwise be searched from the front for every line.
+  std::unordered_map<std::string, std::size_t> SectionIndex_;
   void WriteBack();
 };
 

@@ -138,3 +138,17 @@ TEST(MusicCollectionUnitTest, StartUpCreatesTheCollection) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counting down from the largest count a file can name took minutes of
+// section lookups; the songs there are found all the same, with a warning.
+TEST_F(MusicCollectionTest, HugeSongCountIsBoundedByTheFile) {
+  TMusicCollection c;
+  c.Load(Ini("[Music]\nNumberOfSongs=2147483647\n[Music.Song2]\nFile=$tune.mod\nName=Second\n"), "Music");
+  ASSERT_EQ(c.Count(), 1);
+  EXPECT_EQ(c.GetItem(0)->Name, "Second");
+  EXPECT_EQ(Matching(Log_.Lines(), "NumberOfSongs=2147483647 is more than the file holds").size(), 1u);
+}
+
+}  // namespace
