@@ -213,11 +213,17 @@ void TResources::ReadMonsters() {
   TLineReader reader(*stream);
   std::string line;
   int lineNumber = 0;
+  bool second = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
     if (line.empty()) {
-      sheet.reset();
-      sheet = LoadImage("monsters2.tga");
+      // Every empty line switches to the second sheet; loading it again for
+      // each one gave the same sheet and let a file of empty lines stall.
+      if (!second) {
+        sheet.reset();
+        sheet = LoadImage("monsters2.tga");
+        second = true;
+      }
       continue;
     }
     std::string rest = line + ",";

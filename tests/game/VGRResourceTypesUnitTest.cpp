@@ -234,6 +234,18 @@ TEST_F(ResourcesTest, MonsterStripsAreCutFromTheCurrentSheet) {
   }
 }
 
+// 200,000 empty lines, each of which switches to the second sheet, loaded
+// that sheet as often; it is loaded once, and the strips stay the same.
+TEST_F(ResourcesTest, EmptyMonsterLinesLoadTheSecondSheetOnce) {
+  std::vector<std::string> monsters(200000, "");
+  monsters.push_back("MONS09a,1,3");
+  Load({}, monsters);
+  EXPECT_EQ(LogWith("ZROpenStream('monsters2.tga')").size(), 1u);
+  PImage strip = Resources->Images->FindImage("M19");
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(ImagePx(strip, 3, 7), CellColour(2, 3));
+}
+
 TEST_F(ResourcesTest, MalformedMonsterLineStopsWithCodeZero) {
   const std::vector<std::string> objects = {">1", "!END"};
   struct {
