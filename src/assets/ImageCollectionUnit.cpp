@@ -8,6 +8,7 @@ std::unique_ptr<TImageCollection> ImageCollection;
 
 namespace {
 const char* const kFindLoc = "ImageCollectionUnit, TImageCollection.Find";
+const char* const kAddLoc = "ImageCollectionUnit, TImageCollection.Add";
 const char* const kAssignMaskLoc = "ImageCollectionUnit, TImageCollection.AssignMask";
 const char* const kAddImageExLoc = "ImageCollectionUnit, TImageCollection.AddImageEx";
 const char* const kAddByListLoc = "ImageCollectionUnit, TImageCollection.AddByList";
@@ -15,12 +16,39 @@ const char* const kListLoc = "ImageCollectionUnit, AddByList";
 const char* const kListItemsLoc = "ImageCollectionUnit, TImageCollection.ListItems";
 }  // namespace
 
+namespace {
+int64_t ImageBudget = int64_t{256} << 20;
+int64_t ImageBytes = 0;
+}  // namespace
+
+int64_t SetImageBudgetBytes(int64_t bytes) {
+  const int64_t previous = ImageBudget;
+  ImageBudget = bytes;
+  return previous;
+}
+
+int64_t ImageBytesHeld() { return ImageBytes; }
+
 TImageCollectionItem::TImageCollectionItem(std::string name, TImagePtr image)
-    : Name(std::move(name)), Image(std::move(image)) {}
+    : Name(std::move(name)), Image(std::move(image)) {
+  if (!Image) return;
+  // Four bytes a pixel, as the display's surfaces hold them.
+  const int64_t bytes = int64_t{ImageWidth(Image.get())} * ImageHeight(Image.get()) * 4;
+  if (ImageBytes + bytes > ImageBudget) {
+    Log->Error("Pictures would take more than " + std::to_string(ImageBudget >> 20) + " MiB! (" + Name + ", " +
+                   std::to_string(ImageWidth(Image.get())) + "x" + std::to_string(ImageHeight(Image.get())) + ")",
+               kAddLoc);
+    Image.reset();
+    return;
+  }
+  Charged_ = bytes;
+  ImageBytes += bytes;
+}
 
 TImageCollectionItem::~TImageCollectionItem() {
   Log->Debug("Destroying ICItem: " + Name, "ImageCollectionUnit, TImageCollectionItem.Destroy");
   Image.reset();
+  ImageBytes -= Charged_;
 }
 
 TImageCollection::~TImageCollection() { Clear(); }
