@@ -102,7 +102,7 @@ bool TImageCollection::AddImageEx(const std::string& line) {
   return true;
 }
 
-void TImageCollection::AddByList(TStream& stream) {
+void TImageCollection::AddByList(TStream& stream, const std::string& source) {
   std::string first;
   {
     TLineReader reader(stream);
@@ -119,13 +119,23 @@ void TImageCollection::AddByList(TStream& stream) {
   Log->Debug("LoadListV1", kListLoc);
   TLineReader reader(stream);
   std::string line;
+  int64_t number = 0;
   // A list that lacks its "!END" ends with its data.
-  while (reader.ReadLine(line) && line != "!END") AddImageEx(line);
+  while (reader.ReadLine(line) && line != "!END") {
+    ++number;
+    if (reader.TooLong()) {
+      Log->Error("Line too long! (" + (source.empty() ? std::string() : source + ", ") + "line " +
+                     std::to_string(number) + ")",
+                 kListLoc);
+      return;
+    }
+    AddImageEx(line);
+  }
 }
 
 void TImageCollection::AddByList(const std::string& fileName) {
   Log->Debug("Filename=" + fileName, kListLoc);
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) AddByList(*s);
+  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) AddByList(*s, fileName);
 }
 
 void TImageCollection::AddByList(const std::vector<std::string>& lines) {

@@ -56,7 +56,9 @@ class TImageCollection {
 
   // A GFX list in layout 1 (lines up to "!END") or layout 2 (an INI text
   // whose first line is "[*GFXLIST]", items in its list section "GFXList").
-  void AddByList(TStream& stream);
+  // A line longer than a data file holds ends the list with an error naming
+  // `source` and the line.
+  void AddByList(TStream& stream, const std::string& source = "");
   // A GFX list file, found through the stream lookup.
   void AddByList(const std::string& fileName);
   void AddByList(const std::vector<std::string>& lines);

@@ -1,5 +1,6 @@
 #include "ZRINIFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Logger.h"
@@ -10,8 +11,18 @@
 
 bool TLineReader::AtEnd() { return Stream_.Position() >= Stream_.Size(); }
 
+void TLineReader::Append(std::string& line, const char* bytes, int64_t count) {
+  const std::size_t room = MaxLine_ + 1 - std::min(line.size(), MaxLine_ + 1);
+  line.append(bytes, std::min(static_cast<std::size_t>(count), room));
+  if (line.size() > MaxLine_) {
+    line.resize(MaxLine_);
+    TooLong_ = true;
+  }
+}
+
 bool TLineReader::ReadLine(std::string& line) {
   line.clear();
+  TooLong_ = false;
   bool readAny = false;
   char block[BlockSize];
   for (;;) {
@@ -22,13 +33,13 @@ bool TLineReader::ReadLine(std::string& line) {
     const void* lf = std::memchr(block, 10, static_cast<size_t>(got));
     if (lf != nullptr) {
       const int64_t len = static_cast<const char*>(lf) - block;
-      line.append(block, static_cast<size_t>(len));
+      Append(line, block, len);
       // Leave the stream just behind the line feed, not at the block's end.
       Stream_.Seek(start + len + 1, soBeginning);
       if (!line.empty() && line.back() == 13) line.pop_back();
       return true;
     }
-    line.append(block, static_cast<size_t>(got));
+    Append(line, block, got);
   }
   return readAny;
 }
@@ -115,11 +126,11 @@ bool ParseInt32(const std::string& s, int32_t& out) {
 }  // namespace
 
 TIniFile::TIniFile(const std::string& fileName, bool noSave) {
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s);
+  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s, fileName);
   if (!noSave) FileName = fileName;
 }
 
-TIniFile::TIniFile(TStream& stream) { Parse(stream); }
+TIniFile::TIniFile(TStream& stream) { Parse(stream, ""); }
 
 TIniFile::~TIniFile() {
   if (!FileName.empty()) WriteBack();
@@ -143,11 +154,21 @@ TIniSection* TIniFile::FindSection(const std::string& name) {
   return &Sections[it->second];
 }
 
-void TIniFile::Parse(TStream& stream) {
+void TIniFile::Parse(TStream& stream, const std::string& source) {
   TLineReader reader(stream);
   std::string current;
+  int64_t number = 0;
   do {
     std::string line = reader.ReadLine();
+    ++number;
+    if (reader.TooLong()) {
+      Log->Error("Line too long! (" + (source.empty() ? std::string() : source + ", ") + "line " +
+                     std::to_string(number) + ")",
+                 "ZRINIFile, TIniFile.Create");
+      Sections.clear();
+      SectionIndex_.clear();
+      return;
+    }
     const std::string trimmed = TrimBlanks(line);
     if (trimmed.empty()) continue;
     // Only lines holding a bracket are trimmed: keys and list items keep

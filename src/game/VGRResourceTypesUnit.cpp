@@ -27,6 +27,11 @@ constexpr int32_t kCellHeight = 16;
   Halt(DataErrorExitCode);
 }
 
+[[noreturn]] void LineTooLong(const char* file, int lineNumber) {
+  DataError(std::string("Line too long in ") + file + ", line " + std::to_string(lineNumber) + "! (more than " +
+            std::to_string(TLineReader::MaxLineLength) + " bytes)");
+}
+
 // A field that must be a number; anything else ends the start-up, naming
 // where it stood.
 int32_t NumberField(const std::string& text, const char* file, int lineNumber) {
@@ -147,6 +152,7 @@ void TResources::ReadObjects() {
   bool ended = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
+    if (reader.TooLong()) LineTooLong(kObjectsFile, lineNumber);
     if (line.empty() || line[0] == ';') continue;
     if (UpperCaseASCII(line) == "!END") {
       ended = true;
@@ -216,6 +222,7 @@ void TResources::ReadMonsters() {
   bool second = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
+    if (reader.TooLong()) LineTooLong(kMonstersFile, lineNumber);
     if (line.empty()) {
       // Every empty line switches to the second sheet; loading it again for
       // each one gave the same sheet and let a file of empty lines stall.

@@ -295,4 +295,23 @@ TEST(IniFile, ManySectionsLoadInLinearTime) {
   EXPECT_TRUE(ini->Sections.back().Lines.empty());
 }
 
+// A data file has no line of 64 KiB; one longer (a hostile file of one line
+// of gigabytes) is cut while it is read and the whole file refused, naming
+// the line. Lines of exactly the limit are read whole.
+TEST(IniFile, OverlongLineRefusesTheFile) {
+  vgrtest::TScopedLog log;
+  const std::string limit(TLineReader::MaxLineLength - 2, 'v');
+  auto fits = Parse("[A]\nK=" + limit + "\n");
+  EXPECT_EQ(fits->ReadString("A", "K", ""), limit);
+  auto ini = Parse("[A]\nK=1\nL=" + std::string(3 * TLineReader::MaxLineLength, 'v') + "\n[B]\nM=2\n");
+  EXPECT_TRUE(ini->Sections.empty());
+  EXPECT_EQ(ini->SectionType("A"), -1);
+  EXPECT_EQ(vgrtest::Matching(log.Lines(), "Line too long! (line 3)").size(), 1u);
+  TMemoryStream s(std::vector<uint8_t>(200000, 'x'));
+  TLineReader reader(s);
+  EXPECT_EQ(reader.ReadLine().size(), TLineReader::MaxLineLength);
+  EXPECT_TRUE(reader.TooLong());
+  EXPECT_TRUE(reader.AtEnd());
+}
+
 }  // namespace

@@ -293,6 +293,10 @@ TEST_F(ResourcesTest, UnusableDataEndsTheStartUpWithAnError) {
       {"256 frames", goodObjects, {"MONS01a,256"}, "Frame count out of range in monsters.txt, line 1! (256)"},
       {"huge frame count", goodObjects, {"MONS01a,99999999"},
        "Frame count out of range in monsters.txt, line 1! (99999999)"},
+      {"long object line", {">1", std::string(70000, '1'), "!END"}, goodMonsters,
+       "Line too long in objects.lst, line 2! (more than 65536 bytes)"},
+      {"long monster line", goodObjects, {"MONS01a,1," + std::string(70000, '0')},
+       "Line too long in monsters.txt, line 1! (more than 65536 bytes)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
