@@ -1,5 +1,6 @@
 #include "ImageCollectionUnit.h"
 
+#include "DataNames.h"
 #include "Logger.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
@@ -88,6 +89,10 @@ bool TImageCollection::AddImageEx(const std::string& line) {
     name = rest.substr(0, second);
     maskFlag = rest.substr(second + 1);
   }
+  if (!DataNameConfined(fileSpec)) {
+    WarnNameNotConfined(ListSource_.empty() ? "GFX list" : ListSource_, line, kAddImageExLoc);
+    return false;
+  }
   TImageCollectionItem* item = Add(LoadImage(fileSpec), name, nullptr);
   if (item->Image) {
     if (keyed) SetImageColorKeyRLE(item->Image.get());
@@ -135,7 +140,11 @@ void TImageCollection::AddByList(TStream& stream, const std::string& source) {
 
 void TImageCollection::AddByList(const std::string& fileName) {
   Log->Debug("Filename=" + fileName, kListLoc);
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) AddByList(*s, fileName);
+  std::unique_ptr<TStream> s = ZROpenStream(fileName);
+  if (!s) return;
+  ListSource_ = fileName;
+  AddByList(*s, fileName);
+  ListSource_.clear();
 }
 
 void TImageCollection::AddByList(const std::vector<std::string>& lines) {

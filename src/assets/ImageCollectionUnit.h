@@ -84,6 +84,8 @@ class TImageCollection {
 
  private:
   TImageCollectionItem* FindItem(const std::string& name, const char* location);
+  // The list file being read, for messages.
+  std::string ListSource_;
 };
 
 // The program's images, created at unit start-up.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "DataNames.h"
 #include "Logger.h"
 #include "ZRINIFile.h"
 
@@ -39,6 +40,10 @@ void TMusicCollection::Load(TIniFile& ini, const std::string& section) {
     const std::string t = section + ".Song" + number;
     const std::string file = ini.ReadString(t, "File", "*");
     if (file == "*") continue;
+    if (!DataNameConfined(file)) {
+      WarnNameNotConfined(ini.SourceName, "[" + t + "] File=" + file, "MusicCollectionUnit, TMusicCollection.Load");
+      continue;
+    }
     auto item = std::make_unique<TMusicCollectionItem>();
     item->Title = ini.ReadString(t, "Title", "Song" + number);
     item->Name = ini.ReadString(t, "Name", item->Title).substr(0, kMaxItemName);

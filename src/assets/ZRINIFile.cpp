@@ -126,6 +126,7 @@ bool ParseInt32(const std::string& s, int32_t& out) {
 }  // namespace
 
 TIniFile::TIniFile(const std::string& fileName, bool noSave) {
+  SourceName = fileName;
   if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s, fileName);
   if (!noSave) FileName = fileName;
 }

@@ -111,6 +111,8 @@ class TIniFile {
 
   // The file written back on destruction; empty means never.
   std::string FileName;
+  // The name the file was opened by, for messages; empty for a stream.
+  std::string SourceName;
   // Every header met, in file order, duplicates included.
   std::vector<TIniSection> Sections;
 

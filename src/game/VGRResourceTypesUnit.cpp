@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DataNames.h"
 #include "ImageCollectionUnit.h"
 #include "Logger.h"
 #include "SystemUnit.h"
@@ -196,6 +197,10 @@ void TResources::ReadObjects() {
           break;
         }
         const int32_t n = NumberField(number, kObjectsFile, lineNumber);
+        if (!DataNameConfined(file)) {
+          WarnNameNotConfined(kObjectsFile, line, kCreateLoc);
+          break;
+        }
         TImagePtr image = LoadImage(file);
         SetImageColorKey(image.get(), true);
         Images->Add(std::move(image), std::to_string(n));

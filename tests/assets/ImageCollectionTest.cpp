@@ -303,4 +303,17 @@ TEST_F(ImageCollectionTest, PicturesTogetherKeepToTheBudget) {
   SetImageBudgetBytes(previous);
 }
 
+// GFX lists name pictures only where the lookup looks for them.
+TEST_F(ImageCollectionTest, ListNamesOutsideTheDataFoldersAreRefused) {
+  vgrtest::WriteFile("list.gfx", Text({"gfx/../../p2.tga,Up", "/etc/passwd,Root", "a\\..\\..\\p2.tga,Back", "p2.tga,Fine",
+                                       "!END"}));
+  C_.AddByList("list.gfx");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Fine"}));
+  for (const char* line : {"gfx/../../p2.tga,Up", "/etc/passwd,Root", "a\\..\\..\\p2.tga,Back"})
+    EXPECT_EQ(vgrtest::Matching(Log_.Lines(), std::string("Name outside the data folders refused! (list.gfx, ") + line + ")")
+                  .size(),
+              1u)
+        << line;
+}
+
 }  // namespace
