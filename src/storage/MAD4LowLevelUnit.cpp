@@ -104,7 +104,13 @@ void TMAD4LowLevel::Mount(const std::string& fileName, bool readOnly) {
 bool TMAD4LowLevel::OpenExisting(bool readOnly) {
   // A pipe would hold the mount in its first read, a device is no archive.
   struct stat st {};
-  if (::stat(FileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (::stat(FileName.c_str(), &st) != 0) {
+    // A link to nothing: creating the archive would write where it points.
+    Log->Error("Cannot open the archive, it is a link to nothing! (" + FileName + ")", Loc("Mount"));
+    Status = -1;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
     Log->Error("The archive is not a regular file! (" + FileName + ")", Loc("Mount"));
     Status = -1;
     return false;
@@ -149,12 +155,16 @@ bool TMAD4LowLevel::OpenExisting(bool readOnly) {
   Stream->SetPosition(start);
   bool ok = false;
   const uint32_t magic = Stream->ReadU32(&ok);
+  // An empty or foreign file where the archive should be: every lookup in
+  // it will fail, which the log should explain.
   if (!ok || (magic != kFourCC_MAD4 && magic != kFourCC_MADU)) {
+    Log->Error("Not an archive! (" + FileName + ")", Loc("Mount"));
     Status = 2;
     return false;
   }
   Stream->ReadU32(&ok);
   if (!ok) {
+    Log->Error("Not an archive! (" + FileName + ")", Loc("Mount"));
     Status = 2;
     return false;
   }
