@@ -417,7 +417,7 @@ TEST_F(ArchiveCrashTest, FullDiskWhileCreatingIsReportedAndLeavesNothing) {
     EXPECT_FALSE(a.Mounted) << "disk full from write " << n;
     EXPECT_EQ(vgrtest::Matching(log.Lines(), "Cannot write the archive! (" + file + ")").size(), 1u);
     EXPECT_FALSE(::FileExists(file));
-    EXPECT_FALSE(::FileExists(file + ".new"));
+    EXPECT_FALSE(::FileExists(file + ".new." + std::to_string(getpid())));
   }
 }
 

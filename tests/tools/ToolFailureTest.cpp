@@ -75,6 +75,8 @@ TEST(ToolFailures, EveryCommandRefusesFoldersMissingAndEmptyInputs) {
       {{"font", "info", "IN"}, false},
       {{"font", "render", "IN", "HI", "OUT"}, false},
       {{"font", "sheet", "IN", "OUT"}, false},
+      {{"art", "list", "IN"}, false},
+      {{"art", "build", f.Dir / "art", "IN"}, false},
   };
   const std::string out = f.Dir / "out.bin";
   for (const TRow& row : rows) {

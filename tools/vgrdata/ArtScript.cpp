@@ -217,14 +217,14 @@ TArtBook::TArtBook() = default;
 TArtBook::~TArtBook() = default;
 
 bool TArtBook::AddFile(const std::string& fileName, std::string& error) {
-  std::ifstream f(fileName, std::ios::binary);
-  if (!f) {
-    error = fileName + ": cannot open";
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadInputFile(fileName);
+  } catch (const TFileProblem& e) {
+    error = e.what();
     return false;
   }
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return AddText(ss.str(), fileName, error);
+  return AddText(std::string(bytes.begin(), bytes.end()), fileName, error);
 }
 
 bool TArtBook::AddText(const std::string& text, const std::string& fileName, std::string& error) {
