@@ -140,7 +140,7 @@ void TImageCollection::AddByList(TStream& stream, const std::string& source) {
 
 void TImageCollection::AddByList(const std::string& fileName) {
   Log->Debug("Filename=" + fileName, kListLoc);
-  std::unique_ptr<TStream> s = ZROpenStream(fileName);
+  std::unique_ptr<TStream> s = InMemory(ZROpenStream(fileName));
   if (!s) return;
   ListSource_ = fileName;
   AddByList(*s, fileName);

@@ -44,6 +44,14 @@ bool TLineReader::ReadLine(std::string& line) {
   return readAny;
 }
 
+std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream) {
+  if (!stream || dynamic_cast<TMemoryStream*>(stream.get()) != nullptr) return stream;
+  const int64_t size = stream->Size();
+  if (size < 0 || size > (int64_t{64} << 20)) return stream;
+  stream->SetPosition(0);
+  return std::make_unique<TMemoryStream>(stream->ReadAll());
+}
+
 std::string TLineReader::ReadLine() {
   std::string line;
   ReadLine(line);
@@ -127,7 +135,7 @@ bool ParseInt32(const std::string& s, int32_t& out) {
 
 TIniFile::TIniFile(const std::string& fileName, bool noSave) {
   SourceName = fileName;
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s, fileName);
+  if (std::unique_ptr<TStream> s = InMemory(ZROpenStream(fileName))) Parse(*s, fileName);
   if (!noSave) FileName = fileName;
 }
 
@@ -157,7 +165,8 @@ TIniSection* TIniFile::FindSection(const std::string& name) {
 
 void TIniFile::Parse(TStream& stream, const std::string& source) {
   TLineReader reader(stream);
-  std::string current;
+  // Where the lines below the last header go: found once per header.
+  TIniSection* target = nullptr;
   int64_t number = 0;
   do {
     std::string line = reader.ReadLine();
@@ -185,13 +194,14 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
         section.Name = line.substr(1, line.size() - 2);
         section.Type = stNormal;
       }
-      current = section.Name;
-      SectionIndex_.emplace(SectionKey(section.Name), Sections.size());  // the first one wins
+      // An empty name or one holding "=" is never found, so its lines go nowhere.
+      const bool findable = !section.Name.empty() && section.Name.find('=') == std::string::npos;
+      const auto first = SectionIndex_.emplace(SectionKey(section.Name), Sections.size()).first;  // the first wins
       Sections.push_back(std::move(section));
+      target = findable ? &Sections[first->second] : nullptr;
       continue;
     }
     // A repeated header adds an empty section; its lines join the first one.
-    TIniSection* target = FindSection(current);
     if (target == nullptr) continue;
     if (target->Type == stNormal && line.find('=') == std::string::npos) line += "=1";
     target->Lines.push_back(std::move(line));

@@ -51,6 +51,12 @@ class TLineReader {
   bool TooLong_ = false;
 };
 
+// The stream's whole content in memory, for reading it line by line: a loose
+// file read through the line reader costs some system calls per line, which
+// made a file of a million short lines take seconds. A stream larger than
+// any data file (64 MiB) is returned as it is.
+std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream);
+
 // Removes blanks (byte 32) at both ends; tabs and other control bytes stay.
 std::string TrimBlanks(const std::string& s);
 

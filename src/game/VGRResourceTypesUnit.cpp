@@ -137,7 +137,7 @@ uint8_t TResources::RandomTile() const {
 }
 
 void TResources::ReadObjects() {
-  auto stream = ZROpenStream(kObjectsFile);
+  auto stream = InMemory(ZROpenStream(kObjectsFile));
   if (!stream) DataError(std::string("Object definitions not found! (") + kObjectsFile + ")");
 
   MoreBlocks = LoadImage("moreblk.tga[6]");
@@ -218,7 +218,7 @@ void TResources::ReadObjects() {
 
 void TResources::ReadMonsters() {
   TImagePtr sheet = LoadImage("monsters1.tga");
-  auto stream = ZROpenStream(kMonstersFile);
+  auto stream = InMemory(ZROpenStream(kMonstersFile));
   if (!stream) DataError(std::string("Monster definitions not found! (") + kMonstersFile + ")");
 
   TLineReader reader(*stream);
