@@ -73,7 +73,7 @@ void Check(TMAD4MidLevel& archive, const TModel& model) {
 // The full disk: writes pass until WritesLeft runs out, then all fail.
 int64_t WritesLeft = 0;
 int64_t Refused = 0;
-bool FullDiskHook(int64_t) {
+bool FullDiskHook(int64_t, int64_t) {
   if (WritesLeft > 0) {
     --WritesLeft;
     return true;

@@ -1,5 +1,6 @@
 #include "ZRINIFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Logger.h"
@@ -10,8 +11,18 @@
 
 bool TLineReader::AtEnd() { return Stream_.Position() >= Stream_.Size(); }
 
+void TLineReader::Append(std::string& line, const char* bytes, int64_t count) {
+  const std::size_t room = MaxLine_ + 1 - std::min(line.size(), MaxLine_ + 1);
+  line.append(bytes, std::min(static_cast<std::size_t>(count), room));
+  if (line.size() > MaxLine_) {
+    line.resize(MaxLine_);
+    TooLong_ = true;
+  }
+}
+
 bool TLineReader::ReadLine(std::string& line) {
   line.clear();
+  TooLong_ = false;
   bool readAny = false;
   char block[BlockSize];
   for (;;) {
@@ -22,15 +33,23 @@ bool TLineReader::ReadLine(std::string& line) {
     const void* lf = std::memchr(block, 10, static_cast<size_t>(got));
     if (lf != nullptr) {
       const int64_t len = static_cast<const char*>(lf) - block;
-      line.append(block, static_cast<size_t>(len));
+      Append(line, block, len);
       // Leave the stream just behind the line feed, not at the block's end.
       Stream_.Seek(start + len + 1, soBeginning);
       if (!line.empty() && line.back() == 13) line.pop_back();
       return true;
     }
-    line.append(block, static_cast<size_t>(got));
+    Append(line, block, got);
   }
   return readAny;
+}
+
+std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream) {
+  if (!stream || dynamic_cast<TMemoryStream*>(stream.get()) != nullptr) return stream;
+  const int64_t size = stream->Size();
+  if (size < 0 || size > (int64_t{64} << 20)) return stream;
+  stream->SetPosition(0);
+  return std::make_unique<TMemoryStream>(stream->ReadAll());
 }
 
 std::string TLineReader::ReadLine() {
@@ -115,29 +134,51 @@ bool ParseInt32(const std::string& s, int32_t& out) {
 }  // namespace
 
 TIniFile::TIniFile(const std::string& fileName, bool noSave) {
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) Parse(*s);
+  SourceName = fileName;
+  if (std::unique_ptr<TStream> s = InMemory(ZROpenStream(fileName))) Parse(*s, fileName);
   if (!noSave) FileName = fileName;
 }
 
-TIniFile::TIniFile(TStream& stream) { Parse(stream); }
+TIniFile::TIniFile(TStream& stream) { Parse(stream, ""); }
 
 TIniFile::~TIniFile() {
   if (!FileName.empty()) WriteBack();
 }
 
-TIniSection* TIniFile::FindSection(const std::string& name) {
-  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
-  for (TIniSection& s : Sections) {
-    if (SameTextASCII(s.Name, name)) return &s;
-  }
-  return nullptr;
+namespace {
+
+std::string SectionKey(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
 }
 
-void TIniFile::Parse(TStream& stream) {
+}  // namespace
+
+TIniSection* TIniFile::FindSection(const std::string& name) {
+  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
+  const auto it = SectionIndex_.find(SectionKey(name));
+  if (it == SectionIndex_.end() || it->second >= Sections.size()) return nullptr;
+  return &Sections[it->second];
+}
+
+void TIniFile::Parse(TStream& stream, const std::string& source) {
   TLineReader reader(stream);
-  std::string current;
+  // Where the lines below the last header go: found once per header.
+  TIniSection* target = nullptr;
+  int64_t number = 0;
   do {
     std::string line = reader.ReadLine();
+    ++number;
+    if (reader.TooLong()) {
+      Log->Error("Line too long! (" + (source.empty() ? std::string() : source + ", ") + "line " +
+                     std::to_string(number) + ")",
+                 "ZRINIFile, TIniFile.Create");
+      Sections.clear();
+      SectionIndex_.clear();
+      return;
+    }
     const std::string trimmed = TrimBlanks(line);
     if (trimmed.empty()) continue;
     // Only lines holding a bracket are trimmed: keys and list items keep
@@ -153,12 +194,14 @@ void TIniFile::Parse(TStream& stream) {
         section.Name = line.substr(1, line.size() - 2);
         section.Type = stNormal;
       }
-      current = section.Name;
+      // An empty name or one holding "=" is never found, so its lines go nowhere.
+      const bool findable = !section.Name.empty() && section.Name.find('=') == std::string::npos;
+      const auto first = SectionIndex_.emplace(SectionKey(section.Name), Sections.size()).first;  // the first wins
       Sections.push_back(std::move(section));
+      target = findable ? &Sections[first->second] : nullptr;
       continue;
     }
     // A repeated header adds an empty section; its lines join the first one.
-    TIniSection* target = FindSection(current);
     if (target == nullptr) continue;
     if (target->Type == stNormal && line.find('=') == std::string::npos) line += "=1";
     target->Lines.push_back(std::move(line));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TStream;
@@ -23,7 +24,8 @@ class TStream;
 // stream, which must outlive it.
 class TLineReader {
  public:
-  explicit TLineReader(TStream& stream) : Stream_(stream) {}
+  // Lines are cut at `maxLine` bytes (see TooLong).
+  explicit TLineReader(TStream& stream, std::size_t maxLine = MaxLineLength) : Stream_(stream), MaxLine_(maxLine) {}
 
   // Reads the next line from the current position. At the end of the stream
   // the result is the empty string.
@@ -33,12 +35,27 @@ class TLineReader {
   bool ReadLine(std::string& line);
   // True when the position has reached the size of the stream.
   bool AtEnd();
+  // The last line read was longer than the limit: it was cut there and
+  // the rest of it skipped. No data file has such lines; readers refuse the
+  // file, which keeps a hostile one-line file from taking all memory.
+  bool TooLong() const { return TooLong_; }
 
   static constexpr int64_t BlockSize = 256;
+  static constexpr std::size_t MaxLineLength = 64 * 1024;
 
  private:
+  void Append(std::string& line, const char* bytes, int64_t count);
+
   TStream& Stream_;
+  std::size_t MaxLine_;
+  bool TooLong_ = false;
 };
+
+// The stream's whole content in memory, for reading it line by line: a loose
+// file read through the line reader costs some system calls per line, which
+// made a file of a million short lines take seconds. A stream larger than
+// any data file (64 MiB) is returned as it is.
+std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream);
 
 // Removes blanks (byte 32) at both ends; tabs and other control bytes stay.
 std::string TrimBlanks(const std::string& s);
@@ -100,13 +117,19 @@ class TIniFile {
 
   // The file written back on destruction; empty means never.
   std::string FileName;
+  // The name the file was opened by, for messages; empty for a stream.
+  std::string SourceName;
   // Every header met, in file order, duplicates included.
   std::vector<TIniSection> Sections;
 
  private:
-  void Parse(TStream& stream);
+  // `source` names the file in the error of a line too long.
+  void Parse(TStream& stream, const std::string& source);
   // The first section of that name, or null.
   TIniSection* FindSection(const std::string& name);
+  // Upper-cased section name -> index of its first section: a file of many
+  // sections would otherwise be searched from the front for every line.
+  std::unordered_map<std::string, std::size_t> SectionIndex_;
   void WriteBack();
 };
 

@@ -1,5 +1,6 @@
 #include "ImageCollectionUnit.h"
 
+#include "DataNames.h"
 #include "Logger.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
@@ -8,6 +9,7 @@ std::unique_ptr<TImageCollection> ImageCollection;
 
 namespace {
 const char* const kFindLoc = "ImageCollectionUnit, TImageCollection.Find";
+const char* const kAddLoc = "ImageCollectionUnit, TImageCollection.Add";
 const char* const kAssignMaskLoc = "ImageCollectionUnit, TImageCollection.AssignMask";
 const char* const kAddImageExLoc = "ImageCollectionUnit, TImageCollection.AddImageEx";
 const char* const kAddByListLoc = "ImageCollectionUnit, TImageCollection.AddByList";
@@ -15,12 +17,39 @@ const char* const kListLoc = "ImageCollectionUnit, AddByList";
 const char* const kListItemsLoc = "ImageCollectionUnit, TImageCollection.ListItems";
 }  // namespace
 
+namespace {
+int64_t ImageBudget = int64_t{256} << 20;
+int64_t ImageBytes = 0;
+}  // namespace
+
+int64_t SetImageBudgetBytes(int64_t bytes) {
+  const int64_t previous = ImageBudget;
+  ImageBudget = bytes;
+  return previous;
+}
+
+int64_t ImageBytesHeld() { return ImageBytes; }
+
 TImageCollectionItem::TImageCollectionItem(std::string name, TImagePtr image)
-    : Name(std::move(name)), Image(std::move(image)) {}
+    : Name(std::move(name)), Image(std::move(image)) {
+  if (!Image) return;
+  // Four bytes a pixel, as the display's surfaces hold them.
+  const int64_t bytes = int64_t{ImageWidth(Image.get())} * ImageHeight(Image.get()) * 4;
+  if (ImageBytes + bytes > ImageBudget) {
+    Log->Error("Pictures would take more than " + std::to_string(ImageBudget >> 20) + " MiB! (" + Name + ", " +
+                   std::to_string(ImageWidth(Image.get())) + "x" + std::to_string(ImageHeight(Image.get())) + ")",
+               kAddLoc);
+    Image.reset();
+    return;
+  }
+  Charged_ = bytes;
+  ImageBytes += bytes;
+}
 
 TImageCollectionItem::~TImageCollectionItem() {
   Log->Debug("Destroying ICItem: " + Name, "ImageCollectionUnit, TImageCollectionItem.Destroy");
   Image.reset();
+  ImageBytes -= Charged_;
 }
 
 TImageCollection::~TImageCollection() { Clear(); }
@@ -60,6 +89,10 @@ bool TImageCollection::AddImageEx(const std::string& line) {
     name = rest.substr(0, second);
     maskFlag = rest.substr(second + 1);
   }
+  if (!DataNameConfined(fileSpec)) {
+    WarnNameNotConfined(ListSource_.empty() ? "GFX list" : ListSource_, line, kAddImageExLoc);
+    return false;
+  }
   TImageCollectionItem* item = Add(LoadImage(fileSpec), name, nullptr);
   if (item->Image) {
     if (keyed) SetImageColorKeyRLE(item->Image.get());
@@ -74,7 +107,7 @@ bool TImageCollection::AddImageEx(const std::string& line) {
   return true;
 }
 
-void TImageCollection::AddByList(TStream& stream) {
+void TImageCollection::AddByList(TStream& stream, const std::string& source) {
   std::string first;
   {
     TLineReader reader(stream);
@@ -91,13 +124,27 @@ void TImageCollection::AddByList(TStream& stream) {
   Log->Debug("LoadListV1", kListLoc);
   TLineReader reader(stream);
   std::string line;
+  int64_t number = 0;
   // A list that lacks its "!END" ends with its data.
-  while (reader.ReadLine(line) && line != "!END") AddImageEx(line);
+  while (reader.ReadLine(line) && line != "!END") {
+    ++number;
+    if (reader.TooLong()) {
+      Log->Error("Line too long! (" + (source.empty() ? std::string() : source + ", ") + "line " +
+                     std::to_string(number) + ")",
+                 kListLoc);
+      return;
+    }
+    AddImageEx(line);
+  }
 }
 
 void TImageCollection::AddByList(const std::string& fileName) {
   Log->Debug("Filename=" + fileName, kListLoc);
-  if (std::unique_ptr<TStream> s = ZROpenStream(fileName)) AddByList(*s);
+  std::unique_ptr<TStream> s = InMemory(ZROpenStream(fileName));
+  if (!s) return;
+  ListSource_ = fileName;
+  AddByList(*s, fileName);
+  ListSource_.clear();
 }
 
 void TImageCollection::AddByList(const std::vector<std::string>& lines) {

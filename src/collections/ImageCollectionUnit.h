@@ -13,6 +13,15 @@
 class TIniFile;
 class TStream;
 
+// All pictures held by image collections together may take no more than
+// this many bytes of pixels (256 MiB by default): a list of many lines naming
+// one large picture would otherwise hold a copy for each. A picture past it
+// is refused with an error line, as a single oversized one is. Returns the
+// previous budget.
+int64_t SetImageBudgetBytes(int64_t bytes);
+// The pixel bytes the collections hold now.
+int64_t ImageBytesHeld();
+
 class TImageCollectionItem {
  public:
   TImageCollectionItem(std::string name, TImagePtr image);
@@ -26,6 +35,9 @@ class TImageCollectionItem {
   PMask Mask = nullptr;
   // The mask the collection made for a "*" line, freed with the item.
   TMaskPtr OwnedMask;
+
+ private:
+  int64_t Charged_ = 0;  // what the image counts against the budget
 };
 
 class TImageCollection {
@@ -44,7 +56,9 @@ class TImageCollection {
 
   // A GFX list in layout 1 (lines up to "!END") or layout 2 (an INI text
   // whose first line is "[*GFXLIST]", items in its list section "GFXList").
-  void AddByList(TStream& stream);
+  // A line longer than a data file holds ends the list with an error naming
+  // `source` and the line.
+  void AddByList(TStream& stream, const std::string& source = "");
   // A GFX list file, found through the stream lookup.
   void AddByList(const std::string& fileName);
   void AddByList(const std::vector<std::string>& lines);
@@ -70,6 +84,8 @@ class TImageCollection {
 
  private:
   TImageCollectionItem* FindItem(const std::string& name, const char* location);
+  // The list file being read, for messages.
+  std::string ListSource_;
 };
 
 // The program's images, created at unit start-up.

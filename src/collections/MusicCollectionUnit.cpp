@@ -1,5 +1,9 @@
 #include "MusicCollectionUnit.h"
 
+#include <algorithm>
+#include <climits>
+
+#include "DataNames.h"
 #include "Logger.h"
 #include "ZRINIFile.h"
 
@@ -11,13 +15,35 @@ TMusicCollectionItem::~TMusicCollectionItem() {
 }
 
 void TMusicCollection::Load(TIniFile& ini, const std::string& section) {
-  const int32_t n = ini.ReadInteger(section, "NumberOfSongs", 0);
+  int32_t n = ini.ReadInteger(section, "NumberOfSongs", 0);
+  // Every song has a section of its own, so a file holds no more songs than
+  // sections; counting down from a larger number took minutes. Numbers above
+  // the highest song section name nothing and are not counted through.
+  if (n > static_cast<int32_t>(std::min<std::size_t>(ini.Sections.size(), INT32_MAX))) {
+    Log->Warning("NumberOfSongs=" + std::to_string(n) + " is more than the file holds",
+                 "MusicCollectionUnit, TMusicCollection.Load");
+  }
+  const std::string prefix = section + ".Song";
+  int32_t highest = 0;
+  for (const TIniSection& s : ini.Sections) {
+    if (s.Name.size() <= prefix.size() || s.Name.size() > prefix.size() + 10 ||
+        !SameTextASCII(s.Name.substr(0, prefix.size()), prefix))
+      continue;
+    const std::string digits = s.Name.substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    highest = static_cast<int32_t>(std::max<long long>(highest, std::min<long long>(std::stoll(digits), INT32_MAX)));
+  }
+  n = std::min(n, highest);
   // Highest number first: the first item is the last song.
   for (int32_t i = n; i >= 1; --i) {
     const std::string number = std::to_string(i);
     const std::string t = section + ".Song" + number;
     const std::string file = ini.ReadString(t, "File", "*");
     if (file == "*") continue;
+    if (!DataNameConfined(file)) {
+      WarnNameNotConfined(ini.SourceName, "[" + t + "] File=" + file, "MusicCollectionUnit, TMusicCollection.Load");
+      continue;
+    }
     auto item = std::make_unique<TMusicCollectionItem>();
     item->Title = ini.ReadString(t, "Title", "Song" + number);
     item->Name = ini.ReadString(t, "Name", item->Title).substr(0, kMaxItemName);

@@ -1,5 +1,6 @@
 #include "WaveCollectionUnit.h"
 
+#include "DataNames.h"
 #include "Logger.h"
 #include "MusicCollectionUnit.h"
 #include "ZRINIFile.h"
@@ -45,6 +46,10 @@ void TWaveCollection::LoadItem(TIniFile& ini, const std::string& section, const 
   const std::string file = ini.ReadString(t, "File", "*");
   if (file == "*") {
     Log->Warning("File not specified! (" + t + ")", kLoadItemLoc);
+    return;
+  }
+  if (!DataNameConfined(file)) {
+    WarnNameNotConfined(ini.SourceName, "[" + t + "] File=" + file, kLoadItemLoc);
     return;
   }
   const int32_t max = ini.ReadInteger(t, "Max", 1);

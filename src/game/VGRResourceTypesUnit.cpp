@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DataNames.h"
 #include "ImageCollectionUnit.h"
 #include "Logger.h"
 #include "SystemUnit.h"
@@ -25,6 +26,11 @@ constexpr int32_t kCellHeight = 16;
 [[noreturn]] void DataError(const std::string& message) {
   Log->Error(message, kCreateLoc);
   Halt(DataErrorExitCode);
+}
+
+[[noreturn]] void LineTooLong(const char* file, int lineNumber) {
+  DataError(std::string("Line too long in ") + file + ", line " + std::to_string(lineNumber) + "! (more than " +
+            std::to_string(TLineReader::MaxLineLength) + " bytes)");
 }
 
 // A field that must be a number; anything else ends the start-up, naming
@@ -131,7 +137,7 @@ uint8_t TResources::RandomTile() const {
 }
 
 void TResources::ReadObjects() {
-  auto stream = ZROpenStream(kObjectsFile);
+  auto stream = InMemory(ZROpenStream(kObjectsFile));
   if (!stream) DataError(std::string("Object definitions not found! (") + kObjectsFile + ")");
 
   MoreBlocks = LoadImage("moreblk.tga[6]");
@@ -147,6 +153,7 @@ void TResources::ReadObjects() {
   bool ended = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
+    if (reader.TooLong()) LineTooLong(kObjectsFile, lineNumber);
     if (line.empty() || line[0] == ';') continue;
     if (UpperCaseASCII(line) == "!END") {
       ended = true;
@@ -190,6 +197,10 @@ void TResources::ReadObjects() {
           break;
         }
         const int32_t n = NumberField(number, kObjectsFile, lineNumber);
+        if (!DataNameConfined(file)) {
+          WarnNameNotConfined(kObjectsFile, line, kCreateLoc);
+          break;
+        }
         TImagePtr image = LoadImage(file);
         SetImageColorKey(image.get(), true);
         Images->Add(std::move(image), std::to_string(n));
@@ -207,17 +218,24 @@ void TResources::ReadObjects() {
 
 void TResources::ReadMonsters() {
   TImagePtr sheet = LoadImage("monsters1.tga");
-  auto stream = ZROpenStream(kMonstersFile);
+  auto stream = InMemory(ZROpenStream(kMonstersFile));
   if (!stream) DataError(std::string("Monster definitions not found! (") + kMonstersFile + ")");
 
   TLineReader reader(*stream);
   std::string line;
   int lineNumber = 0;
+  bool second = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
+    if (reader.TooLong()) LineTooLong(kMonstersFile, lineNumber);
     if (line.empty()) {
-      sheet.reset();
-      sheet = LoadImage("monsters2.tga");
+      // Every empty line switches to the second sheet; loading it again for
+      // each one gave the same sheet and let a file of empty lines stall.
+      if (!second) {
+        sheet.reset();
+        sheet = LoadImage("monsters2.tga");
+        second = true;
+      }
       continue;
     }
     std::string rest = line + ",";

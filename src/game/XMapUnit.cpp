@@ -383,7 +383,9 @@ void TXMap::LoadBytes(TStream& stream, int size) {
 void TXMap::LoadText(TStream& stream, bool hex) {
   const std::string format = hex ? "MAPX" : "MAPT";
   const std::string loc = "XMapUnit, TXMap.Load" + format;
-  TLineReader reader(stream);
+  // A row of the widest map in hexadecimal, with its CR: longer than other
+  // data files' lines may be.
+  TLineReader reader(stream, 4 * std::size_t{MaxSide} + 1);
   std::string line;
   // The rest of the magic line: its CR LF as written, or a lone LF in a map
   // edited by hand.

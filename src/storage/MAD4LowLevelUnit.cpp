@@ -1,11 +1,16 @@
 #include "MAD4LowLevelUnit.h"
 
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "Logger.h"
 
@@ -17,6 +22,28 @@ const std::string kUnit = "MAD4LowLevelUnit, TMAD4LowLevel.";
 constexpr std::size_t kMaxChunks = std::size_t{1} << 24;
 
 std::string Loc(const char* op) { return kUnit + op; }
+
+// "A.mad4.new.<pid>" left by a copy killed while creating A.mad4; one whose
+// process still runs may be creating the archive right now.
+void RemoveStaleTemporaries(const std::string& fileName) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path archive(fileName);
+  const fs::path folder = archive.has_parent_path() ? archive.parent_path() : fs::path(".");
+  const std::string prefix = archive.filename().string() + ".new";
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    bool stale = rest.empty();  // the single name earlier versions used
+    if (rest.size() > 1 && rest[0] == '.' && rest.find_first_not_of("0123456789", 1) == std::string::npos &&
+        rest.size() < 12) {
+      const long pid = std::stol(rest.substr(1));
+      stale = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+    if (stale) fs::remove(it->path(), ec);
+  }
+}
 
 // A write the disk refused (full, failing): logged once per operation. The
 // caller marks the archive damaged so that nothing more is written to it and
@@ -75,6 +102,19 @@ void TMAD4LowLevel::Mount(const std::string& fileName, bool readOnly) {
 }
 
 bool TMAD4LowLevel::OpenExisting(bool readOnly) {
+  // A pipe would hold the mount in its first read, a device is no archive.
+  struct stat st {};
+  if (::stat(FileName.c_str(), &st) != 0) {
+    // A link to nothing: creating the archive would write where it points.
+    Log->Error("Cannot open the archive, it is a link to nothing! (" + FileName + ")", Loc("Mount"));
+    Status = -1;
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Log->Error("The archive is not a regular file! (" + FileName + ")", Loc("Mount"));
+    Status = -1;
+    return false;
+  }
   if (!readOnly) {
     Stream = std::make_unique<TFileStream>(FileName, fmOpenReadWrite);
     if (!Stream->IsOpen()) {
@@ -115,12 +155,16 @@ bool TMAD4LowLevel::OpenExisting(bool readOnly) {
   Stream->SetPosition(start);
   bool ok = false;
   const uint32_t magic = Stream->ReadU32(&ok);
+  // An empty or foreign file where the archive should be: every lookup in
+  // it will fail, which the log should explain.
   if (!ok || (magic != kFourCC_MAD4 && magic != kFourCC_MADU)) {
+    Log->Error("Not an archive! (" + FileName + ")", Loc("Mount"));
     Status = 2;
     return false;
   }
   Stream->ReadU32(&ok);
   if (!ok) {
+    Log->Error("Not an archive! (" + FileName + ")", Loc("Mount"));
     Status = 2;
     return false;
   }
@@ -133,32 +177,37 @@ bool TMAD4LowLevel::OpenExisting(bool readOnly) {
 }
 
 bool TMAD4LowLevel::CreateEmpty() {
-  // The new archive is written whole under another name and then renamed:
-  // a crash or a full disk during creation leaves either no archive or a
-  // complete empty one, never a file that no later start can mount.
-  const std::string temp = FileName + ".new";
+  // The new archive is written whole under another name and then linked to
+  // its own: a crash or a full disk during creation leaves either no archive
+  // or a complete empty one, never a file that no later start can mount. The
+  // temporary name is the process's own, so two copies starting at once do
+  // not write one file; the link fails when the other copy was first.
+  RemoveStaleTemporaries(FileName);
+  const std::string temp = FileName + ".new." + std::to_string(::getpid());
   Stream = std::make_unique<TFileStream>(temp, fmCreate);
   if (!Stream->IsOpen()) {
-    Log->Error("Cannot create the archive! (" + FileName + ")", Loc("Mount"));
+    Log->Error("Cannot create the archive! (" + FileName + ": " + std::strerror(errno) + ")", Loc("Mount"));
     Status = -1;
     return false;
   }
   ::flock(Stream->Handle(), LOCK_EX | LOCK_NB);
   ReadOnly_ = false;
-  const bool written = Stream->WriteU32(kFourCC_MAD4) && Stream->WriteU32(8);
-  if (written) UpdateTrailer();  // logs its own failure
+  const bool written = Stream->WriteU32(kFourCC_MAD4) && Stream->WriteU32(8) && WriteTrailer();
   if (!written) LogWriteFailure(FileName, "Mount");
-  bool ok = written && !Damaged_;
-  if (ok && std::rename(temp.c_str(), FileName.c_str()) != 0) {
-    Log->Error("Cannot create the archive! (" + FileName + ")", Loc("Mount"));
+  bool ok = written;
+  bool lost = false;  // another copy created the archive first
+  if (ok && ::link(temp.c_str(), FileName.c_str()) != 0) {
+    lost = errno == EEXIST;
+    if (!lost) Log->Error("Cannot create the archive! (" + FileName + ": " + std::strerror(errno) + ")", Loc("Mount"));
     ok = false;
   }
+  std::remove(temp.c_str());
   if (!ok) {
     Stream.reset();
-    std::remove(temp.c_str());
+    Chunks.clear();
     Damaged_ = false;
     Status = -1;
-    return false;
+    return lost && OpenExisting(ReadOnly_);
   }
   return true;
 }
@@ -206,6 +255,12 @@ std::unique_ptr<TMAD4ChunkData> TMAD4LowLevel::ReadChunkData(int64_t position) {
 void TMAD4LowLevel::UpdateTrailer() {
   if (!Stream || ReadOnly_ || Damaged_) return;
   const int64_t length = Stream->Size();
+  const TUndo undo = Snapshot(std::max<int64_t>(ArchiveStart + 8, length - 12), length);
+  if (!undo.Ok || !WriteTrailer()) RollBack(undo, "UpdateTrailer");
+}
+
+bool TMAD4LowLevel::WriteTrailer() {
+  const int64_t length = Stream->Size();
   // The trailer is found through the chunk list, not by its bytes: a member
   // whose data happens to end like a trailer must not be overwritten.
   bool ok = true;
@@ -223,11 +278,42 @@ void TMAD4LowLevel::UpdateTrailer() {
   // start, not at the start of the file.
   const int64_t newLength = Stream->Size();
   Stream->SetPosition(ArchiveStart + 4);
-  ok = ok && Stream->WriteU32(static_cast<uint32_t>(newLength - ArchiveStart - 8));
-  if (!ok) {
-    LogWriteFailure(FileName, "UpdateTrailer");
-    Damaged_ = true;
+  return ok && Stream->WriteU32(static_cast<uint32_t>(newLength - ArchiveStart - 8));
+}
+
+TMAD4LowLevel::TUndo TMAD4LowLevel::Snapshot(int64_t from, int64_t to) {
+  TUndo undo;
+  undo.Length = Stream->Size();
+  undo.At = from;
+  undo.Chunks = Chunks;
+  const int64_t end = std::min(to, undo.Length);
+  if (end > from) {
+    undo.Bytes.resize(static_cast<std::size_t>(end - from));
+    Stream->SetPosition(from);
+    if (!Stream->ReadBuffer(undo.Bytes.data(), end - from)) return undo;
   }
+  Stream->SetPosition(ArchiveStart + 4);
+  undo.HeaderSize = Stream->ReadU32(&undo.Ok);
+  return undo;
+}
+
+void TMAD4LowLevel::RollBack(const TUndo& undo, const char* op) {
+  // A writer below (WriteNull) has logged the failure already.
+  if (!Damaged_) LogWriteFailure(FileName, op);
+  // Cutting the file back frees what the failed write took; the bytes put
+  // back lie inside the old length, so a full disk does not refuse them.
+  bool ok = undo.Ok;
+  if (ok && Stream->Size() != undo.Length) {
+    Stream->SetPosition(undo.Length);
+    ok = Stream->Truncate();
+  }
+  Stream->SetPosition(undo.At);
+  ok = ok && Stream->WriteBuffer(undo.Bytes.data(), static_cast<int64_t>(undo.Bytes.size()));
+  Stream->SetPosition(ArchiveStart + 4);
+  ok = ok && Stream->WriteU32(undo.HeaderSize);
+  Chunks = undo.Chunks;
+  Damaged_ = !ok;
+  if (!ok) Log->Error("Cannot restore the archive, no more writes to it! (" + FileName + ")", Loc(op));
 }
 
 int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
@@ -247,13 +333,13 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
   // Exact fit: the first free chunk of the same size, in file order.
   for (TMAD4ChunkData& c : Chunks) {
     if (c.FourCC == kFourCC_NULL && c.Size == size) {
+      const TUndo undo = Snapshot(c.Start, c.Start + 8 + size);
       // Data first, type last: until the type is written the chunk is free.
       Stream->SetPosition(c.Start + 8);
-      bool ok = Stream->WriteBuffer(bytes.data(), size);
+      bool ok = undo.Ok && Stream->WriteBuffer(bytes.data(), size);
       Stream->SetPosition(c.Start);
       if (!ok || !Stream->WriteU32(fourCC)) {
-        LogWriteFailure(FileName, "Add");
-        Damaged_ = true;
+        RollBack(undo, "Add");
         return -1;
       }
       c.FourCC = fourCC;
@@ -269,16 +355,19 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
       const int32_t start = c.Start;
       const int32_t nullStart = static_cast<int32_t>(start + 8 + size);
       const int32_t nullSize = static_cast<int32_t>(c.Size - size - 8);
+      const TUndo undo = Snapshot(start, start + 8 + int64_t{c.Size});
+      if (!undo.Ok) {
+        RollBack(undo, "Add");
+        return -1;
+      }
       // The smaller free chunk is written while the old one still covers it,
       // and the new chunk's header last, so the file is walkable throughout.
       WriteNull(nullStart, nullSize);
-      if (Damaged_) return -1;
       Stream->SetPosition(start + 8);
-      bool ok = Stream->WriteBuffer(bytes.data(), size);
+      bool ok = !Damaged_ && Stream->WriteBuffer(bytes.data(), size);
       Stream->SetPosition(start);
       if (!ok || !Stream->WriteU32(fourCC) || !Stream->WriteU32(static_cast<uint32_t>(size))) {
-        LogWriteFailure(FileName, "Add");
-        Damaged_ = true;
+        RollBack(undo, "Add");
         return -1;
       }
       c.Start = nullStart;
@@ -298,26 +387,35 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
     Log->Error("Archive would grow past 2 GiB! (" + FileName + ")", Loc("Add"));
     return -1;
   }
+  // The free chunks and the trailer at the end, as they were.
+  const TUndo undo = Snapshot(start, INT64_MAX);
+  const int64_t end = start + 8 + size;
   Stream->SetPosition(start + 8);
-  bool ok = Stream->WriteBuffer(bytes.data(), size);
+  bool ok = undo.Ok && Stream->WriteBuffer(bytes.data(), size);
   Stream->SetPosition(start);
   ok = ok && Stream->WriteU32(fourCC) && Stream->WriteU32(static_cast<uint32_t>(size));
-  // Whatever lay behind the new chunk (free space too small to split, the old
-  // trailer) belongs to no chunk any more: cut it off before the new trailer.
-  Stream->SetPosition(start + 8 + size);
-  if (!ok || !Stream->Truncate()) {
-    LogWriteFailure(FileName, "Add");
-    Damaged_ = true;
+  // The new trailer goes right behind the new chunk, and whatever lay behind
+  // it (free space too small to split, the old trailer) is cut off last: the
+  // file only shrinks once everything that can meet a full disk is written.
+  Stream->SetPosition(end);
+  ok = ok && Stream->WriteU32(kFourCC_ENDS) && Stream->WriteU32(4) &&
+       Stream->WriteU32(static_cast<uint32_t>(end + 12 - ArchiveStart));
+  Stream->SetPosition(end + 12);
+  ok = ok && (Stream->Size() == end + 12 || Stream->Truncate());
+  Stream->SetPosition(ArchiveStart + 4);
+  ok = ok && Stream->WriteU32(static_cast<uint32_t>(end + 12 - ArchiveStart - 8));
+  if (!ok) {
+    RollBack(undo, "Add");
     return -1;
   }
   Chunks.erase(Chunks.begin() + static_cast<std::ptrdiff_t>(run), Chunks.end());
   Chunks.push_back(TMAD4ChunkData{fourCC, static_cast<int32_t>(size), static_cast<int32_t>(start)});
+  Chunks.push_back(TMAD4ChunkData{kFourCC_ENDS, 4, static_cast<int32_t>(end)});
   Log->Debug("  Put at the end (Start=" + std::to_string(start) + ", Size=" + std::to_string(size) + ")", Loc("Add"));
   Log->Debug("Start=" + std::to_string(start) + ", Size=" + std::to_string(size) +
-                 ", Streamsize=" + std::to_string(Stream->Size()),
+                 ", Streamsize=" + std::to_string(end),
              Loc("Add"));
-  UpdateTrailer();
-  return Damaged_ ? -1 : static_cast<int32_t>(start);
+  return static_cast<int32_t>(start);
 }
 
 void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {
@@ -347,13 +445,17 @@ void TMAD4LowLevel::CombineNulls() {
     const TMAD4ChunkData& b = Chunks[static_cast<std::size_t>(i) + 1];
     if (a.FourCC != kFourCC_NULL || b.FourCC != kFourCC_NULL) continue;
     // The grown size first: from then on the second header is skipped.
+    const int32_t oldSize = a.Size;
     a.Size = a.Size + b.Size + 8;
     Stream->SetPosition(a.Start + 4);
     const bool ok = Stream->WriteU32(static_cast<uint32_t>(a.Size));
     Stream->SetPosition(b.Start);
     if (!ok || !Stream->WriteBuffer(zeros, 8)) {
+      // The pairs merged before stay merged; this one is put back.
       LogWriteFailure(FileName, "CombineNulls");
-      Damaged_ = true;
+      a.Size = oldSize;
+      Stream->SetPosition(a.Start + 4);
+      Damaged_ = !Stream->WriteU32(static_cast<uint32_t>(oldSize));
       return;
     }
     Chunks.erase(Chunks.begin() + i + 1);
@@ -402,8 +504,12 @@ bool TMAD4LowLevel::Release(int32_t chunkStart) {
   if (index < 0) return false;
   TMAD4ChunkData& c = Chunks[static_cast<std::size_t>(index)];
   if (c.FourCC == kFourCC_NULL || c.FourCC == kFourCC_ENDS) return false;
-  WriteNull(c.Start, c.Size);
-  if (Damaged_) return false;
+  const TUndo undo = Snapshot(c.Start, c.Start + 8 + int64_t{c.Size});
+  if (undo.Ok) WriteNull(c.Start, c.Size);
+  if (!undo.Ok || Damaged_) {
+    RollBack(undo, "Release");
+    return false;
+  }
   c.FourCC = kFourCC_NULL;
   return true;
 }

@@ -81,6 +81,22 @@ class TMAD4LowLevel {
   bool Writable() const { return Mounted && !ReadOnly_ && Stream; }
 
  private:
+  // What a write is about to change: the file's length, the bytes from `At`
+  // up to that length or the end of the change, the header's size field and
+  // the chunk list. A write that fails puts these back.
+  struct TUndo {
+    int64_t Length = 0;
+    int64_t At = 0;
+    std::vector<uint8_t> Bytes;
+    uint32_t HeaderSize = 0;
+    std::vector<TMAD4ChunkData> Chunks;
+    bool Ok = false;
+  };
+  TUndo Snapshot(int64_t from, int64_t to);
+  // Logs the failed write, then restores the snapshot; only when that fails
+  // too is the archive marked damaged (nothing more is written to it).
+  void RollBack(const TUndo& undo, const char* op);
+  bool WriteTrailer();
   bool OpenExisting(bool readOnly);
   bool CreateEmpty();
   void Walk();

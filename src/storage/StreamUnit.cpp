@@ -122,7 +122,7 @@ void SetFileWriteHook(TFileWriteHook hook) { WriteHook = hook; }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (Fd_ < 0 || count <= 0) return 0;
-  if (WriteHook && !WriteHook(count)) return 0;
+  if (WriteHook && !WriteHook(count, std::max<int64_t>(0, Position() + count - Size()))) return 0;
   int64_t total = 0;
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (total < count) {
@@ -147,8 +147,8 @@ int64_t TFileStream::Size() {
 }
 
 bool TFileStream::Truncate() {
-  if (WriteHook && !WriteHook(0)) return false;
   int64_t pos = Position();
+  if (WriteHook && !WriteHook(0, std::max<int64_t>(0, pos - Size()))) return false;
   return Fd_ >= 0 && pos >= 0 && ::ftruncate(Fd_, static_cast<off_t>(pos)) == 0;
 }
 

@@ -276,3 +276,42 @@ TEST(IniFile, EmptyStreamGivesNoSections) {
 }
 
 }  // namespace
+
+namespace {
+
+// 300,000 distinct sections with a line each (about 5 MB): found by a search
+// from the front for every line this is some 4.5e10 name comparisons, many
+// minutes; the whole file must load in time linear in its size. A repeated
+// header still adds its lines to the first section of that name.
+TEST(IniFile, ManySectionsLoadInLinearTime) {
+  std::string text;
+  const int count = 300000;
+  for (int i = 0; i < count; ++i) text += "[S" + std::to_string(i) + "]\nK=" + std::to_string(i) + "\n";
+  text += "[s17]\nLater=yes\n";
+  auto ini = Parse(text);
+  ASSERT_EQ(ini->Sections.size(), static_cast<std::size_t>(count) + 1);
+  EXPECT_EQ(ini->ReadInteger("S299999", "K", -1), 299999);
+  EXPECT_EQ(ini->ReadString("S17", "later", ""), "yes");
+  EXPECT_TRUE(ini->Sections.back().Lines.empty());
+}
+
+// A data file has no line of 64 KiB; one longer (a hostile file of one line
+// of gigabytes) is cut while it is read and the whole file refused, naming
+// the line. Lines of exactly the limit are read whole.
+TEST(IniFile, OverlongLineRefusesTheFile) {
+  vgrtest::TScopedLog log;
+  const std::string limit(TLineReader::MaxLineLength - 2, 'v');
+  auto fits = Parse("[A]\nK=" + limit + "\n");
+  EXPECT_EQ(fits->ReadString("A", "K", ""), limit);
+  auto ini = Parse("[A]\nK=1\nL=" + std::string(3 * TLineReader::MaxLineLength, 'v') + "\n[B]\nM=2\n");
+  EXPECT_TRUE(ini->Sections.empty());
+  EXPECT_EQ(ini->SectionType("A"), -1);
+  EXPECT_EQ(vgrtest::Matching(log.Lines(), "Line too long! (line 3)").size(), 1u);
+  TMemoryStream s(std::vector<uint8_t>(200000, 'x'));
+  TLineReader reader(s);
+  EXPECT_EQ(reader.ReadLine().size(), TLineReader::MaxLineLength);
+  EXPECT_TRUE(reader.TooLong());
+  EXPECT_TRUE(reader.AtEnd());
+}
+
+}  // namespace

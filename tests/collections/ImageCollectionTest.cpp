@@ -276,3 +276,44 @@ TEST(ImageCollectionUnit, StartupCreatesAndShutdownFrees) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every line naming one picture holds its own copy: past the budget for all
+// pictures together, the lines beyond it are refused with an error line each
+// and hold nothing, and what the collection held is given back when it goes.
+TEST_F(ImageCollectionTest, PicturesTogetherKeepToTheBudget) {
+  vgrtest::WriteFile(Folder_ / "big.tga", MakeTGA24(64, 64, [](int x, int) { return x == 0 ? 0u : 0xFFFFFFu; }));
+  const int64_t before = ImageBytesHeld();
+  const int64_t previous = SetImageBudgetBytes(before + 3 * 64 * 64 * 4);
+  {
+    TImageCollection c;
+    std::string list;
+    for (int i = 0; i < 5; ++i) list += "big.tga,Big" + std::to_string(i) + "\n";
+    TMemoryStream s;
+    s.Data.assign(list.begin(), list.end());
+    c.AddByList(s);
+    ASSERT_EQ(c.Count(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(c.GetItem(i)->Image != nullptr, i < 3) << i;
+    EXPECT_EQ(ImageBytesHeld(), before + 3 * 64 * 64 * 4);
+    EXPECT_EQ(vgrtest::Matching(Log_.Lines(), "! (Big").size(), 2u);
+    EXPECT_EQ(vgrtest::Matching(Log_.Lines(), "Pictures would take more than").size(), 2u);
+  }
+  EXPECT_EQ(ImageBytesHeld(), before);
+  SetImageBudgetBytes(previous);
+}
+
+// GFX lists name pictures only where the lookup looks for them.
+TEST_F(ImageCollectionTest, ListNamesOutsideTheDataFoldersAreRefused) {
+  vgrtest::WriteFile("list.gfx", Text({"gfx/../../p2.tga,Up", "/etc/passwd,Root", "a\\..\\..\\p2.tga,Back", "p2.tga,Fine",
+                                       "!END"}));
+  C_.AddByList("list.gfx");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Fine"}));
+  for (const char* line : {"gfx/../../p2.tga,Up", "/etc/passwd,Root", "a\\..\\..\\p2.tga,Back"})
+    EXPECT_EQ(vgrtest::Matching(Log_.Lines(), std::string("Name outside the data folders refused! (list.gfx, ") + line + ")")
+                  .size(),
+              1u)
+        << line;
+}
+
+}  // namespace

@@ -234,6 +234,18 @@ TEST_F(ResourcesTest, MonsterStripsAreCutFromTheCurrentSheet) {
   }
 }
 
+// 200,000 empty lines, each of which switches to the second sheet, loaded
+// that sheet as often; it is loaded once, and the strips stay the same.
+TEST_F(ResourcesTest, EmptyMonsterLinesLoadTheSecondSheetOnce) {
+  std::vector<std::string> monsters(200000, "");
+  monsters.push_back("MONS09a,1,3");
+  Load({}, monsters);
+  EXPECT_EQ(LogWith("ZROpenStream('monsters2.tga')").size(), 1u);
+  PImage strip = Resources->Images->FindImage("M19");
+  ASSERT_NE(strip, nullptr);
+  EXPECT_EQ(ImagePx(strip, 3, 7), CellColour(2, 3));
+}
+
 TEST_F(ResourcesTest, MalformedMonsterLineStopsWithCodeZero) {
   const std::vector<std::string> objects = {">1", "!END"};
   struct {
@@ -281,6 +293,10 @@ TEST_F(ResourcesTest, UnusableDataEndsTheStartUpWithAnError) {
       {"256 frames", goodObjects, {"MONS01a,256"}, "Frame count out of range in monsters.txt, line 1! (256)"},
       {"huge frame count", goodObjects, {"MONS01a,99999999"},
        "Frame count out of range in monsters.txt, line 1! (99999999)"},
+      {"long object line", {">1", std::string(70000, '1'), "!END"}, goodMonsters,
+       "Line too long in objects.lst, line 2! (more than 65536 bytes)"},
+      {"long monster line", goodObjects, {"MONS01a,1," + std::string(70000, '0')},
+       "Line too long in monsters.txt, line 1! (more than 65536 bytes)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -117,17 +117,24 @@ int64_t Writes = 0;
 int64_t KillAt = 0;
 int64_t FailFrom = 0;
 
-bool CountingHook(int64_t) {
+bool CountingHook(int64_t, int64_t) {
   ++Writes;
   return true;
 }
 
-bool KillingHook(int64_t) {
+bool KillingHook(int64_t, int64_t) {
   if (++Writes == KillAt) _exit(0);
   return true;
 }
 
-bool FailingHook(int64_t) { return ++Writes < FailFrom; }
+bool FailingHook(int64_t, int64_t) { return ++Writes < FailFrom; }
+
+// A full disk refuses only what needs new room: from the FailFrom-th write
+// on, every write that grows a file.
+bool FillingHook(int64_t, int64_t growth) { return ++Writes < FailFrom || growth == 0; }
+
+// One failing write (an I/O error), the FailFrom-th; the others go through.
+bool OneFailureHook(int64_t, int64_t) { return ++Writes != FailFrom; }
 
 // Runs `work` in a child process killed before its n-th write; true when the
 // child died there (and not by finishing: then the parent's count was wrong).
@@ -307,6 +314,59 @@ TEST_F(ArchiveCrashTest, FullDiskIsReportedAndKeepsEarlierMembers) {
   }
 }
 
+// Every write an add makes can meet a full disk or an I/O error: the add then
+// fails and leaves the file byte for byte as it was and open for the same add
+// once there is room. Adds of the session cover an exact fit, a split, the
+// end over free chunks and the end over the trailer alone.
+TEST_F(ArchiveCrashTest, FailedAddLeavesTheArchiveAsItWas) {
+  int failures = 0;
+  for (std::size_t k = 0; k < Steps.size(); ++k) {
+    const TStep& step = Steps[k];
+    if (step.What.rfind("add", 0) != 0 && step.What.rfind("link", 0) != 0) continue;
+    const std::string start = Dir / ("before-" + std::to_string(k) + ".mad4");
+    CreateEmpty(start);
+    ASSERT_TRUE(RunSession(start, std::vector<TStep>(Steps.begin(), Steps.begin() + static_cast<std::ptrdiff_t>(k)),
+                           nullptr));
+    const TBytes before = vgrtest::ReadBinaryFile(start);
+    int64_t writes = 0;
+    {
+      TMAD4MidLevel a;
+      a.Mount(start, false);
+      Writes = 0;
+      SetFileWriteHook(CountingHook);
+      ASSERT_TRUE(step.Run(a)) << step.What;
+      SetFileWriteHook(nullptr);
+      writes = Writes;
+    }
+    for (TFileWriteHook hook : {FillingHook, OneFailureHook}) {
+      for (int64_t n = 1; n <= writes; ++n) {
+        const std::string where = step.What + (hook == FillingHook ? ", disk full from write " : ", write failing: ") +
+                                  std::to_string(n);
+        const std::string file = Dir / "failing.mad4";
+        vgrtest::WriteFile(file, before);
+        TMAD4MidLevel a;
+        a.Mount(file, false);
+        Writes = 0;
+        FailFrom = n;
+        SetFileWriteHook(hook);
+        const bool stored = step.Run(a);
+        SetFileWriteHook(nullptr);
+        if (stored) continue;  // that write did not need new room
+        ++failures;
+        EXPECT_FALSE(a.Damaged()) << where;
+        EXPECT_TRUE(vgrtest::ReadBinaryFile(file) == before) << where << ": the file changed";
+        ASSERT_TRUE(step.Run(a)) << where << ": the same add fails with room again";
+        a.Unmount();
+        TMAD4MidLevel again;
+        again.Mount(file, true);
+        EXPECT_FALSE(again.Damaged()) << where;
+        EXPECT_TRUE(HasMembers(again, MembersAfter(Steps, k + 1), {})) << where;
+      }
+    }
+  }
+  EXPECT_GT(failures, 20);
+}
+
 }  // namespace
 
 // The first start creates the archive: a kill at any of those writes must
@@ -357,6 +417,36 @@ TEST_F(ArchiveCrashTest, FullDiskWhileCreatingIsReportedAndLeavesNothing) {
     EXPECT_FALSE(a.Mounted) << "disk full from write " << n;
     EXPECT_EQ(vgrtest::Matching(log.Lines(), "Cannot write the archive! (" + file + ")").size(), 1u);
     EXPECT_FALSE(::FileExists(file));
-    EXPECT_FALSE(::FileExists(file + ".new"));
+    EXPECT_FALSE(::FileExists(file + ".new." + std::to_string(getpid())));
   }
+}
+
+// A copy killed while creating the archive leaves its temporary file; the
+// next start removes it rather than writing into it, and keeps the file of a
+// copy that still runs (it may be creating the archive right now).
+TEST_F(ArchiveCrashTest, StaleTemporariesAreRemovedOnCreation) {
+  const std::string file = Dir / "stale.mad4";
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  const std::string dead = file + ".new." + std::to_string(gone);
+  const std::string alive = file + ".new." + std::to_string(getppid());
+  vgrtest::WriteFile(file + ".new", std::string("garbage"));
+  vgrtest::WriteFile(dead, std::string("garbage"));
+  vgrtest::WriteFile(alive, std::string("garbage"));
+  {
+    TMAD4MidLevel a;
+    a.Mount(file, false);
+    ASSERT_TRUE(a.Mounted);
+    EXPECT_FALSE(a.ReadOnly());
+    EXPECT_GE(Store(a, kFourCC_RAWD, "x.bin", Pattern(10, 1)), 0);
+  }
+  EXPECT_FALSE(::FileExists(file + ".new"));
+  EXPECT_FALSE(::FileExists(dead));
+  EXPECT_TRUE(::FileExists(alive));
+  EXPECT_FALSE(::FileExists(file + ".new." + std::to_string(getpid())));
+  TMAD4MidLevel again;
+  again.Mount(file, true);
+  EXPECT_TRUE(HasMembers(again, {{"x.bin", Pattern(10, 1)}}, {}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "MAD4LowLevelUnit.h"
 #include "StorageTestSupport.h"
@@ -350,8 +352,10 @@ TEST_F(LowLevel, BadMagicIsNotMounted) {
   madu[3] = 'U';
   for (const TBytes& file : {zip, tiny, TBytes{}}) {
     Write(file);
+    vgrtest::TScopedLog log;
     TMAD4LowLevel a;
     a.Mount(Path(), false);
+    EXPECT_EQ(CountLinesContaining(log.Lines(), "Not an archive! (" + Path() + ")"), 1);
     EXPECT_FALSE(a.Mounted);
     EXPECT_EQ(a.Status, 2);
     EXPECT_EQ(a.ChunkCount(), 0);
@@ -363,6 +367,28 @@ TEST_F(LowLevel, BadMagicIsNotMounted) {
   a.Mount(Path(), true);
   EXPECT_EQ(a.Status, 0);
   EXPECT_EQ(Layout(a), (TLayout{{"RAWD", 3}, {"ENDS", 4}}));
+}
+
+// A pipe, a device or a dangling link where the archive should be is
+// refused with a message, never read (a pipe would hold the start-up) nor
+// replaced by a new archive.
+TEST_F(LowLevel, NonRegularArchiveIsRefusedNotReplaced) {
+  ASSERT_EQ(::mkfifo(Path("pipe.mad4").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink(Path("nowhere").c_str(), Path("dangling.mad4").c_str()), 0);
+  for (const std::string name : {"pipe.mad4", "dangling.mad4"}) {
+    vgrtest::TScopedLog log;
+    {
+      TMAD4LowLevel a;
+      a.Mount(Path(name), false);
+      EXPECT_FALSE(a.Mounted) << name;
+    }
+    EXPECT_FALSE(log.Lines().empty());
+    EXPECT_EQ(CountLinesContaining(log.Lines(), Path(name) + ")"), 1) << name;
+    struct stat st {};
+    ASSERT_EQ(::lstat(Path(name).c_str(), &st), 0) << name;
+    EXPECT_EQ(name == "pipe.mad4" ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode), true) << name;
+    EXPECT_FALSE(::FileExists(Path("nowhere")));
+  }
 }
 
 TEST_F(LowLevel, ReadOnlyMountWritesNothing) {

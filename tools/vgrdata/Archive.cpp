@@ -1,7 +1,15 @@
 #include "Archive.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iomanip>
 #include <optional>
@@ -13,6 +21,7 @@
 #include "ArchiveEncoders.h"
 #include "MAD4MidLevelUnit.h"
 #include "ParametersUnit.h"
+#include "ToolFiles.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -36,16 +45,13 @@ const char* const kUsage =
     "  check ARCHIVE                      walk every chunk and decode every member\n";
 
 bool ReadFileBytes(const std::string& name, TBytes& data) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
-  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  data = ReadInputFile(name);
+  return true;
 }
 
 bool WriteFileBytes(const std::string& name, const std::vector<uint8_t>& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return static_cast<bool>(out);
+  WriteOutputFile(name, data);
+  return true;
 }
 
 std::string Hex2(uint8_t v) {
@@ -59,14 +65,29 @@ void PutShortString(TBytes& out, const std::string& s) {
   out.insert(out.end(), s.begin(), s.end());
 }
 
+// Why no file can be created at `file`: its folder is missing or not
+// writable, or else the disk is full.
+std::string FolderProblem(const std::string& file) {
+  const fs::path parent = fs::path(file).parent_path();
+  const std::string folder = parent.empty() ? "." : parent.string();
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return "folder " + folder + ": " + std::strerror(errno);
+  return "the disk is full or refuses the write";
+}
+
 // An archive mounted for one command; unmounted (trailer and header
 // rewritten, free space merged) when it goes away.
 class TSession {
  public:
   bool OpenForWriting(const std::string& file, std::ostream& err) {
+    struct stat st {};
+    const bool existed = ::lstat(file.c_str(), &st) == 0;
+    if (existed) RequireInputFile(file);
     Archive.Mount(file, false);
     if (!Archive.Mounted) {
-      err << "vgrdata archive: " << file << " is not an archive\n";
+      if (existed)
+        err << "vgrdata archive: " << file << " is not an archive\n";
+      else
+        err << "vgrdata archive: cannot create " << file << " (" << FolderProblem(file) << ")\n";
       return false;
     }
     if (Archive.ReadOnly()) {
@@ -78,10 +99,7 @@ class TSession {
   }
   bool OpenForReading(const std::string& file, std::ostream& err) {
     // Mounting creates missing archives; reading one must not.
-    if (!FileExists(file)) {
-      err << "vgrdata archive: " << file << " does not exist\n";
-      return false;
-    }
+    RequireInputFile(file);
     Archive.Mount(file, true);
     if (!Archive.Mounted) {
       err << "vgrdata archive: " << file << " is not an archive\n";
@@ -176,13 +194,54 @@ bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc,
   return true;
 }
 
+// Builds a fresh archive beside `target` and moves it over it. An existing
+// target must be a regular file, and its lock is held meanwhile as every
+// writing command takes it: an archive the game has open is not replaced.
+// The temporary name is the process's own and goes on every failure.
+bool ReplaceArchive(const std::string& target, const std::function<bool(TMAD4MidLevel&)>& fill, std::ostream& err) {
+  struct TLock {
+    int Fd = -1;
+    ~TLock() {
+      if (Fd >= 0) ::close(Fd);
+    }
+  } held;
+  int& lock = held.Fd;
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      err << "vgrdata archive: " << target << " is not a regular file; it is not replaced\n";
+      return false;
+    }
+    lock = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
+    if (lock < 0) {
+      err << "vgrdata archive: cannot write " << target << ": " << std::strerror(errno) << "\n";
+      return false;
+    }
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+      err << "vgrdata archive: cannot write " << target << " (in use by another process)\n";
+      return false;
+    }
+  }
+  const std::string temp = target + ".tmp." + std::to_string(::getpid());
+  std::error_code ec;
+  fs::remove(temp, ec);
+  TOutputGuard guard(temp);
+  bool ok = false;
+  {
+    TSession s;
+    ok = s.OpenForWriting(temp, err) && fill(s.Archive);
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    err << "vgrdata archive: cannot write " << target << ": " << std::strerror(errno) << "\n";
+    ok = false;
+  }
+  if (ok) guard.Keep();
+  return ok;
+}
+
 int Create(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
   if (a.size() != 1) return err << kUsage, 2;
-  std::error_code ec;
-  fs::remove(a[0], ec);
-  TSession s;
-  if (!s.OpenForWriting(a[0], err)) return 1;
-  return 0;
+  return ReplaceArchive(a[0], [](TMAD4MidLevel&) { return true; }, err) ? 0 : 1;
 }
 
 int Add(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
@@ -257,6 +316,8 @@ int Version(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
 
 int Remove(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
   if (a.size() != 2) return err << kUsage, 2;
+  // Removing from a missing archive must not create it.
+  RequireInputFile(a[0]);
   TSession s;
   if (!s.OpenForWriting(a[0], err)) return 1;
   if (!s.Archive.RemoveFile(a[1])) {
@@ -337,30 +398,23 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
   std::sort(files.begin(), files.end());
   // Built beside the target and moved over it at the end: a failed pack
   // never leaves a half-written archive behind.
-  const std::string temp = a[0] + ".tmp";
-  fs::remove(temp, ec);
   uint64_t plain = 0, stored = 0;
-  {
-    TSession s;
-    if (!s.OpenForWriting(temp, err)) return 1;
-    for (const auto& [name, path] : files) {
-      TBytes data;
-      if (!ValidName(name, err)) return 1;
-      if (!ReadFileBytes(path.string(), data)) {
-        err << "vgrdata archive: cannot read " << path.string() << "\n";
-        return 1;
-      }
-      std::optional<TEncoded> enc = Encode(name, data, "auto", err);
-      if (!enc || !Store(s.Archive, name, *enc, err)) return 1;
-      plain += data.size();
-      stored += enc->Body.size();
-    }
-  }
-  fs::rename(temp, a[0], ec);
-  if (ec) {
-    err << "vgrdata archive: cannot write " << a[0] << ": " << ec.message() << "\n";
-    return 1;
-  }
+  const bool packed = ReplaceArchive(
+      a[0],
+      [&](TMAD4MidLevel& archive) {
+        for (const auto& [name, path] : files) {
+          TBytes data;
+          if (!ValidName(name, err)) return false;
+          ReadFileBytes(path.string(), data);
+          std::optional<TEncoded> enc = Encode(name, data, "auto", err);
+          if (!enc || !Store(archive, name, *enc, err)) return false;
+          plain += data.size();
+          stored += enc->Body.size();
+        }
+        return true;
+      },
+      err);
+  if (!packed) return 1;
   out << a[0] << ": " << files.size() << " files, " << plain << " bytes stored in " << stored << "\n";
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "FontRaster.h"
 #include "RawPictureUnit.h"
 #include "TgaWriter.h"
+#include "ToolFiles.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -216,14 +217,14 @@ TArtBook::TArtBook() = default;
 TArtBook::~TArtBook() = default;
 
 bool TArtBook::AddFile(const std::string& fileName, std::string& error) {
-  std::ifstream f(fileName, std::ios::binary);
-  if (!f) {
-    error = fileName + ": cannot open";
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadInputFile(fileName);
+  } catch (const TFileProblem& e) {
+    error = e.what();
     return false;
   }
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return AddText(ss.str(), fileName, error);
+  return AddText(std::string(bytes.begin(), bytes.end()), fileName, error);
 }
 
 bool TArtBook::AddText(const std::string& text, const std::string& fileName, std::string& error) {
@@ -758,9 +759,15 @@ int TArtBook::WriteAll(const std::string& outDir, std::string& error, std::vecto
     std::filesystem::create_directories(path.parent_path(), ec);
     TRawPicture raw;
     ToRawPicture(*p, raw);
-    TFileStream f(path.string(), fmCreate);
-    if (!f.IsOpen() || !WriteTGA(raw, f, TTgaPixels::TrueColor, true)) {
+    TMemoryStream tga;
+    if (!WriteTGA(raw, tga, TTgaPixels::TrueColor, true)) {
       error = "cannot write " + path.string();
+      return -1;
+    }
+    try {
+      WriteOutputFile(path.string(), tga.Data);
+    } catch (const TFileProblem& e) {
+      error = e.what();
       return -1;
     }
     if (written) written->push_back(path.string());

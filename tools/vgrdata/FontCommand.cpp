@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -12,6 +13,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "RawPictureUnit.h"
 #include "TgaWriter.h"
+#include "ToolFiles.h"
 #include "ToolScopes.h"
 #include "ZRFonts.h"
 #include "ZRStream3.h"
@@ -117,6 +119,8 @@ void MakeSilhouette(PImage image, const uint8_t color[3]) {
 // The font, or null when its file cannot be found (the game would draw with
 // a blank TGA font then, which is no use to look at) or holds no sheet.
 std::unique_ptr<TBMPFont> LoadFont(const std::string& name) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(name, ec)) throw TFileProblem(name + " is a folder, not a file");
   std::unique_ptr<TBMPFont> font;
   if (EndsWithNoCase(name, ".zrr")) {
     font = std::make_unique<TZRRFont>(name);
@@ -124,6 +128,13 @@ std::unique_ptr<TBMPFont> LoadFont(const std::string& name) {
     font = std::make_unique<TTGAFont>(name);
   }
   if (font && !font->GetImage()) font.reset();
+  // A file that is no font at all loads as a sheet without a single glyph.
+  bool glyphs = false;
+  for (int c = 33; font && c < 127 && !glyphs; ++c) {
+    const TGlyphRect& g = font->Glyphs[c];
+    glyphs = g.Left != 0 || g.Top != 0 || g.Right != 0 || g.Bottom != 0;
+  }
+  if (!glyphs) font.reset();
   return font;
 }
 
@@ -223,13 +234,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     bytes = std::move(m.Data);
     summary = "TGA font, strip " + std::to_string(picture.Width) + "x" + std::to_string(picture.Height);
   }
-  {
-    TFileStream f(outName, fmCreate);
-    if (!f.IsOpen() || !f.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()))) {
-      err << "vgrdata font: cannot write " << outName << "\n";
-      return 1;
-    }
-  }
+  WriteOutputFile(outName, bytes);
   out << outName << ": " << summary << ", characters " << first << "-" << last << ", " << bytes.size()
       << " bytes\n";
   return 0;
@@ -300,11 +305,12 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
     }
   }
   UnlockSurface(s);
-  TFileStream f(outName, fmCreate);
-  if (!f.IsOpen() || !WriteBMP24(picture, f)) {
+  TMemoryStream bmp;
+  if (!WriteBMP24(picture, bmp)) {
     err << "vgrdata font: cannot write " << outName << "\n";
     return 1;
   }
+  WriteOutputFile(outName, bmp.Data);
   out << fontName << " -> " << outName << " (" << picture.Width << "x" << picture.Height << ")\n";
   return 0;
 }

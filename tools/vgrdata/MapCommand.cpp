@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <ostream>
 
+#include "ToolFiles.h"
 #include "XMapUnit.h"
 #include "ZRStream3.h"
 
@@ -91,7 +92,11 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   } else if (mode == 'A') {
     wanted = 'B';
   }
-  const char written = map.Save(args[2], mode);
+  // Saved in memory first: a failure there is the format's, one writing
+  // the file is the disk's and is reported as such.
+  TMemoryStream saved;
+  const char written = map.Save(saved, mode);
+  if (written) WriteOutputFile(args[2], saved.Data);
   if (!written) {
     err << "vgrdata map: no format holds this map exactly (" << map.CannotHold(wanted) << "); " << args[2]
         << " not written\n";
@@ -139,16 +144,13 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 }  // namespace
 
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& data) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
-  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  data = ReadInputFile(name);
+  return true;
 }
 
 bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return static_cast<bool>(out);
+  WriteOutputFile(name, data);
+  return true;
 }
 
 int MapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

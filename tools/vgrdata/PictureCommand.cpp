@@ -12,6 +12,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 #include "RawPictureUnit.h"
+#include "ToolFiles.h"
 #include "ToolScopes.h"
 #include "ZRStream3.h"
 #include "ZR_SDL.h"
@@ -83,14 +84,16 @@ TRawPicture PictureOfImage(PImage image) {
 
 // One text line per mask row: "X" solid, "." empty.
 bool WriteMask(const TMask& mask, const std::string& fileName) {
-  std::ofstream f(fileName, std::ios::binary);
+  std::vector<uint8_t> text;
   for (int32_t y = 0; y < mask.Height; ++y) {
     std::string row(static_cast<size_t>(mask.Width), '.');
     for (int32_t x = 0; x < mask.Width; ++x)
       if (mask.Data[static_cast<size_t>(y) * mask.Width + x]) row[static_cast<size_t>(x)] = 'X';
-    f << row << '\n';
+    text.insert(text.end(), row.begin(), row.end());
+    text.push_back('\n');
   }
-  return static_cast<bool>(f);
+  WriteOutputFile(fileName, text);
+  return true;
 }
 
 // Images are made at the display's depth; without a display the game's own
@@ -190,11 +193,12 @@ int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std:
   const bool clipped = name.FirstFrame >= 0 && attrs.Animated;
 
   {
-    TFileStream f(outName, fmCreate);
-    if (!f.IsOpen() || !WriteBMP24(PictureOfImage(image.get()), f)) {
+    TMemoryStream bmp;
+    if (!WriteBMP24(PictureOfImage(image.get()), bmp)) {
       err << "vgrdata picture: cannot write " << outName << "\n";
       return 1;
     }
+    WriteOutputFile(outName, bmp.Data);
   }
   out << in << " -> " << outName << "\n";
   out << "size: " << ImageWidth(image.get()) << "x" << ImageHeight(image.get()) << "\n";

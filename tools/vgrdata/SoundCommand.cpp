@@ -6,20 +6,19 @@
 
 #include "SoundSynth.h"
 #include "SoundWav.h"
+#include "ToolFiles.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
 
 bool ReadFileBytes(const std::string& fileName, std::vector<uint8_t>& data) {
-  TFileStream f(fileName, fmOpenRead);
-  if (!f.IsOpen()) return false;
-  data = f.ReadAll();
+  data = ReadInputFile(fileName);
   return true;
 }
 
 bool WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& data) {
-  TFileStream f(fileName, fmCreate);
-  return f.IsOpen() && f.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  WriteOutputFile(fileName, data);
+  return true;
 }
 
 void PrintLevels(std::ostream& out, const std::string& label, const TPcm& pcm) {

@@ -8,6 +8,7 @@
 #include "PackCommand.h"
 #include "PictureCommand.h"
 #include "SoundCommand.h"
+#include "ToolFiles.h"
 
 #include <functional>
 #include <ostream>
@@ -80,7 +81,19 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 0;
   }
   for (const TCommand& c : Commands()) {
-    if (cmd == c.Name) return c.Run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    if (cmd != c.Name) continue;
+    // The one place a command's failure ends up when it is thrown: a file
+    // it cannot use, a stream that failed, memory that ran out.
+    try {
+      return c.Run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    } catch (const TFileProblem& e) {
+      err << "vgrdata " << cmd << ": " << e.what() << "\n";
+    } catch (const std::exception& e) {
+      err << "vgrdata " << cmd << ": failed: " << e.what() << "\n";
+    } catch (...) {
+      err << "vgrdata " << cmd << ": failed\n";
+    }
+    return 1;
   }
   err << "vgrdata: unknown command '" << cmd << "' (see vgrdata --help)\n";
   return 2;
