@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -141,6 +142,54 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
   EXPECT_NE(r.err.find("Zapkin.mpk: the pack has no piece 02.mpp [pack]"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("Zapkin.mpk: the pack has no piece 26.mpp [pack]"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("01.mpp"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped pieces: the pack the data build makes from them passes every
+// rule, and together the 25 construction maps use every monster kind and
+// every object of the object list.
+TEST(LevelCheck, ShippedMapsKeepEveryRuleAndUseEverything) {
+  const std::string maps = std::string(VGR_SOURCE_DIR) + "/data/maps/";
+  const std::string objects = std::string(VGR_SOURCE_DIR) + "/data/objects.lst";
+  vgrtest::TTempDir dir;
+  std::vector<std::string> args = {"pack", "build", dir / "Zapkin.mpk"};
+  for (int n = 1; n <= 27; ++n) args.push_back(maps + (n < 10 ? "0" : "") + std::to_string(n) + ".mpp");
+  ASSERT_EQ(Vgr(args).code, 0);
+  const vgrtest::TToolResult r = Vgr({"level", "check", dir / "Zapkin.mpk", "--objects", objects});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "27 pieces checked, no problems\n");
+
+  std::set<int> kinds, used, defined;
+  std::set<std::string> names;
+  for (int n = 1; n <= 25; ++n) {
+    TXMap m;
+    m.Load(args[2 + static_cast<std::size_t>(n)]);
+    ASSERT_EQ(m.ExtraLines.size(), 7u) << n;
+    names.insert(m.MapName);
+    for (int32_t y = 0; y < m.Height; ++y) {
+      for (int32_t x = 0; x < m.Width; ++x) used.insert(m.GetPhysicalTile(x, y) - 32);
+    }
+    for (std::size_t slot = 1; slot <= 5; ++slot) {
+      const std::string& line = m.ExtraLines[slot];
+      if (line != ".") kinds.insert(std::stoi(line.substr(line.find_last_of(',') + 1)));
+    }
+  }
+  EXPECT_EQ(names.size(), 25u) << "every map has a name of its own";
+  for (int k = 1; k <= 20; ++k) EXPECT_TRUE(kinds.count(k)) << "monster " << k << " appears on no map";
+  std::istringstream list(vgrtest::ReadTextFile(objects));
+  std::string line;
+  while (std::getline(list, line) && line.rfind("!END", 0) != 0) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t comma = line.find(',');
+    if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '%' || line[0] == '>') continue;
+    const int number = std::stoi(line.substr(comma + 1));
+    EXPECT_TRUE(used.count(number)) << "object " << number << " is used on no map";
+    defined.insert(number);
+  }
+  EXPECT_EQ(defined.size(), 37u);
 }
 
 }  // namespace
