@@ -43,7 +43,8 @@ const char* const kUsage =
     "          dots       176 hexadecimal digits (0-9, A-F); every dot on a floor cell\n"
     "                     with room for the professor above it\n"
     "          slide      no ice run that carries the professor into a wall or off the room\n"
-    "          transport  no transporter that puts him inside a wall or off the room\n"
+    "          transport  no transporter that puts his body (the landing column and\n"
+    "                     both beside it) into a wall or off the room\n"
     "          wire       every wire's burnt form (its number + 1) is in the object list\n"
     "                     and still carries him\n"
     "          pack       a pack holds the pieces 01.mpp..26.mpp\n";
@@ -335,6 +336,23 @@ class TPieceCheck {
     }
   }
 
+  // The professor's body, standing with his feet on (c, r), reaches two
+  // pixels into the columns beside c: a slide or transport must leave all
+  // three columns free above the floor.
+  bool BodyRoom(int32_t c, int32_t r, int32_t& blocked) const {
+    for (int32_t k : {0, -1, 1}) {
+      if (!BodyFree(c + k, r)) {
+        blocked = c + k;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static std::string Where(int32_t column) {
+    return column < 0 || column >= kCols ? std::string("the edge of the room") : "a wall at column " + std::to_string(column);
+  }
+
   void CheckSlidesAndTransports() {
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
@@ -342,16 +360,14 @@ class TPieceCheck {
         if ((t != tIce && t != tTransporter) || !BodyFree(c, r)) continue;
         for (int32_t dir : {-1, 1}) {
           const std::string way = dir < 0 ? "left" : "right";
+          int32_t blocked = 0;
           if (t == tIce) {
             // The slide goes cell by cell until the feet leave the ice.
             int32_t e = c;
             do {
               e += dir;
-              if (!BodyFree(e, r)) {
-                Cell(c, r, "slide",
-                     "sliding " + way + " from here runs into " +
-                         (e < 0 || e >= kCols ? std::string("the edge of the room")
-                                              : "a wall at column " + std::to_string(e)));
+              if (!BodyRoom(e, r, blocked)) {
+                Cell(c, r, "slide", "sliding " + way + " from here runs into " + Where(blocked));
                 break;
               }
             } while (Type(e, r) == tIce);
@@ -359,9 +375,9 @@ class TPieceCheck {
             const int32_t e = c + 2 * dir;
             if (e < 0 || e >= kCols) {
               Cell(c, r, "transport", "transporting " + way + " from here leaves the room");
-            } else if (!BodyFree(e, r)) {
+            } else if (!BodyRoom(e, r, blocked)) {
               Cell(c, r, "transport",
-                   "transporting " + way + " from here puts the professor inside a wall at column " + std::to_string(e));
+                   "transporting " + way + " from here puts the professor's body into " + Where(blocked));
             }
           }
         }
