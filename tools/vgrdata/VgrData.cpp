@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "ArtCommand.h"
 #include "FontCommand.h"
+#include "LevelCommand.h"
 #include "MapCommand.h"
 #include "MusicCommand.h"
 #include "PackCommand.h"
@@ -50,6 +51,8 @@ const std::vector<TCommand>& Commands() {
        "draw the game's pictures from data/art into TGA files, or show the finished data as a contact "
        "sheet or as the play screen",
        ArtCommand},
+      {"level", "level check PACK|PIECE... [--objects FILE]",
+       "check level pieces or a map pack against the rules of a playable level", LevelCommand},
   };
   return commands;
 }
