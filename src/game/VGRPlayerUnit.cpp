@@ -56,7 +56,10 @@ TImagePtr MakeWorkImage() {
 
 }  // namespace
 
+std::function<void(const char* name, bool started)> ProfSoundTrace;
+
 uint32_t PlaySoundByName(const char* name) {
+  if (ProfSoundTrace) ProfSoundTrace(name, true);
   if (!WaveCollection) return kNoChannel;
   TWaveCollectionItem* item = WaveCollection->Find(name);
   if (!item || !item->Wave) return kNoChannel;
@@ -86,6 +89,8 @@ TProf::~TProf() = default;
 void TProf::SetMap(TMap* map) { Map = map; }
 
 void TProf::Reset() {
+  // A looping falling sound must not outlive the fall it belongs to.
+  if (State == psFalling || State == psDropping) StopFallSound();
   State = psWalking;
   FallCounter = 0;
   PieceValue = 1;
@@ -113,6 +118,7 @@ bool TProf::Touches(const TCollisionRect& other) {
 
 void TProf::Die() {
   if (State == psDying) return;
+  if (State == psFalling || State == psDropping) StopFallSound();
   DeathBaseY = Y;
   DeathDX = static_cast<int32_t>(Random(13)) - 6;
   State = psDying;
@@ -174,12 +180,19 @@ void TProf::AddToChecksum(TLogicChecksum& c) const {
   c.Add(InInterim ? 1 : 0);
 }
 
-bool TProf::BodyFreeAt(int32_t x, int32_t y) const {
-  return Map->IsEmptyAt(x + 1, y) && Map->IsEmptyAt(x + 1, y + 16) && Map->IsEmptyAt(x + 18, y) &&
-         Map->IsEmptyAt(x + 18, y + 16);
+bool TProf::CanStep(int32_t dir) const {
+  if (dir > 0) return Map->IsEmptyAt(X + 18, Y + 16) && Map->IsEmptyAt(X + 18, Y);
+  if (dir < 0) return Map->IsEmptyAt(X + 1, Y + 16) && Map->IsEmptyAt(X + 1, Y);
+  return false;
+}
+
+bool TProf::CellsFreeAt(int32_t x, int32_t y) const {
+  return Map->IsEmptyAt(x + 2, y) && Map->IsEmptyAt(x + 17, y) && Map->IsEmptyAt(x + 2, y + 16) &&
+         Map->IsEmptyAt(x + 17, y + 16);
 }
 
 void TProf::StopFallSound() {
+  if (ProfSoundTrace) ProfSoundTrace("Falling", false);
   if (FallChannel != kNoChannel) BASS_ChannelStop(FallChannel);
   FallChannel = kNoChannel;
 }
@@ -244,7 +257,9 @@ void TProf::UpdateWalking(int32_t& points) {
         PutImagePart(fx, fy, X - 60, Y + 10, X - 45, Y + 25, Background);
       }
     }
-    if (Map->IsIceAt(fx, fy)) {
+    // Ice starts a slide only where a step is possible: before his first step,
+    // or at rest against a wall, he stands on it as on floor.
+    if (Map->IsIceAt(fx, fy) && CanStep(Dir)) {
       State = psSliding;
       StateCounter = 16;
       PlaySoundByName("Sliding on ICE");
@@ -253,7 +268,7 @@ void TProf::UpdateWalking(int32_t& points) {
     if (Map->IsTransporterAt(fx, fy)) {
       // A transport that would end with the body inside a wall does not
       // happen: the professor stays and walks on.
-      if (BodyFreeAt(Dir > 0 ? X + 32 : X - 32, Y)) {
+      if (CellsFreeAt(Dir > 0 ? X + 32 : X - 32, Y)) {
         State = psTransportOut;
         SavedImage = Image;
         GrabForTransport();
@@ -326,8 +341,8 @@ void TProf::UpdateSpringJump() {
 }
 
 void TProf::UpdateSliding() {
-  // A slide that would push the body into a wall ends where it is.
-  if (!BodyFreeAt(X + Dir, Y)) {
+  // A slide ends where a walking step would be blocked.
+  if (!CanStep(Dir)) {
     State = psWalking;
     return;
   }

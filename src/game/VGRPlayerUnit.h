@@ -5,6 +5,7 @@
 // can save, restore and checksum; the pictures only show that state.
 
 #include <cstdint>
+#include <functional>
 
 #include "CollisionCheckerUnit.h"
 #include "LogicChecksum.h"
@@ -138,8 +139,11 @@ class TProf : public TSprite {
 
   bool Aligned() const { return (X + 2) % 16 == 0; }
   bool VerticallyAligned() const { return (Y - 8) % 16 == 0; }
-  // All four body points free with the top left at (x, y).
-  bool BodyFreeAt(int32_t x, int32_t y) const;
+  // The body points a step in that direction tests (a walking step's):
+  // false for direction 0, which goes nowhere.
+  bool CanStep(int32_t dir) const;
+  // The cells his body would fill standing with the top left at (x, y).
+  bool CellsFreeAt(int32_t x, int32_t y) const;
   void StopFallSound();
   // The back-buffer area under the professor into WorkA, and WorkA with the
   // kept walking picture over it into WorkC.
@@ -149,3 +153,7 @@ class TProf : public TSprite {
 // Plays the effect `name` of the sound collection; the channel, or
 // 0xFFFFFFFF when nothing plays (no such effect, no audio).
 uint32_t PlaySoundByName(const char* name);
+
+// Test and replay seam: told of every effect the professor starts (started
+// true) and of the falling sound he stops (started false).
+extern std::function<void(const char* name, bool started)> ProfSoundTrace;

@@ -694,20 +694,17 @@ TImagePtr ExtractFrames(PImage image, int32_t first, int32_t last) {
 TMaskPtr CreateMaskFromImage(PImage image) {
   if (!image || !image->Surface) return nullptr;
   SDL_Surface* s = image->Surface;
-  // sdl12-compat draws nothing more from a run-length encoded surface that
-  // is locked after it has been drawn (and does not always report the
-  // encoding in its flags). A keyed surface is therefore read through a
-  // plain copy: drawn keyed onto black, its see-through pixels stay 0.
-  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> copy(nullptr, SDL_FreeSurface);
-  if (s->flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL | SDL_RLEACCELOK)) {
-    copy.reset(SDL_CreateRGBSurface(0, s->w, s->h, s->format->BitsPerPixel, s->format->Rmask, s->format->Gmask,
-                                    s->format->Bmask, s->format->Amask));
-    if (copy) {
-      SDL_FillRect(copy.get(), nullptr, 0);
-      SDL_Rect d = At(0, 0);
-      if (SDL_UpperBlit(s, nullptr, copy.get(), &d) == 0) {
-        s = copy.get();
-      }
+  // A keyed surface may be held run-length encoded, and sdl12-compat blits
+  // such a surface as empty once it has been locked. Its pixels are read
+  // from a plain copy instead: keyed pixels stay 0 there, as black is.
+  std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> plain(nullptr, SDL_FreeSurface);
+  if (s->flags & SDL_SRCCOLORKEY) {
+    const SDL_PixelFormat* f = s->format;
+    plain.reset(SDL_CreateRGBSurface(SDL_SWSURFACE, s->w, s->h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask));
+    if (plain) {
+      SDL_FillRect(plain.get(), nullptr, 0);
+      Blit(s, nullptr, plain.get(), 0, 0);
+      s = plain.get();
     }
   }
   if (!LockSurface(s)) {

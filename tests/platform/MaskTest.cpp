@@ -139,3 +139,23 @@ TEST_F(Masks, ExtractedFramesKeepTheirTransparency) {
 }
 
 }  // namespace
+
+// Making masks of a keyed picture (as every sprite and the collections do,
+// once per game) leaves it drawing as before, however often it happens.
+TEST_F(Masks, KeyedImageStillDrawsAfterItsMasksAreMade) {
+  const auto colour = [](int x, int y) { return x >= 2 && x < 14 && y >= 1 ? 0x3366CCu : 0u; };
+  TImagePtr keyed = Make(16, 16, colour, true);
+  ASSERT_NE(keyed, nullptr);
+  TImagePtr target = CreateImageWH(16, 16);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    TMaskPtr mask = CreateMaskFromImage(keyed.get());
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mask->Data[static_cast<size_t>(5 * 16 + 5)], 1);
+    EXPECT_EQ(mask->Data[0], 0);
+    ImageBar(target.get(), 0, 0, 15, 15, 0x80, 0x80, 0x80);
+    PutImageOnImage(target.get(), 0, 0, keyed.get());
+    EXPECT_EQ(ImagePx(target.get(), 5, 5), 0x3366CCu);
+    EXPECT_EQ(ImagePx(target.get(), 0, 0), 0x808080u);
+  }
+}

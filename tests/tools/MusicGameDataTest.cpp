@@ -197,9 +197,10 @@ TEST_F(GameAudio, StartUpLoadsEverySongEffectAndPlaylistWithoutAnError) {
     ASSERT_NE(item, nullptr) << name;
     EXPECT_NE(item->Wave->fWave, 0u) << name;
   }
-  // Level k plays entry (k - 1) mod count: three laboratory songs, at least
-  // one for the interim maps, and every entry names a loaded song.
-  const std::map<std::string, int> least = {{"Menu", 1}, {"Constructing", 3}, {"Interim", 1}, {"Gameover", 1},
+  // Level k plays entry (k - 1) mod count: over 25 levels a player hears at
+  // least five construction songs and three interim songs, and every entry
+  // names a loaded song.
+  const std::map<std::string, int> least = {{"Menu", 1}, {"Constructing", 5}, {"Interim", 3}, {"Gameover", 1},
                                             {"Outro", 1}};
   EXPECT_EQ(lists.Count(), 5);
   for (const auto& [name, count] : least) {
@@ -216,6 +217,8 @@ TEST_F(GameAudio, EveryEffectIsAudibleUnclippedAndEndsOrLoops) {
   ASSERT_TRUE(Stage);
   InStage here;
   TIniFile ini("Zapkin.ini", true);
+  // The RMS of each effect at its volume: none stands out from the others.
+  std::map<std::string, double> levels;
   for (int32_t i = 0; i < ini.ListItemCount("Waves"); ++i) {
     const std::string name = ini.ReadListItem("Waves", i);
     const std::string section = "Waves." + name;
@@ -230,6 +233,11 @@ TEST_F(GameAudio, EveryEffectIsAudibleUnclippedAndEndsOrLoops) {
     ASSERT_TRUE(BASS_SampleGetInfo(sample, &info));
     const double seconds = info.length / 2.0 / info.chans / info.freq;
     info.volume = ini.ReadInteger(section, "Volume", 100) / 100.0f;
+    std::vector<uint8_t> bytes;
+    TPcm wav;
+    std::string why;
+    ASSERT_TRUE(ReadFileBytes(file, bytes) && ReadWav(bytes, wav, why)) << why;
+    levels[name] = MeasureLevels(wav).RmsDb + ToDb(info.volume);
     ASSERT_TRUE(BASS_SampleSetInfo(sample, &info));
     const HCHANNEL ch = BASS_SampleGetChannel(sample, false);
     ASSERT_TRUE(BASS_ChannelPlay(ch, false));
@@ -248,6 +256,12 @@ TEST_F(GameAudio, EveryEffectIsAudibleUnclippedAndEndsOrLoops) {
     }
     BASS_SampleFree(sample);
   }
+  ASSERT_EQ(levels.size(), 9u);
+  std::vector<double> sorted;
+  for (const auto& [name, db] : levels) sorted.push_back(db);
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  for (const auto& [name, db] : levels) EXPECT_NEAR(db, median, 4.0) << name;
 }
 
 TEST_F(GameAudio, EverySongIsAudibleUnclippedAndLoopsWithoutAGap) {
@@ -287,6 +301,43 @@ TEST_F(GameAudio, SongsHaveTheirLengthsAndLoopPoints) {
       EXPECT_GE(seconds(song.LoopEnd - song.LoopTarget), 20.0) << name;
     }
   }
+}
+
+// Players hear a construction or interim song for minutes: each runs at
+// least a minute before it repeats, with quiet and loud sections, and every
+// song spreads its instruments over the stereo field (the side signal L-R
+// within 20 dB of the middle L+R) and joins its loop without a click.
+TEST_F(GameAudio, SongsAreStereoAndInGameSongsHaveSections) {
+  ASSERT_TRUE(Stage);
+  InStage here;
+  TIniFile ini("Zapkin.ini", true);
+  std::map<std::string, std::string> fileOf;  // song name -> source name
+  const int32_t songs = ini.ReadInteger("Music", "NumberOfSongs", 0);
+  for (int32_t i = 1; i <= songs; ++i) {
+    const std::string section = "Music.Song" + std::to_string(i);
+    std::string file = ini.ReadString(section, "File", "*");
+    file = file.substr(file.find('\\') + 1);
+    fileOf[ini.ReadString(section, "Name", ini.ReadString(section, "Title", ""))] = file.substr(0, file.rfind('.'));
+  }
+  std::map<std::string, bool> inGame;
+  for (const char* list : {"Playlists.Constructing", "Playlists.Interim"})
+    for (int32_t i = 0; i < ini.ListItemCount(list); ++i) inGame[fileOf[ini.ReadListItem(list, i)]] = true;
+  EXPECT_EQ(inGame.size(), 8u);
+
+  for (const auto& [name, song] : Stage->Songs) {
+    SCOPED_TRACE(name);
+    TSongMeasure m;
+    std::string why;
+    ASSERT_TRUE(MeasureModule(song.Module, m, why)) << why;
+    EXPECT_GT(m.SideDb, -20.0);
+    EXPECT_LT(m.SideDb, -8.0);  // the middle carries the song: nothing sits hard left or right
+    EXPECT_LT(m.JoinJump, 3.0);
+    if (inGame.count(name)) {
+      EXPECT_GE(m.LoopSeconds, 60.0);
+      EXPECT_GE(m.RangeDb, 6.0);
+    }
+  }
+  for (const auto& [name, wanted] : inGame) EXPECT_TRUE(Stage->Songs.count(name)) << name;
 }
 
 TEST_F(GameAudio, ThemeMp3StreamsFromItsFileAndLoopsWithoutAGap) {

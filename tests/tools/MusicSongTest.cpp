@@ -291,6 +291,61 @@ TEST(MusicRender, NotesSoundAtTheirPitchAndTheSongLoops) {
   EXPECT_EQ(loop.Frames(), static_cast<size_t>(1.92 * 44100));
 }
 
+// RMS in dBFS of one channel (0 left, 1 right) of a stereo render.
+double ChannelDb(const TPcm& pcm, int channel, double from, double seconds) {
+  const size_t first = static_cast<size_t>(from * pcm.Rate), count = static_cast<size_t>(seconds * pcm.Rate);
+  double sum = 0;
+  for (size_t i = first; i < first + count; ++i) {
+    const double v = pcm.Samples[i * 2 + static_cast<size_t>(channel)] / 32768.0;
+    sum += v * v;
+  }
+  return ToDb(std::sqrt(sum / static_cast<double>(count)));
+}
+
+// An instrument panned left, the same notes moved right by the channel's
+// pan, then centred: libxmp plays them where they were put, and the
+// measure sees the side signal only where there is one.
+TEST(MusicRender, PannedNotesSoundWhereTheyWerePut) {
+  const std::string left =
+      "instrument left\n root C5\n length 0.3\n loop 0.1\n pan -70\n layer\n  wave sine\n end\nend\n";
+  TXmModule m;
+  std::string why;
+  ASSERT_TRUE(Parse(left + "pattern A\n 1: @left A4:16\nend\n"
+                           "pattern B\n 1: P70 @left A4:4 A4 A4 A4 ~e2\nend\n"
+                           "pattern C\n 1: P0 @left A4:16\nend\norder A B | C\n",
+                    m, why))
+      << why;
+  // The channel's pan goes with every note: in the effect column, or in the
+  // volume column when a first-row effect holds the other.
+  EXPECT_EQ(Cell(m, 1, 0, 0).Effect, 8);
+  EXPECT_EQ(Cell(m, 1, 0, 0).Param, 217);
+  EXPECT_EQ(Cell(m, 1, 12, 0).Effect, 0x0E);
+  EXPECT_EQ(Cell(m, 1, 12, 0).Volume, 0xCD);
+  EXPECT_EQ(m.Instruments[0].Pan, 39);
+
+  TModuleRender r;
+  ASSERT_TRUE(RenderModule(WriteXm(m), 1.0, false, r, why)) << why;
+  ASSERT_EQ(r.LoopTarget, static_cast<size_t>(2 * 1.92 * 44100));
+  EXPECT_GT(ChannelDb(r.Pcm, 0, 0.3, 1.2) - ChannelDb(r.Pcm, 1, 0.3, 1.2), 6.0);
+  EXPECT_GT(ChannelDb(r.Pcm, 1, 2.2, 1.2) - ChannelDb(r.Pcm, 0, 2.2, 1.2), 6.0);
+  EXPECT_NEAR(ChannelDb(r.Pcm, 1, 4.2, 1.2), ChannelDb(r.Pcm, 0, 4.2, 1.2), 0.2);
+
+  TSongMeasure measure;
+  ASSERT_TRUE(MeasureModule(WriteXm(m), measure, why)) << why;
+  EXPECT_NEAR(measure.Seconds, 3 * 1.92, 0.01);
+  EXPECT_NEAR(measure.LoopSeconds, 1.92, 0.01);
+  EXPECT_LT(measure.SideDb, -60);  // the loop is pattern C alone, in the middle
+  ASSERT_TRUE(Parse(left + "pattern A\n 1: @left A4:16\nend\norder A\n", m, why)) << why;
+  ASSERT_TRUE(MeasureModule(WriteXm(m), measure, why)) << why;
+  // Pan -70 at the mixer's 70 % separation: L-R is 0.7 * 0.7 of L+R.
+  EXPECT_NEAR(measure.SideDb, 20 * std::log10(0.7 * 0.7), 0.3);
+  EXPECT_LT(measure.JoinJump, 3);
+
+  // A pan has nowhere to go when the note fills both columns.
+  EXPECT_FALSE(Parse("pattern A\n 1: P70 V40 @lead A4:16 ~e2\nend\norder A\n", m, why));
+  EXPECT_NE(why.find("panned note"), std::string::npos) << why;
+}
+
 TEST(MusicRender, SongThatNeverLoopsIsRefused) {
   TXmModule m;
   std::string why;

@@ -22,6 +22,8 @@ void Usage(std::ostream& err) {
          "       vgrdata music render SONG OUT.wav [SECS]  play it through once and SECS (default 10)\n"
          "                                                 past its loop jump into a WAV\n"
          "       vgrdata music mp3 SONG OUT.mp3            encode one repetition of its loop\n"
+         "       vgrdata music measure SONG...             print length, loop, levels, loudness range,\n"
+         "                                                 stereo side level and the click at the loop join\n"
          "SONG is a song source (.song) or a module (.xm).\n";
 }
 
@@ -60,7 +62,35 @@ bool LoadModuleBytes(const std::string& fileName, std::vector<uint8_t>& module, 
   return true;
 }
 
+namespace {
+
+int Measure(const std::vector<std::string>& songs, std::ostream& out, std::ostream& err) {
+  out << "song                 length   loop   peak    rms  range   side  join\n"
+         "                          s      s   dBFS   dBFS     dB     dB  jump\n";
+  int rc = 0;
+  for (const std::string& song : songs) {
+    std::vector<uint8_t> module;
+    std::string why;
+    TSongMeasure m;
+    if (!LoadModuleBytes(song, module, why) || !MeasureModule(module, m, why)) {
+      err << "vgrdata music: " << song << ": " << why << "\n";
+      rc = 1;
+      continue;
+    }
+    std::string name = song.substr(song.find_last_of('/') + 1);
+    name = name.substr(0, name.find_last_of('.'));
+    out << std::left << std::setw(18) << name << std::right << std::fixed << std::setprecision(1) << std::setw(9)
+        << m.Seconds << std::setw(7) << m.LoopSeconds << std::setw(7) << m.PeakDb << std::setw(7) << m.RmsDb
+        << std::setw(7) << m.RangeDb << std::setw(7) << m.SideDb << std::setw(6) << m.JoinJump << "\n";
+  }
+  return rc;
+}
+
+}  // namespace
+
 int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() >= 2 && args[0] == "measure")
+    return Measure(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   if (args.size() < 3 || (args[0] != "build" && args[0] != "render" && args[0] != "mp3") ||
       (args.size() > 3 && args[0] != "render") || args.size() > 4) {
     Usage(err);

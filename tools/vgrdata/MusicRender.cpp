@@ -4,6 +4,7 @@
 #include <xmp.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -47,6 +48,8 @@ bool RenderModule(const std::vector<uint8_t>& module, double after, bool untilSe
     return false;
   }
   x.Playing = true;
+  // The game's mixer keeps 70 % of a module's stereo separation.
+  xmp_set_player(x.Ctx, XMP_PLAYER_MIX, 70);
   xmp_module_info mi;
   xmp_get_module_info(x.Ctx, &mi);
   const int restart = mi.mod->rst;
@@ -94,6 +97,57 @@ bool RenderLoopSection(const std::vector<uint8_t>& module, TPcm& loop, std::stri
   loop.Channels = 2;
   loop.Samples.assign(r.Pcm.Samples.begin() + static_cast<std::ptrdiff_t>(r.LoopEnd * 2),
                       r.Pcm.Samples.begin() + static_cast<std::ptrdiff_t>(r.SecondLoopEnd * 2));
+  return true;
+}
+
+bool MeasureModule(const std::vector<uint8_t>& module, TSongMeasure& m, std::string& error) {
+  TModuleRender r;
+  if (!RenderModule(module, 0, true, r, error)) return false;
+  m = TSongMeasure();
+  const double rate = r.Pcm.Rate;
+  m.Seconds = static_cast<double>(r.LoopEnd) / rate;
+  m.LoopSeconds = static_cast<double>(r.LoopEnd - r.LoopTarget) / rate;
+  TPcm loop;
+  loop.Rate = r.Pcm.Rate;
+  loop.Channels = 2;
+  loop.Samples.assign(r.Pcm.Samples.begin() + static_cast<std::ptrdiff_t>(r.LoopEnd * 2),
+                      r.Pcm.Samples.begin() + static_cast<std::ptrdiff_t>(r.SecondLoopEnd * 2));
+  const TLevelStats st = MeasureLevels(loop);
+  m.PeakDb = st.PeakDb;
+  m.RmsDb = st.RmsDb;
+
+  const size_t frames = loop.Frames(), window = 2 * loop.Rate, hop = loop.Rate;
+  std::vector<double> levels;
+  for (size_t at = 0; at + window <= frames; at += hop) {
+    const double db = WindowRmsDb(loop, at, window);
+    if (db > -70) levels.push_back(db);
+  }
+  if (!levels.empty()) {
+    std::sort(levels.begin(), levels.end());
+    const auto at = [&](double q) { return levels[static_cast<size_t>(q * static_cast<double>(levels.size() - 1) + 0.5)]; };
+    m.RangeDb = at(0.95) - at(0.10);
+  }
+
+  double side = 0, middle = 0, steps = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    const double l = loop.Samples[i * 2], rr = loop.Samples[i * 2 + 1];
+    side += (l - rr) * (l - rr);
+    middle += (l + rr) * (l + rr);
+    if (i > 0) {
+      for (int c = 0; c < 2; ++c) {
+        const double d = loop.Samples[i * 2 + c] - loop.Samples[(i - 1) * 2 + c];
+        steps += d * d;
+      }
+    }
+  }
+  if (middle > 0) m.SideDb = side > 0 ? 10 * std::log10(side / middle) : -200;
+  const double stepRms = frames > 1 ? std::sqrt(steps / (2.0 * static_cast<double>(frames - 1))) : 0;
+  double jump = 0;
+  for (int c = 0; c < 2; ++c) {
+    const double d = static_cast<double>(r.Pcm.Samples[r.LoopEnd * 2 + c]) - r.Pcm.Samples[(r.LoopEnd - 1) * 2 + c];
+    jump = std::max(jump, std::abs(d));
+  }
+  m.JoinJump = stepRms > 0 ? jump / stepRms : 0;
   return true;
 }
 

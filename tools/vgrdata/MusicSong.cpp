@@ -13,6 +13,9 @@ namespace vgrdata {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr int kNoPan = -1000;
+
+uint8_t PanByte(int pan) { return static_cast<uint8_t>(std::clamp(128 + pan * 128 / 100, 0, 255)); }
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -51,6 +54,7 @@ struct TEvent {
   enum Kind { IsNote, IsRest } What = IsRest;
   int Row = 0, Rows = 0;
   int Note = 0, Instrument = 0, Volume = -1;
+  int Pan = kNoPan;  // -100..100 over the instrument's own
   uint8_t FirstFx = 0, FirstParam = 0;
   bool HasFirst = false;
   uint8_t ContFx = 0, ContParam = 0;
@@ -215,7 +219,7 @@ bool BuildChannel(const TSongState& st, const std::vector<std::string>& words, i
                   std::string& error) {
   std::vector<std::pair<std::string, int>> flat;
   if (!Expand(st, words, 0, 0, flat, error)) return false;
-  int row = 0, length = 4, volume = -1, instrument = 0;
+  int row = 0, length = 4, volume = -1, instrument = 0, pan = kNoPan;
   for (const auto& [w, transpose] : flat) {
     if (w[0] == '~') {
       if (events.empty() || events.back().What != TEvent::IsNote) {
@@ -237,6 +241,13 @@ bool BuildChannel(const TSongState& st, const std::vector<std::string>& words, i
     if (w[0] == 'V' && w.size() > 1 && std::isdigit(static_cast<unsigned char>(w[1]))) {
       if (!ParseInt(w.substr(1), 10, volume) || volume < 0 || volume > 64) {
         error = "bad volume '" + w + "'";
+        return false;
+      }
+      continue;
+    }
+    if (w[0] == 'P' && w.size() > 1 && (std::isdigit(static_cast<unsigned char>(w[1])) || w[1] == '-' || w[1] == '+')) {
+      if (!ParseInt(w.substr(w[1] == '+' ? 2 : 1), 10, pan) || pan < -100 || pan > 100) {
+        error = "bad pan '" + w + "' (-100..100)";
         return false;
       }
       continue;
@@ -265,6 +276,7 @@ bool BuildChannel(const TSongState& st, const std::vector<std::string>& words, i
       e.Note = d->second.Note;
       e.Instrument = d->second.Instrument;
       e.Volume = d->second.Volume >= 0 ? d->second.Volume : volume;
+      e.Pan = pan;
     } else {
       const int note = ParseNoteName(head);
       if (note < 0) {
@@ -279,6 +291,7 @@ bool BuildChannel(const TSongState& st, const std::vector<std::string>& words, i
       e.Note = note + transpose;
       e.Instrument = instrument;
       e.Volume = volume;
+      e.Pan = pan;
     }
     if (e.What == TEvent::IsNote && (e.Note < 12 || e.Note > 107)) {
       error = "note '" + w + "' is outside C0..B7";
@@ -295,7 +308,8 @@ bool BuildChannel(const TSongState& st, const std::vector<std::string>& words, i
   return true;
 }
 
-void PutEvents(const TSongState& st, const std::vector<TEvent>& events, int channel, TXmPattern& p) {
+bool PutEvents(const TSongState& st, const std::vector<TEvent>& events, int channel, TXmPattern& p,
+               std::string& error) {
   const int channels = st.Module->Channels;
   auto cell = [&](int row) -> TXmCell& { return p.Cells[static_cast<size_t>(row * channels + channel)]; };
   std::vector<bool> hold(st.Module->Instruments.size() + 1, false);
@@ -332,7 +346,23 @@ void PutEvents(const TSongState& st, const std::vector<TEvent>& events, int chan
         last.Param = static_cast<uint8_t>(std::max(0, st.Module->Speed - 1));
       }
     }
+    // Every note sets the sample's own pan again, so a channel pan goes
+    // with each note: in the effect column when it is free, else in the
+    // volume column (to 1/16).
+    if (e.Pan != kNoPan) {
+      const uint8_t pan = PanByte(e.Pan);
+      if (!c.Effect && !c.Param) {
+        c.Effect = 8;
+        c.Param = pan;
+      } else if (!c.Volume) {
+        c.Volume = static_cast<uint8_t>(0xC0 | (pan >> 4));
+      } else {
+        error = "row " + std::to_string(e.Row + 1) + ": a panned note cannot also have a volume and a first-row effect";
+        return false;
+      }
+    }
   }
+  return true;
 }
 
 bool RenderInstrument(TInstrumentSource& src, TXmInstrument& ins, std::string& error) {
@@ -529,8 +559,7 @@ bool ParseSong(const std::string& text, TXmModule& module, TSongInfo& info, std:
         module.Instruments[static_cast<size_t>(instrument->Index - 1)].Volume = static_cast<uint8_t>(n);
       } else if (key == "pan") {
         if (w.size() < 2 || !ParseInt(w[1], 10, n) || n < -100 || n > 100) return fail("pan must be -100 to 100");
-        module.Instruments[static_cast<size_t>(instrument->Index - 1)].Pan =
-            static_cast<uint8_t>(std::clamp(128 + n * 128 / 100, 0, 255));
+        module.Instruments[static_cast<size_t>(instrument->Index - 1)].Pan = PanByte(n);
       } else if (key == "fadeout") {
         if (w.size() < 2 || !ParseInt(w[1], 10, n) || n < 0 || n > 4095) return fail("fadeout must be 0 to 4095");
         module.Instruments[static_cast<size_t>(instrument->Index - 1)].FadeOut = static_cast<uint16_t>(n);
@@ -577,7 +606,10 @@ bool ParseSong(const std::string& text, TXmModule& module, TSongInfo& info, std:
             lineNo = cl.Line;
             return fail("pattern " + patternName + ", channel " + std::to_string(ch) + ": " + why);
           }
-          PutEvents(st, events, ch - 1, p);
+          if (!PutEvents(st, events, ch - 1, p, why)) {
+            lineNo = cl.Line;
+            return fail("pattern " + patternName + ", channel " + std::to_string(ch) + ": " + why);
+          }
         }
         st.PatternIndex[patternName] = static_cast<int>(module.Patterns.size());
         module.Patterns.push_back(std::move(p));

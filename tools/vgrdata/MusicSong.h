@@ -23,6 +23,7 @@
 // A note is a name and octave (C4, F#3, Bb2) with an optional ":rows"
 // length that also becomes the default; "." is a rest, "-" holds the note
 // before. "@name" picks the instrument, "Vnn" the default volume (0..64),
+// "P-30" the pan of the notes that follow (-100..100, over the instrument's),
 // "$phrase" inserts a phrase ("$riff+5" transposed), "( ... )xN" repeats.
 // "include kit.inc" reads shared instruments and drums from a file beside
 // the song. Words starting with "~" change the note before them: ~vNN volume,

@@ -29,7 +29,7 @@ const std::vector<TCommand>& Commands() {
        "build, edit, list, unpack and check a chunk archive (Voltigor.mad4)", ArchiveCommand},
       {"sound", "sound RECIPE OUT.wav | sound stats FILE.wav...",
        "render a sound-effect recipe (data/sfx) into a 16-bit WAV, or print WAV levels", RunSoundCommand},
-      {"music", "music build|render|mp3 SONG OUT [SECS]",
+      {"music", "music build|render|mp3 SONG OUT [SECS] | music measure SONG...",
        "build a tracker module from a song source (data/music), render it to WAV with libxmp, or encode its loop as MP3",
        RunMusicCommand},
       {"map", "map convert IN OUT A|B|T|W|X | map show IN",
