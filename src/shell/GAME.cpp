@@ -10,7 +10,7 @@
 #include "SystemUnit.h"
 #include "VGRGameValues.h"
 #include "VGRResourceUnit.h"
-#include "Voltigor.h"
+#include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
 

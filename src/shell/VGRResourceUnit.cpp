@@ -13,7 +13,7 @@
 #include "ScrollUnit.h"
 #include "VGRGameValues.h"
 #include "VGRResourceTypesUnit.h"
-#include "Voltigor.h"
+#include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
 #include "vcc_Menu.h"
@@ -271,7 +271,7 @@ uint8_t MainMenu(uint8_t Previous) {
 #include "VGRMapUnit.h"
 #include "VGRMonsterUnit.h"
 #include "VGRPlayerUnit.h"
-#include "Voltigor.h"
+#include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
 

@@ -50,11 +50,6 @@
 #include "ZR_SDL.h"
 #include "vcc_Menu.h"
 
-uint8_t MenuChoice = 0;
-int32_t LastLevel = 1;
-int32_t HighScore = 0;
-int32_t StartMap = 1;
-bool ZaRarozUnlocked = false;
 std::unique_ptr<TZRRFont> BigFont;
 
 namespace {

@@ -11,17 +11,9 @@
 
 class TZRRFont;
 
-// Program-wide values shared by the menu and the game.
-extern uint8_t MenuChoice;
-extern int32_t LastLevel;
-extern int32_t HighScore;
-extern int32_t StartMap;
-// The game has been completed in this run (the completion screen sets it
-// with LastLevel := 26): the menu then offers the Za.Raroz mode. A LastLevel
-// of 26 read at start-up does not count.
-extern bool ZaRarozUnlocked;
-// MrRobotMode and NumbersFont (the small digits of the cell-type overlay)
-// come with VGRGameValues.h; Resources with VGRResourceTypesUnit.h.
+// The program-wide values shared by the menu and the game (MenuChoice,
+// LastLevel, HighScore, StartMap, MrRobotMode, ...) come with
+// VGRGameValues.h; Resources with VGRResourceTypesUnit.h.
 // The font of the "Loading..." line.
 extern std::unique_ptr<TZRRFont> BigFont;
 
