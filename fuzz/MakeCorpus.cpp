@@ -17,6 +17,7 @@
 #include "MusicRender.h"
 #include "MusicXM.h"
 #include "RawPictureUnit.h"
+#include "ReplayUnit.h"
 #include "SoundWav.h"
 #include "TgaWriter.h"
 #include "XMapChainUnit.h"
@@ -500,6 +501,24 @@ void Audio() {
   Put("module", "song.xm", vgrdata::WriteXm(m));
 }
 
+// ------------------------------------------------------------------ replays
+void Replays() {
+  TReplay r;
+  r.Header.Seed = 12345;
+  r.Header.StartMap = 2;
+  r.Header.LastLevel = 3;
+  r.Header.ProgramVersion = "Voltigor V1.05 Build 0063";
+  r.FrameTotal = 10;
+  Put("replay", "empty", r.Encode());
+  r.Header.Mode = true;
+  r.Keys = {{0, {{275, true}}}, {40, {{275, false}, {32, true}}}, {41, {{32, false}, {270, true}, {27, true}}}};
+  TReplayChecks c;
+  for (int i = 0; i < TReplayChecks::Parts; ++i) c.Values[static_cast<std::size_t>(i)] = 0x01020304u * (i + 1);
+  r.Checks = {{0, c}, {60, c}, {120, c}};
+  r.FrameTotal = 150;
+  Put("replay", "keys-and-checks", r.Encode());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -516,6 +535,7 @@ int main(int argc, char** argv) {
   Maps();
   Fonts();
   Audio();
+  Replays();
   std::printf("%d seed files written\n", Written);
   return Ok ? 0 : 1;
 }

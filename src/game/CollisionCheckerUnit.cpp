@@ -102,4 +102,6 @@ void TCollisionChecker::DumpMask(PMask mask) {
   Log->Status("Mask debug ends.", "");
 }
 
+std::unique_ptr<TCollisionChecker> CollisionChecker;
+
 void CollisionCheckerUnit_Startup() { LogUnitVersion("CollisionCheckerUnit", "2.00"); }

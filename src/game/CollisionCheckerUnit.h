@@ -3,6 +3,7 @@
 // overlap and, inside the overlap, some pixel is set in both.
 
 #include <cstdint>
+#include <memory>
 
 #include "ZR_SDL.h"
 
@@ -30,5 +31,8 @@ class TCollisionChecker {
   // When set, IsCollide reports its work: on screen and in the log. Not owned.
   TBMPFont* DebugFont = nullptr;
 };
+
+// The game's one checker, created by the game loop; null outside a game.
+extern std::unique_ptr<TCollisionChecker> CollisionChecker;
 
 void CollisionCheckerUnit_Startup();

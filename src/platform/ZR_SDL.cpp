@@ -18,6 +18,8 @@ std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
 std::function<uint32_t()> TickSource;
 std::function<void(uint32_t)> DelaySink;
 std::function<void(uint32_t)> InputScript;
+std::function<void()> BeforeEvents;
+std::function<void()> AfterEvents;
 
 // The records wrapping the display and back buffer; the surfaces themselves
 // belong to SDL (display) or are freed by Finalize (back buffer).
@@ -173,6 +175,8 @@ uint32_t NextFrameTime = 0;
 uint32_t FrameCount = 0;
 uint32_t SpareTotal = 0;
 bool KeyState[512] = {};
+bool WindowKeysIgnored = false;
+bool UnpacedFrames = false;
 TKeyRing KeyBuffer;
 int16_t MouseX = 0;
 int16_t MouseY = 0;
@@ -244,13 +248,19 @@ void Flip() {
       }
     }
   }
-  SpareTotal += TimeLeft();
-  for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  if (!UnpacedFrames) {
+    SpareTotal += TimeLeft();
+    for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) Delay(left);
+  }
   if (ScreenSurface) SDL_Flip(ScreenSurface);
   FrameCount += 1;
 }
 
 void HandleEvent(const SDL_Event& event) {
+  if (WindowKeysIgnored && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+      event.key.keysym.sym != SDLK_F12) {
+    return;
+  }
   if (MouseObjects && MouseObjects->HandleEvent(Translate(event))) return;
   switch (event.type) {
     case SDL_KEYDOWN: {
@@ -299,8 +309,10 @@ void HandleEvent(const SDL_Event& event) {
 
 void ProcessEvents() {
   if (InputScript) InputScript(FrameCount);
+  if (BeforeEvents) BeforeEvents();
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
+  if (AfterEvents) AfterEvents();
 }
 
 void ClearKeys() { std::memset(KeyState, 0, sizeof KeyState); }
@@ -513,6 +525,11 @@ void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)
 }
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
+
+void SetEventHooks(std::function<void()> before, std::function<void()> after) {
+  BeforeEvents = std::move(before);
+  AfterEvents = std::move(after);
+}
 
 void PushKeyEvent(int sym, bool down, int mod) {
   SDL_Event e;

@@ -151,6 +151,15 @@ void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)
 // number of frames flipped so far, before SDL's queue is drained. A script
 // pushes events (PushKeyEvent) or sets KeyState for that frame.
 void SetInputScript(std::function<void(uint32_t frame)> script);
+// Replay seam: `before` runs at the start of every ProcessEvents (after the
+// input script), `after` once SDL's queue is drained. nullptr removes a hook.
+void SetEventHooks(std::function<void()> before, std::function<void()> after);
+// Replay playback: key presses and releases from the window are dropped (F12
+// still mutes); the replay supplies the keys instead.
+extern bool WindowKeysIgnored;
+// Timedemo and headless runs: Flip presents without waiting for the frame
+// deadline. The frame statistics then count no spare time.
+extern bool UnpacedFrames;
 // Queues a key press or release as if the keyboard had sent it.
 void PushKeyEvent(int sym, bool down, int mod = 0);
 // Queues a window-close request.

@@ -1,1 +1,465 @@
 #include "GAME.h"
+
+#include <cstdio>
+#include <string>
+
+#include "ImageCollectionUnit.h"
+#include "MusicCollectionUnit.h"
+#include "MusicUnit.h"
+#include "PlaylistUnit.h"
+#include "SystemUnit.h"
+#include "VGRGameValues.h"
+#include "VGRResourceUnit.h"
+#include "Voltigor.h"
+#include "ZRFonts.h"
+#include "ZR_SDL.h"
+
+int32_t Score = 0;
+TGame* GameInPlay = nullptr;
+std::function<void()> GameOverScreen = [] { ShowGameOver(); };
+std::function<void()> CompletionScreen = [] { ShowCompletion(); };
+
+namespace {
+
+// The play area: Background's pixel (0, 0) is this screen point.
+constexpr int kAreaX = 62, kAreaY = 22;
+constexpr int kMeterX = 392, kMeterY = 26;
+
+PImage Find(const std::string& name) { return ImageCollection ? ImageCollection->FindImage(name) : nullptr; }
+
+void Put(int x, int y, const std::string& name) {
+  if (PImage image = Find(name)) PutImage(x, y, image);
+}
+
+}  // namespace
+
+// ---- Game start and end ---------------------------------------------------
+
+TGame::TGame() {
+  Map = std::make_unique<TMap>();
+  CollisionChecker = std::make_unique<TCollisionChecker>();
+  SkipLimit = 50;
+  CurrentMap = static_cast<uint8_t>(StartMap);
+  MusicMap = 255;
+  Score = 0;
+  Background = CreateImageWH(516, 356);
+  Boulder = std::make_unique<TBoulder>(Background.get());
+  Prof = std::make_unique<TProf>(126, 56);
+  ScoreFont = std::make_unique<TTGAFont>("font\\scoref.tga");
+  ScoreFont->SetFixedWidth(13);
+  ScoreFont->Spacing = 0;
+  Lives = 3;
+  GameInPlay = this;
+}
+
+TGame::~TGame() {
+  if (!Ended) {
+    StopMusic();
+    Monsters.clear();
+    Prof.reset();
+    Boulder.reset();
+    Map.reset();
+  }
+  SetReplayChecksSource(nullptr);
+  CollisionChecker.reset();
+  GameInPlay = nullptr;
+}
+
+void TGame::EndGame() {
+  SetReplayChecksSource(nullptr);
+  // 1.
+  DrawNumber(50, 2, 515, 540);
+  Monsters.clear();
+  Prof.reset();
+  Boulder.reset();
+  Map.reset();
+  // 2. The HUD line stays under the end screens, which clear only above it.
+  if (Score > HighScore) HighScore = Score;
+  DrawNumber(HighScore, 5, 359, 423);
+  ScoreFont.reset();
+  Ended = true;
+  // 3. to 5.
+  if (StartMap == 1 && CurrentMap == 50 && CompletionScreen) CompletionScreen();
+  if (Lives == -1 && GameOverScreen) GameOverScreen();
+  if (StartMap == 1 && (CurrentMap + 1) / 2 > LastLevel) LastLevel = (CurrentMap + 1) / 2;
+}
+
+// ---- Map start ------------------------------------------------------------
+
+void TGame::BeginMap() {
+  // 1. and 2.
+  Interim = CurrentMap % 2 == 0 && CurrentMap != 0;
+  TPlayList* list = PlayLists ? PlayLists->Find(Interim ? "Interim" : "Constructing") : nullptr;
+  if (Interim) {
+    Prof->X = 94;
+    Prof->Y = 328;
+    Prof->InInterim = true;
+    TNTX = 546;
+    TNTY = 56;
+    if (list && list->Count() > 0) list->SetCurrent(((CurrentMap - 1) / 2) % list->Count());
+  } else {
+    Prof->X = 126;
+    Prof->Y = 56;
+    Prof->InInterim = false;
+    TNTX = 462;
+    TNTY = 72;
+    if (list && list->Count() > 0) list->SetCurrent((CurrentMap / 2) % list->Count());
+  }
+  // 3. A restart after a death keeps the music running.
+  if (CurrentMap != MusicMap) {
+    Song = list ? list->CurrentSong() : "";
+    StartMusic();
+    MusicMap = CurrentMap;
+  }
+  // 4.
+  Prof->SetBackground(Background.get(), kAreaX, kAreaY);
+  Prof->SetMap(Map.get());
+  Prof->Reset();
+  // 5. and 6.
+  DrawFrameAndHud();
+  DrawRoom();
+  // 7. The tiles go over the checkerboard and the decoration.
+  Map->LoadLevel(CurrentMap, true);
+  // 8.
+  GrabImage(kAreaX, kAreaY, Background.get());
+  // 9.
+  if (PImage lives = Find("LifeNumber")) PutImagePart(80, 54, 16 * Lives, 0, 16 * Lives + 15, 19, lives);
+  // 10.
+  Monsters.clear();
+  for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) {
+    const TMonsterStart start = Map->MonsterStart(slot);
+    if (start.MonsterNumber != 0) Monsters.push_back(std::make_unique<TMonster>(start, Background.get()));
+  }
+  // 11. Pieces collected before a death stay collected; in the Za.Raroz mode
+  // all seven start mounted.
+  if (Interim) {
+    Prof->SetNextPiece(8);
+  } else {
+    if (MrRobotMode) Prof->SetNextPiece(8);
+    for (int i = 0; i < 32; ++i) {
+      for (int j = 0; j < 22; ++j) {
+        const int x = 64 + 16 * i, y = 24 + 16 * j;
+        const uint16_t t = Map->ObjectAt(x, y);
+        if (t != 0 && t < Prof->NextPiece()) {
+          Prof->ShowPiece(t);
+          Map->RedrawCell(x, y, Background.get());
+          Map->ClearCell(x, y);
+        }
+      }
+    }
+    MeterLimit = 184;
+    MeterValue = 0;
+    MeterTicks = 0;
+    DrawMeter("Meter1");
+  }
+  // 12.
+  FrameCounter = 0;
+  Boulder->Reset();
+  SetReplayChecksSource([this] { return Checks(); });
+}
+
+void TGame::DrawFrameAndHud() {
+  Bar(0, 0, 639, 399, 0, 0, 0);
+  Bar(61, 21, 578, 378, 64, 64, 64);
+  Bar(62, 21, 578, 377, 192, 192, 192);
+  Bar(62, 22, 577, 377, 128, 128, 128);
+  Bar(63, 23, 576, 376, 192, 192, 192);
+  Bar(64, 23, 576, 375, 64, 64, 64);
+  ScoreFont->TextOut("SCORE: 00000  HIGH: 00000  MAP: 00", 320, 380, taCenter);
+  DrawNumber(CurrentMap, 2, 515, 540);
+  DrawScore();
+  DrawNumber(HighScore, 5, 359, 423);
+}
+
+void TGame::DrawRoom() {
+  PImage bricks[2] = {Find("DarkBrick1"), Find("DarkBrick2")};
+  for (int i = 0; i < 32; ++i) {
+    for (int j = 0; j < 22; ++j) {
+      if (PImage b = bricks[(i + j) % 2]) PutImage(64 + 16 * i, 24 + 16 * j, b);
+    }
+  }
+  if (!Interim) {
+    Put(128, 24, "Picture1");
+    Put(176, 24, "Bulb");
+    Put(224, 24, "Picture2");
+    Put(312, 32, "Shelf");
+    Put(392, 26, "Meter");
+    Put(472, 40, "Device");
+    Put(562, 30, "Wire");
+  }
+  Put(64, 40, "Gold");
+}
+
+void TGame::DrawNumber(int32_t value, int digits, int x, int clearRight) {
+  Bar(x, 380, clearRight, 399, 0, 0, 0);
+  if (!ScoreFont) return;
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*d", digits, static_cast<int>(value));
+  ScoreFont->TextOut(text, x, 380, taLeft);
+}
+
+void TGame::DrawMeter(const std::string& name) { Put(kMeterX, kMeterY, name); }
+
+void TGame::StartMusic() {
+  MusicStarts += 1;
+  if (!MusicCollection || Song.empty()) return;
+  if (TMusicCollectionItem* item = MusicCollection->Find(Song); item && item->Music) item->Music->Play();
+}
+
+void TGame::StopMusic() {
+  if (!MusicCollection || Song.empty()) return;
+  if (TMusicCollectionItem* item = MusicCollection->Find(Song); item && item->Music) item->Music->Stop();
+}
+
+// ---- One frame ------------------------------------------------------------
+
+bool TGame::Frame() {
+  FrameTimer.FrameStart();
+  // 1. The end-of-level animation: the creature shows up row by row, or the
+  // box opens.
+  if (Prof->IsLevelDone()) {
+    const int c = static_cast<int>(FrameCounter / 2);
+    if (!Interim) {
+      PutImagePart(504, 56, 442, 34, 473, 34 + c, Background.get());
+      if (PImage zapkin = Find("Zapkin")) PutImagePart(504, 56, 0, 0, 31, c, zapkin);
+      FrameCounter += 1;
+      if (FrameCounter == 128) {
+        CurrentMap = CurrentMap + 1 == 51 ? 1 : CurrentMap + 1;
+        Prof->SetNextPiece(1);
+      }
+    } else {
+      Boulder->Reset();
+      Bar(112, 29 + c, 143, 29 + c, 0, 0, 0);
+      FrameCounter += 1;
+      if (FrameCounter == 136) {
+        CurrentMap = CurrentMap + 1 == 51 ? 1 : CurrentMap + 1;
+        Prof->SetNextPiece(1);
+      }
+    }
+  }
+  // 2.
+  if (PImage tnt = Find("TNT Anim")) {
+    const int f = FrameCounter < 30 ? static_cast<int>(FrameCounter / 6) : 4;
+    PutImagePart(TNTX, TNTY, f * 10, 0, f * 10 + 9, 15, tnt);
+  }
+  // 3.
+  Prof->Draw();
+  for (auto& m : Monsters) m->Draw();
+  // 4.
+  if (Interim) {
+    const int c = static_cast<int>(FrameCounter / 2);
+    if (PImage box = Find("ZapkinAcme")) PutImagePart(104, 29 + c, 0, c, 47, 90, box);
+    Boulder->Draw();
+    Put(544, 342, "Pipe");
+  }
+  // 5.
+  if (KeyState[SYM_Q]) Map->ShowTypes();
+  // 6.
+  FrameTimer.PresentStart();
+  Flip();
+  FrameTimer.PresentEnd();
+  // 7.
+  for (auto& m : Monsters) m->Erase();
+  Prof->Erase();
+  PutImagePart(TNTX, TNTY, TNTX - kAreaX, TNTY - kAreaY, TNTX - 53, TNTY - 7, Background.get());
+  // 8.
+  if (Interim) {
+    Boulder->Erase();
+    PutImagePart(104, 29, 42, 7, 90, 121, Background.get());
+  }
+  // 9. Deaths, in this order.
+  if (Prof->HasFallenTooFar()) Prof->Die();
+  if (Prof->IsAlive() && Prof->X > 528 && Prof->Y == 328) Prof->Die();
+  for (auto& m : Monsters) {
+    if (Prof->Touches(m->Bounds())) {
+      Prof->Die();
+      Prof->ShowStandingFrame();
+    }
+  }
+  if (MeterValue == MeterLimit) {
+    Prof->Die();
+    Prof->ShowStandingFrame();
+  }
+  if (Interim) {
+    if (Prof->Touches(Boulder->BoundsA())) {
+      Prof->Die();
+      Prof->ShowStandingFrame();
+    }
+    if (Prof->Touches(Boulder->BoundsB())) Prof->Die();
+    Boulder->Update();
+  }
+  // 10.
+  Score += Prof->Update();
+  DrawScore();
+  // 11.
+  for (auto& m : Monsters) m->Move();
+  Boulder->Start(1);
+  Boulder->Aim(static_cast<uint16_t>(Prof->X + 2));
+  // 12.
+  ProcessEvents();
+  // 13. The level-skip keys.
+  if (KeyState[SYM_KP_PLUS]) {
+    CurrentMap = CurrentMap + 1 == SkipLimit + 1 ? 1 : CurrentMap + 1;
+    Prof->SetNextPiece(1);
+    KeyState[SYM_KP_PLUS] = false;
+  }
+  if (KeyState[SYM_KP_MINUS]) {
+    CurrentMap = CurrentMap == 1 ? SkipLimit : CurrentMap - 1;
+    Prof->SetNextPiece(1);
+    KeyState[SYM_KP_MINUS] = false;
+  }
+  // 14. The meter: a step takes 81 frames, 7 while the professor is shocked.
+  if (!Interim) {
+    if (Prof->IsShocked()) MeterTicks += 11;
+    MeterTicks += 1;
+    if (MeterTicks > 80) {
+      MeterValue += 1;
+      if (MeterValue % 23 == 0) {
+        DrawMeter("Meter");
+        DrawMeter("Meter" + std::to_string(MeterValue / 23 + 1));
+      }
+      MeterTicks = 0;
+    }
+  }
+  FrameTimer.FrameEnd();
+  // 15.
+  return !KeyState[SYM_ESCAPE] && CurrentMap == MusicMap && !Prof->IsDead();
+}
+
+// ---- After the frames of a map -------------------------------------------
+
+bool TGame::EndMap() {
+  SetReplayChecksSource(nullptr);
+  if (Prof->IsDead()) Lives -= 1;
+  if (CurrentMap != MusicMap || Lives == -1 || KeyState[SYM_ESCAPE]) StopMusic();
+  Monsters.clear();
+  return !KeyState[SYM_ESCAPE] && Lives != -1 && CurrentMap != 50;
+}
+
+// ---- Logic state ----------------------------------------------------------
+
+TGameLogic TGame::SaveLogic() const {
+  TGameLogic l;
+  l.CurrentMap = CurrentMap;
+  l.MusicMap = MusicMap;
+  l.SkipLimit = SkipLimit;
+  l.Lives = Lives;
+  l.Score = Score;
+  l.Interim = Interim;
+  l.FrameCounter = FrameCounter;
+  l.MeterTicks = MeterTicks;
+  l.MeterValue = MeterValue;
+  l.MeterLimit = MeterLimit;
+  l.TNTX = TNTX;
+  l.TNTY = TNTY;
+  l.RandSeed = RandSeed;
+  for (int32_t y = 0; y < Map->Height; ++y) {
+    for (int32_t x = 0; x < Map->Width; ++x) {
+      l.Physical.push_back(Map->GetPhysicalTile(x, y));
+      l.Logical.push_back(Map->GetLogicalTile(x, y));
+    }
+  }
+  const auto* dots = &Map->Dots[0][0];
+  l.Dots.assign(dots, dots + sizeof Map->Dots);
+  l.DotCount = Map->DotCount;
+  l.Prof = Prof->SaveLogic();
+  for (const auto& m : Monsters) l.Monsters.push_back(m->SaveLogic());
+  l.Boulder = Boulder->SaveLogic();
+  return l;
+}
+
+void TGame::RestoreLogic(const TGameLogic& l) {
+  CurrentMap = l.CurrentMap;
+  MusicMap = l.MusicMap;
+  SkipLimit = l.SkipLimit;
+  Lives = l.Lives;
+  Score = l.Score;
+  Interim = l.Interim;
+  FrameCounter = l.FrameCounter;
+  MeterTicks = l.MeterTicks;
+  MeterValue = l.MeterValue;
+  MeterLimit = l.MeterLimit;
+  TNTX = l.TNTX;
+  TNTY = l.TNTY;
+  RandSeed = l.RandSeed;
+  std::size_t i = 0;
+  for (int32_t y = 0; y < Map->Height; ++y) {
+    for (int32_t x = 0; x < Map->Width; ++x, ++i) {
+      if (i >= l.Physical.size()) break;
+      Map->SetPhysicalTile(x, y, l.Physical[i]);
+      Map->SetLogicalTile(x, y, l.Logical[i]);
+    }
+  }
+  if (l.Dots.size() == sizeof Map->Dots) std::copy(l.Dots.begin(), l.Dots.end(), &Map->Dots[0][0]);
+  Map->DotCount = l.DotCount;
+  Prof->RestoreLogic(l.Prof);
+  for (std::size_t m = 0; m < Monsters.size() && m < l.Monsters.size(); ++m) Monsters[m]->RestoreLogic(l.Monsters[m]);
+  Boulder->RestoreLogic(l.Boulder);
+}
+
+TReplayChecks TGame::Checks() const {
+  TReplayChecks c;
+  {
+    TLogicChecksum s;
+    s.Add(CurrentMap);
+    s.Add(RandSeed);
+    for (int32_t y = 0; y < Map->Height; ++y) {
+      for (int32_t x = 0; x < Map->Width; ++x) {
+        s.Add(Map->GetPhysicalTile(x, y));
+        s.Add(Map->GetLogicalTile(x, y));
+      }
+    }
+    for (const auto& column : Map->Dots) {
+      for (uint8_t d : column) s.Add(d);
+    }
+    s.Add(Map->DotCount);
+    c.Values[0] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    s.Add(Lives);
+    c.Values[1] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    s.Add(Score);
+    c.Values[2] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    Prof->AddToChecksum(s);
+    c.Values[3] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    s.Add(Monsters.size());
+    for (const auto& m : Monsters) m->AddToChecksum(s);
+    c.Values[4] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    Boulder->AddToChecksum(s);
+    c.Values[5] = s.Value();
+  }
+  {
+    TLogicChecksum s;
+    s.Add(MeterTicks);
+    s.Add(MeterValue);
+    s.Add(MeterLimit);
+    s.Add(FrameCounter);
+    c.Values[6] = s.Value();
+  }
+  return c;
+}
+
+// ---- The whole game -------------------------------------------------------
+
+void PlayGame() {
+  TGame game;
+  do {
+    game.BeginMap();
+    while (game.Frame()) {
+    }
+  } while (game.EndMap());
+  game.EndGame();
+}

@@ -1,8 +1,121 @@
 #pragma once
 // The game loop: one game from the chosen map until the last life, Escape or
 // the end of the last map, with scoring and the HUD.
+//
+// PlayGame is built from TGame, whose steps can also be driven one at a time:
+// tests, replays and a level solver run the real game frame by frame headless,
+// with the keys of each frame put into KeyState, and save and restore the
+// whole logic state of a map in play as one value.
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "ReplayUnit.h"
+#include "VGRBoulderUnit.h"
+#include "VGRMapUnit.h"
+#include "VGRMonsterUnit.h"
+#include "VGRPlayerUnit.h"
+
+class TTGAFont;
 
 // Runs one game from StartMap; reads and updates the program-wide values.
 void PlayGame();
+
+// The points of the game in play (0 between games).
+extern int32_t Score;
+
+// The game PlayGame is running, for tests and tools that watch it frame by
+// frame; null between games.
+class TGame;
+extern TGame* GameInPlay;
+
+// The end screens PlayGame shows; tests put recorders in their place.
+extern std::function<void()> GameOverScreen;
+extern std::function<void()> CompletionScreen;
+
+// Everything that decides the rest of a map in play; the pictures that only
+// show it are not part of it.
+struct TGameLogic {
+  uint8_t CurrentMap = 0;
+  uint8_t MusicMap = 255;
+  uint8_t SkipLimit = 50;
+  int32_t Lives = 3;
+  int32_t Score = 0;
+  bool Interim = false;
+  uint32_t FrameCounter = 0;
+  uint16_t MeterTicks = 0;
+  uint16_t MeterValue = 0;
+  uint16_t MeterLimit = 184;
+  int32_t TNTX = 0;
+  int32_t TNTY = 0;
+  uint32_t RandSeed = 0;
+  std::vector<int32_t> Physical;  // the map's cells, row by row
+  std::vector<int32_t> Logical;
+  std::vector<uint8_t> Dots;
+  uint16_t DotCount = 0;
+  TProfLogic Prof;
+  std::vector<TMonsterLogic> Monsters;
+  TBoulderLogic Boulder;
+};
+
+class TGame {
+ public:
+  // Game start.
+  TGame();
+  // Game end, if EndGame has not run; frees the game's objects.
+  ~TGame();
+  TGame(const TGame&) = delete;
+  TGame& operator=(const TGame&) = delete;
+
+  // Builds the current map (also after a death) and draws the screen.
+  void BeginMap();
+  // One frame of play with the keys now in KeyState. False when the map's
+  // frames are over (level done and shown, skipped, dead, or Escape).
+  bool Frame();
+  // Lives, music and monsters after the frames of a map; true when another
+  // map start follows.
+  bool EndMap();
+  // High score, end screens and unlocked practice levels.
+  void EndGame();
+
+  TGameLogic SaveLogic() const;
+  void RestoreLogic(const TGameLogic& logic);
+  TReplayChecks Checks() const;
+
+  // Drawing of the HUD and the meter, also for the solver's own frames.
+  void DrawNumber(int32_t value, int digits, int x, int clearRight);
+  void DrawScore() { DrawNumber(Score, 5, 190, 254); }
+
+  uint8_t CurrentMap = 0;
+  uint8_t MusicMap = 255;
+  uint8_t SkipLimit = 50;
+  int32_t Lives = 3;
+  bool Interim = false;
+  uint32_t FrameCounter = 0;
+  uint16_t MeterTicks = 0;
+  uint16_t MeterValue = 0;
+  uint16_t MeterLimit = 184;
+  int32_t TNTX = 0;
+  int32_t TNTY = 0;
+  // Songs started in this game (a restart after a death starts none).
+  uint32_t MusicStarts = 0;
+
+  std::unique_ptr<TMap> Map;
+  TImagePtr Background;
+  std::unique_ptr<TBoulder> Boulder;
+  std::unique_ptr<TProf> Prof;
+  std::vector<std::unique_ptr<TMonster>> Monsters;
+  std::unique_ptr<TTGAFont> ScoreFont;
+
+ private:
+  void DrawFrameAndHud();
+  void DrawRoom();
+  void DrawMeter(const std::string& name);
+  void StartMusic();
+  void StopMusic();
+  std::string Song;
+  bool Ended = false;
+};

@@ -3,3 +3,274 @@
 // ---- Title, credits and main menu -----------------------------------------
 
 // ---- Game over and completion scenes --------------------------------------
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "ImageCollectionUnit.h"
+#include "MusicCollectionUnit.h"
+#include "MusicUnit.h"
+#include "PlaylistUnit.h"
+#include "SystemUnit.h"
+#include "VGRMapUnit.h"
+#include "VGRMonsterUnit.h"
+#include "VGRPlayerUnit.h"
+#include "Voltigor.h"
+#include "ZRFonts.h"
+#include "ZR_SDL.h"
+
+// Two scripted scenes built from the game's own parts: level 53 as a stage
+// for walls and floors only, the professor steered by synthetic key presses,
+// monsters on the floor, music, and a prompt. Neither reads the keyboard for
+// steering; both run on fixed frame counts.
+
+namespace endscene {
+
+const char* const kTitleFontName = "font\\dfont.tga";
+const char* const kInfoFontName = "font\\ifont.tga";
+constexpr uint8_t kStageLevel = 53;
+
+PImage Picture(const char* name) { return ImageCollection ? ImageCollection->FindImage(name) : nullptr; }
+
+// The current song of a playlist, or null when the list or the song is
+// missing (the lookups have said so in the log).
+TMusic* Song(const char* playlist) {
+  TPlayList* list = PlayLists ? PlayLists->Find(playlist) : nullptr;
+  if (!list || !MusicCollection) return nullptr;
+  TMusicCollectionItem* item = MusicCollection->Find(list->CurrentSong());
+  return item ? item->Music.get() : nullptr;
+}
+
+bool Held(int sym) { return KeyState[sym]; }
+
+void SetArrows(bool left, bool right) {
+  KeyState[SYM_LEFT] = left;
+  KeyState[SYM_RIGHT] = right;
+}
+
+// Monster kinds 1..20.
+uint8_t RandomKind() { return static_cast<uint8_t>(1 + Random(20)); }
+
+// What both scenes share while they run: the playfield copy, the stage map,
+// the professor and the monsters.
+struct TStage {
+  TImagePtr Background = CreateImageWH(516, 356);
+  TMap Map;
+  std::unique_ptr<TProf> Prof;
+  std::vector<std::unique_ptr<TMonster>> Monsters;
+  std::unique_ptr<TTGAFont> TitleFont;
+
+  TStage(int32_t profX, int32_t profY, std::vector<TMonsterStart> starts) {
+    Map.LoadLevel(kStageLevel, false);
+    Prof = std::make_unique<TProf>(profX, profY);
+    Prof->SetMap(&Map);
+    Prof->SetBackground(Background.get(), 62, 22);
+    for (const TMonsterStart& s : starts) Monsters.push_back(std::make_unique<TMonster>(s, Background.get()));
+    TitleFont = std::make_unique<TTGAFont>(kTitleFontName);
+    TitleFont->SetColor(224, 240, 240);
+  }
+
+  // Cleared screen, title, frame, checkerboard rows 5 to 17 and the floor.
+  void DrawCommon(const char* title) {
+    Bar(0, 0, 639, 379, 0, 0, 0);
+    Flip();
+    TitleFont->TextOut(title, 320, 50, taCenter);
+    Bar(61, 101, 578, 315, 64, 64, 64);
+    Bar(62, 101, 578, 314, 192, 192, 192);
+    Bar(62, 102, 577, 314, 128, 128, 128);
+    Bar(63, 103, 576, 313, 192, 192, 192);
+    Bar(64, 103, 576, 312, 64, 64, 64);
+    PImage bricks[2] = {Picture("DarkBrick1"), Picture("DarkBrick2")};
+    for (int j = 5; j <= 17; ++j)
+      for (int i = 0; i < 32; ++i) PutImage(64 + 16 * i, 24 + 16 * j, bricks[(i + j) % 2]);
+    PImage brick = Picture("Brick");
+    for (int i = 0; i < 32; ++i) PutImage(64 + 16 * i, 280, brick);
+  }
+
+  void GrabBackground() { GrabImage(62, 22, Background.get()); }
+
+  void DrawMonsters() {
+    for (auto& m : Monsters) m->Draw();
+  }
+  void EraseMonsters() {
+    for (auto& m : Monsters) m->Erase();
+  }
+  void MoveMonsters() {
+    for (auto& m : Monsters) m->Move();
+  }
+  // A rectangle of the screen back from the playfield copy.
+  void Restore(int x, int y, int w, int h) {
+    PutImagePart(x, y, x - 62, y - 22, x - 62 + w - 1, y - 22 + h - 1, Background.get());
+  }
+};
+
+TMonsterStart Start(uint8_t left, uint8_t row, uint8_t right, uint8_t start, int8_t speed, uint8_t kind) {
+  return TMonsterStart{left, row, right, start, speed, kind};
+}
+
+}  // namespace endscene
+
+void ShowGameOver() {
+  using namespace endscene;
+  const uint8_t kind1 = RandomKind();
+  const uint8_t kind2 = RandomKind();
+  TStage stage(312, 248, {Start(0, 15, 30, 1, 3, kind1), Start(0, 15, 30, 29, -3, kind2)});
+
+  stage.DrawCommon("GAME OVER!");
+  PImage brick = Picture("Brick");
+  for (int i = 8; i <= 13; ++i) {
+    PutImage(64 + 16 * i, 216, brick);
+    PutImage(224 + 16 * i, 216, brick);
+  }
+  PutImage(216, 125, Picture("ZapkinAcme"));
+  stage.GrabBackground();
+  ClearKeyBuffer();
+  TMusic* song = Song("Gameover");
+  if (song) song->Play();
+
+  PImage boulder = Picture("Boulder");
+  for (int c = 0; c < 720; ++c) {
+    stage.DrawMonsters();
+    stage.Prof->Draw();
+    // The boulder waits on the left platform, rolls right, falls behind it;
+    // outside those frames it is not drawn again and stays where it was.
+    int bx = -1, by = -1;
+    if (c <= 239) {
+      bx = 244, by = 120;
+    } else if (c >= 330 && c <= 361) {
+      bx = 244 + 2 * (c - 330), by = 120;
+    } else if (c >= 362 && c <= 449) {
+      bx = 308, by = 120 + 2 * (c - 362);
+    }
+    if (bx >= 0) PutImage(bx, by, boulder);
+    Flip();
+    stage.EraseMonsters();
+    stage.Prof->Erase();
+    if (c >= 330 && c <= 449) stage.Restore(bx, by, 16, 16);
+
+    switch (c) {
+      case 0: SetArrows(true, false); break;
+      case 69: SetArrows(false, false); break;
+      case 70: SetArrows(false, true); break;
+      case 209: SetArrows(false, false); break;
+      case 210: SetArrows(true, false); break;
+      case 279: SetArrows(false, false); break;
+      case 280: SetArrows(false, true); break;
+      case 281: SetArrows(false, false); break;
+      case 340: SetArrows(true, false); break;
+      case 341: SetArrows(false, false); break;
+      case 420: stage.Prof->Die(); break;
+      default: break;
+    }
+    stage.Prof->Update();
+    stage.MoveMonsters();
+  }
+
+  stage.TitleFont->TextOut("PRESS SPACE", 320, 330, taCenter);
+  for (;;) {
+    stage.DrawMonsters();
+    Flip();
+    stage.EraseMonsters();
+    stage.MoveMonsters();
+    ProcessEvents();
+    if (Held(SYM_SPACE) || Held(SYM_RETURN) || Held(SYM_ESCAPE)) break;
+  }
+  ClearKeys();
+  if (song) song->Stop();
+}
+
+std::array<uint8_t, 4> CompletionMonsterKinds() {
+  // A kind already taken is drawn again until a free one comes up.
+  std::array<uint8_t, 4> kinds{};
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    do {
+      kinds[i] = endscene::RandomKind();
+    } while (std::find(kinds.begin(), kinds.begin() + i, kinds[i]) != kinds.begin() + i);
+  }
+  return kinds;
+}
+
+void ShowCompletion() {
+  using namespace endscene;
+  const std::array<uint8_t, 4> kinds = CompletionMonsterKinds();
+  TStage stage(512, 248, {Start(2, 11, 4, 3, 3, kinds[0]), Start(26, 11, 28, 27, -3, kinds[1]),
+                          Start(8, 12, 10, 9, 2, kinds[2]), Start(20, 12, 22, 21, -2, kinds[3])});
+
+  stage.DrawCommon("GAME COMPLETED!");
+  stage.GrabBackground();
+  PutImage(296, 189, Picture("Zapkin"));
+  ClearKeyBuffer();
+
+  PImage chain = Picture("Chain");
+  for (int x : {126, 222, 414, 510})
+    for (int y : {104, 120, 136, 152}) PutImage(x, y, chain);
+  PutImage(222, 168, chain);
+  PutImage(414, 168, chain);
+  for (auto [x, y] : {std::pair{126, 168}, std::pair{510, 168}, std::pair{222, 184}, std::pair{414, 184}})
+    PutImagePart(x, y, 0, 0, 3, 1, chain);
+
+  TMusic* song = Song("Outro");
+  if (song) song->Play();
+  TTGAFont infoFont(kInfoFontName);
+  infoFont.SetAlpha(192);
+
+  PImage cage = Picture("Cage");
+  PImage foot = Picture("RudIzaz");
+  for (int d = 0;; ++d) {
+    stage.DrawMonsters();
+    for (auto [x, y] : {std::pair{104, 170}, std::pair{200, 186}, std::pair{392, 186}, std::pair{488, 170}})
+      PutImage(x, y, cage);
+    stage.Prof->Draw();
+    // The foot slides in from above, then comes down a pixel a frame until
+    // it stands on the floor, where it stays.
+    if (d >= 2 && d <= 64) {
+      PutImagePart(296, 104, 0, 65 - d, 47, 63, foot);
+    } else if (d >= 65 && d <= 177) {
+      PutImage(296, 104 + d - 65, foot);
+    } else if (d == 300) {
+      infoFont.TextOut("Press Space", 320, 330, taCenter);
+    }
+    Flip();
+    stage.EraseMonsters();
+    stage.Prof->Erase();
+    if (d >= 65 && d < 177) stage.Restore(296, 104 + d - 65, 48, 64);
+
+    if (d == 0) SetArrows(true, false);
+    if (d == 1) SetArrows(false, false);
+    stage.Prof->Update();
+    stage.MoveMonsters();
+    ProcessEvents();
+    if (Held(SYM_SPACE)) break;
+  }
+
+  KeyState[SYM_SPACE] = false;
+  Bar(0, 0, 639, 315, 0, 0, 0);
+  const auto line = [&infoFont](const char* text, int y, uint8_t alpha) {
+    infoFont.SetAlpha(alpha);
+    infoFont.TextOut(text, 320, y, taCenter);
+  };
+  line("Congratulations!", 20, 255);
+  if (LastLevel < 26) {
+    line("You found out that home made", 60, 224);
+    line("monsters aren't a good idea.", 100, 228);
+    line("But you just unlocked a new", 160, 232);
+    line("game mode called Za.Raroz.", 200, 236);
+    line("You can select this mode", 240, 240);
+    line("in the main menu.", 280, 244);
+  } else {
+    line("You completed the whole game!", 160, 224);
+  }
+  // The page stands until Space; frames keep their pace meanwhile rather
+  // than spinning on the event queue.
+  do {
+    Flip();
+    ProcessEvents();
+  } while (!Held(SYM_SPACE));
+  KeyState[SYM_SPACE] = false;
+
+  if (song) song->Stop();
+  LastLevel = 26;
+}

@@ -14,5 +14,14 @@ void PlayIntro();
 
 // ---- Game over and completion scenes --------------------------------------
 
+#include <array>
+
+// Shown when the last life is lost: a scripted scene of 720 frames, then
+// "PRESS SPACE" until Space, Return or Escape.
 void ShowGameOver();
+// Shown when a game begun at map 1 has passed the last map; waits for Space
+// twice and sets LastLevel to 26, which unlocks the Za.Raroz mode.
 void ShowCompletion();
+// The monster kinds of the completion scene: four different ones of 1..20,
+// drawn with Random.
+std::array<uint8_t, 4> CompletionMonsterKinds();

@@ -9,6 +9,7 @@
 #include "CodingUnit.h"
 #include "CollisionCheckerUnit.h"
 #include "CompressorUnit.h"
+#include "GAME.h"
 #include "HuffmanUnit.h"
 #include "ImageCollectionUnit.h"
 #include "LexerUnit.h"
@@ -22,6 +23,7 @@
 #include "MusicUnit.h"
 #include "MyZStreamUnit.h"
 #include "RLEUnit.h"
+#include "ReplayUnit.h"
 #include "ParametersUnit.h"
 #include "PlaylistUnit.h"
 #include "RawPictureReaderFASTUnit.h"
@@ -56,6 +58,9 @@ namespace {
 
 const char* const kVersionLine = "Voltigor V1.05 Build 0063";
 
+// A replay that cannot be read or did not play to its end.
+struct TReplayRefused {};
+
 void PrintUsage() {
   std::cout << "Usage: Voltigor [FULLSCREEN] [switches]\n"
                "Voltigor, a platform game: build the creature, dodge the monsters and the boulder.\n\n"
@@ -65,18 +70,37 @@ void PrintUsage() {
                "  -appendlog          append to the log instead of starting it anew\n"
                "  -mainlog FILE       write the log to FILE\n"
                "  -safelog            write the log to run.log beside the program\n"
+               "  -record FILE        record the session's keys into a replay file\n"
+               "  -replay FILE        play a replay file back instead of reading the keyboard\n"
+               "  -timedemo           with -replay: frames without waiting, then CPU time per frame\n"
                "  --help, --version   show this help or the version\n\n"
                "Every switch may also start with \"/\". Keys: arrows move, Space jumps, Escape leaves,\n"
                "F12 mutes and unmutes.\n";
 }
 
-// The main loop until the menu exists: black frames until Escape.
+bool HasSwitch(const char* name) {
+  return Parameters->IndexOf(std::string("-") + name) >= 0 || Parameters->IndexOf(std::string("/") + name) >= 0;
+}
+
+std::string SwitchValue(const char* name) {
+  std::string v = Parameters->ValueAfter(std::string("-") + name);
+  return v.empty() ? Parameters->ValueAfter(std::string("/") + name) : v;
+}
+
+// The replay named by -replay, read before anything is drawn: a file that
+// does not read ends the program with its reason.
+struct TReplaySwitches {
+  std::string RecordFile;
+  std::string ReplayFile;
+  bool TimeDemo = false;
+  TReplay Replay;
+};
+TReplaySwitches Replaying;
+
+// The main loop until the menu exists: a new game at map 1 right after
+// loading; Escape ends it and the program.
 void RunMainLoop() {
-  while (!KeyState[SYM_ESCAPE]) {
-    Bar(0, 0, 639, 399, 0, 0, 0);
-    Flip();
-    ProcessEvents();
-  }
+  PlayGame();
   KeyState[SYM_ESCAPE] = false;
 }
 
@@ -96,8 +120,23 @@ void RunProgram() {
   for (const char* f : {"*", "-ImageCollection*", "-WaveCollection*", "-MusicCollection*", "-MAD4LowLevel*"}) {
     Log->Filters.emplace_back(f);
   }
-  // 2.
-  Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
+  // 2. A replay brings its own seed.
+  Replaying.RecordFile = SwitchValue("record");
+  Replaying.ReplayFile = SwitchValue("replay");
+  Replaying.TimeDemo = HasSwitch("timedemo") && !Replaying.ReplayFile.empty();
+  if (!Replaying.ReplayFile.empty()) {
+    std::string error;
+    if (!Replaying.Replay.Load(Replaying.ReplayFile, error)) {
+      const std::string line = "Cannot play the replay " + Replaying.ReplayFile + ": " + error;
+      Log->Error(line, "Voltigor");
+      std::cerr << line << "\n";
+      throw TReplayRefused();
+    }
+    Randomize(Replaying.Replay.Header.Seed);
+  } else {
+    Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
+  }
+  const uint32_t seed = RandSeed;
   // 3.
   Log->Status(kVersionLine, "Voltigor");
   // 4. The first argument only, and only as the first.
@@ -141,8 +180,39 @@ void RunProgram() {
   }
   // 17.
   Bar(0, 0, 639, 399, 0, 0, 0);
-  // 18.
+  // 18. Replays start with the first frame of play.
+  if (!Replaying.ReplayFile.empty()) {
+    const TReplayHeader& h = Replaying.Replay.Header;
+    if (h.ProgramVersion != kVersionLine) {
+      Log->Warning("Replay made by " + h.ProgramVersion, "Voltigor");
+    }
+    StartMap = h.StartMap;
+    MrRobotMode = h.Mode;
+    LastLevel = h.LastLevel;
+    UnpacedFrames = Replaying.TimeDemo;
+    FrameTimer.Enabled = Replaying.TimeDemo;
+    StartPlayback(Replaying.Replay, Replaying.RecordFile);
+  } else if (!Replaying.RecordFile.empty()) {
+    TReplayHeader h;
+    h.Seed = seed;
+    h.StartMap = static_cast<uint8_t>(StartMap);
+    h.Mode = MrRobotMode;
+    h.LastLevel = LastLevel;
+    h.ProgramVersion = kVersionLine;
+    StartRecording(Replaying.RecordFile, h);
+  }
+  // A window closed mid-game still leaves a recording that plays.
+  if (ReplayActive()) AddExitProc("ReplayUnit", [] { StopReplay(); });
+  const auto wallStart = std::chrono::steady_clock::now();
   RunMainLoop();
+  const bool replayOk = StopReplay();
+  if (Replaying.TimeDemo) {
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const std::string report = FrameTimer.Report(wall);
+    Log->Status(report, "Voltigor");
+    std::cout << report << "\n";
+  }
+  if (!replayOk) throw TReplayRefused();
   // 19. The fonts' and definitions' surfaces go before SDL does.
   FreeProgramObjects();
   Finalize();
@@ -254,6 +324,8 @@ int VoltigorMain(int argc, char** argv) {
     RunProgram();
   } catch (const THaltRequest&) {
     throw;
+  } catch (const TReplayRefused&) {
+    code = 4;
   } catch (const std::exception& e) {
     Log->Error(std::string("Unhandled error: ") + e.what(), "Voltigor");
     code = 3;
