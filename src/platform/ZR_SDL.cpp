@@ -9,6 +9,7 @@
 #include "Logger.h"
 #include "SystemUnit.h"
 #include "ZRStream3.h"
+#include "ZRWindowUnit.h"
 
 namespace {
 
@@ -68,7 +69,9 @@ void Blit(SDL_Surface* src, SDL_Rect* srcRect, SDL_Surface* dst, int x, int y) {
 void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) {
   HalfSize = (flags & VF_HALFSIZE) != 0;
   flags &= ~VF_HALFSIZE;
+  PrepareDisplaySettings();
   if (SDL_Init(SDL_INIT_VIDEO) == -1) FailVideo(std::string("Could not initialize SDL : ") + SDL_GetError());
+  if (!(flags & VF_FULLSCREEN)) ApplyWindowScale(width, height);
   ScreenWidth = width;
   ScreenHeight = height;
   ScreenSurface = UseBackBuffer ? SDL_SetVideoMode(width, height, depth, flags)
@@ -196,6 +199,7 @@ void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags)
     OpenVideo(width, height, depth, flags | VF_FULLSCREEN);
   }
   Init_Audio();
+  OpenGameControllers();
 }
 
 void Finalize() {
@@ -214,6 +218,7 @@ void Finalize() {
     Log->Status("BASS: Shutdown...", "ZR_SDL, Finalize");
   }
   AudioReady = false;
+  CloseGameControllers();
   SDL_Quit();
   MouseObjects.reset();
   ComponentMessages.reset();
@@ -257,6 +262,7 @@ void Flip() {
 }
 
 void HandleEvent(const SDL_Event& event) {
+  if (HandleComfortEvent(event)) return;
   if (WindowKeysIgnored && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
       event.key.keysym.sym != SDLK_F12) {
     return;
