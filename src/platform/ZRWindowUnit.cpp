@@ -24,6 +24,8 @@ bool PlayerScaleSet = false;
 
 std::vector<SDL_Joystick*> Controllers;
 
+bool Focused = true;
+
 // Return went down with Alt: its release is the toggle's too.
 bool AltReturnDown = false;
 
@@ -170,6 +172,7 @@ void CloseGameControllers() {
   Controllers.clear();
   Pads.clear();
   AltReturnDown = false;
+  Focused = true;
 }
 
 bool DisplayAvailable(const std::function<const char*(const char*)>& getenv) {
@@ -232,6 +235,10 @@ bool HandleComfortEvent(const SDL_Event& event) {
     }
     case SDL_JOYBALLMOTION:
       return true;
+    case SDL_ACTIVEEVENT:
+      // The mouse merely leaving the window changes nothing.
+      if (event.active.state & (SDL_APPINPUTFOCUS | SDL_APPACTIVE)) Focused = event.active.gain != 0;
+      return false;
     default:
       return false;
   }
@@ -240,6 +247,17 @@ bool HandleComfortEvent(const SDL_Event& event) {
 void ResetControllerState() {
   Pads.clear();
   AltReturnDown = false;
+}
+
+bool WindowHasFocus() { return Focused; }
+
+void PushFocusEvent(bool gained) {
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = SDL_ACTIVEEVENT;
+  e.active.gain = gained ? 1 : 0;
+  e.active.state = SDL_APPINPUTFOCUS;
+  PushEvent(e);
 }
 
 void PushPadButton(int pad, int button, bool down) {

@@ -51,6 +51,12 @@ bool IsFullScreen();
 // handed on to HandleEvent. True when the event was consumed here.
 bool HandleComfortEvent(const SDL_Event& event);
 
+// Whether the window has the keyboard focus (and is not minimised), as the
+// last focus event said; true until one says otherwise.
+bool WindowHasFocus();
+// Test seam: queues the event of the window losing or regaining the focus.
+void PushFocusEvent(bool gained);
+
 // Clears what the controllers hold (their keys are released with the table).
 void ResetControllerState();
 

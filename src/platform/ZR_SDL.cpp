@@ -19,6 +19,7 @@ std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
 std::function<uint32_t()> TickSource;
 std::function<void(uint32_t)> DelaySink;
 std::function<void(uint32_t)> InputScript;
+std::function<void(uint32_t)> PauseScript;
 std::function<void()> BeforeEvents;
 std::function<void()> AfterEvents;
 
@@ -531,6 +532,30 @@ void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)
 }
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
+
+void SetPauseScript(std::function<void(uint32_t)> script) { PauseScript = std::move(script); }
+
+void WaitForFocus() {
+  if (WindowHasFocus()) return;
+  Log->Status("Paused", "ZR_SDL, WaitForFocus");
+  if (AudioReady) SDL_PauseAudio(1);
+  SDL_Event events[16];
+  for (uint32_t period = 0; !WindowHasFocus(); ++period) {
+    // Shown again each period: a desktop may have drawn over the window.
+    if (BackSurface && ScreenSurface) SDL_UpperBlit(BackSurface, nullptr, ScreenSurface, nullptr);
+    if (ScreenSurface) SDL_Flip(ScreenSurface);
+    if (PauseScript) PauseScript(period);
+    SDL_PumpEvents();
+    const int n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_ACTIVEEVENTMASK | SDL_QUITMASK);
+    for (int i = 0; i < n; ++i) HandleEvent(events[i]);
+    // A paused game needs no frame rate: a few looks a second at the queue.
+    if (!WindowHasFocus()) Delay(100);
+  }
+  if (AudioReady) SDL_PauseAudio(0);
+  // The frame after the pause starts its own period instead of catching up.
+  NextFrameTime = 0;
+  Log->Status("Resumed", "ZR_SDL, WaitForFocus");
+}
 
 void SetEventHooks(std::function<void()> before, std::function<void()> after) {
   BeforeEvents = std::move(before);
