@@ -66,11 +66,14 @@ WIN=$(find_window) || { echo "FAIL: the installed game opened no window"; cat "$
 LOG=$WORK/state/voltigor/Voltigor.log
 # Play starts once loading is over; Escape then leaves the game and the program.
 for _ in $(seq 300); do grep -q '< Trace >2' "$LOG" 2>/dev/null && break; sleep 0.1; done
-for _ in $(seq 30); do
+for _ in $(seq 40); do
   kill -0 "$GAME_PID" 2>/dev/null || break
+  focus_window "$WIN"
   xdotool key --window "$WIN" Escape 2>/dev/null
   sleep 0.5
 done
+# Still running: it is ended, and the test fails on its exit code.
+kill -0 "$GAME_PID" 2>/dev/null && { echo "the game did not end on Escape"; kill -TERM "$GAME_PID"; }
 wait "$GAME_PID"
 check "the installed game's exit code" 0 $?
 check "first line printed names the log" "Voltigor: the run log is $LOG" "$(head -1 "$WORK/stdout")"

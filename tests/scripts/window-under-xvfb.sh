@@ -32,6 +32,7 @@ end_game() {
   kill -TERM "$GAME_PID"
   wait "$GAME_PID"
   check "exit code after the window was closed" 2 $?
+  gone_window "$WIN"
 }
 
 fullscreen_state() {
@@ -39,6 +40,7 @@ fullscreen_state() {
 }
 
 run_game 1280x800
+focus_window "$WIN"
 xdotool key --window "$WIN" alt+Return
 wait_size "$WIN" 1920x1080
 check "Alt+Enter: full screen" "1920x1080 full" "$(window_size "$WIN") $(fullscreen_state)"

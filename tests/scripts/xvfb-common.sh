@@ -32,11 +32,27 @@ stop_x() {
 find_window() {
   local id=""
   for _ in $(seq 300); do
-    id=$(xdotool search --class Voltigor 2>/dev/null | head -1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    for id in $(xdotool search --class Voltigor 2>/dev/null); do
+      xwininfo -id "$id" >/dev/null 2>&1 && { echo "$id"; return 0; }
+    done
     sleep 0.1
   done
   return 1
+}
+
+# gone_window ID: waits (up to 10 s) until the server has destroyed the
+# window of a game that ended; the next game's window may get the same id.
+gone_window() {
+  for _ in $(seq 100); do
+    xwininfo -id "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Gives the window the focus: the game pauses while it has none.
+focus_window() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus "$1" >/dev/null 2>&1
 }
 
 window_size() {
