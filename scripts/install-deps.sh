@@ -11,6 +11,9 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick
+  # the window and install tests: a window manager, X queries, desktop-file,
+  # AppStream and manual-page checks
+  x11-utils jwm desktop-file-utils appstream man-db bsdextrautils
   clang libclang-rt-14-dev llvm
 )
 

@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
+#include <iostream>
+#include <filesystem>
+#include <system_error>
 
 #include "ParametersUnit.h"
 
@@ -21,6 +25,25 @@ bool HasSwitch(const TParameters& p, const char* name) {
 bool FileExists(const std::string& name) {
   struct stat st {};
   return ::stat(name.c_str(), &st) == 0;
+}
+
+// The user's state folder for the game: $XDG_STATE_HOME/voltigor, else
+// ~/.local/state/voltigor; created when missing. Empty when neither is known
+// or it cannot be made.
+std::string StateFolder() {
+  std::string base;
+  const char* xdg = std::getenv("XDG_STATE_HOME");
+  if (xdg && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    base = std::string(home) + "/.local/state";
+  } else {
+    return "";
+  }
+  const std::string folder = base + "/voltigor";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return std::filesystem::is_directory(folder, ec) ? folder + "/" : "";
 }
 
 }  // namespace
@@ -50,12 +73,32 @@ TLogger::TLogger(std::string fileName, bool append, const TParameters* params) {
   if (HasSwitch(*params, "appendlog")) append = true;
   if (fileName.empty()) fileName = params->ValueAfter("/mainlog");
   if (fileName.empty()) fileName = params->ValueAfter("-mainlog");
-  if (fileName.empty()) fileName = ExePath + ExeName.substr(0, ExeName.find('.')) + ".log";
-  if (HasSwitch(*params, "safelog")) fileName = ExePath + "run.log";
-  FileName_ = fileName;
+  // Only a log meant for the program's own folder may move elsewhere.
+  bool besideProgram = false;
+  if (fileName.empty()) {
+    fileName = ExePath + ExeName.substr(0, ExeName.find('.')) + ".log";
+    besideProgram = true;
+  }
+  if (HasSwitch(*params, "safelog")) {
+    fileName = ExePath + "run.log";
+    besideProgram = true;
+  }
 
-  const bool keep = append && FileExists(fileName);
+  bool keep = append && FileExists(fileName);
   int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 && besideProgram) {
+    // An installed game's folder is not the player's to write: the log goes
+    // to the player's state folder under the same name.
+    const std::string folder = StateFolder();
+    if (!folder.empty()) {
+      const std::size_t slash = fileName.find_last_of('/');
+      fileName = folder + (slash == std::string::npos ? fileName : fileName.substr(slash + 1));
+      keep = append && FileExists(fileName);
+      fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+      Relocated_ = fd >= 0;
+    }
+  }
+  FileName_ = fileName;
   if (fd < 0) return;
   // Another running instance holds the log: leave it alone and run silent.
   // The lock is taken before truncating so that instance's log survives.
@@ -148,6 +191,8 @@ bool TLogger::MatchPattern(const std::string& pattern, const std::string& text) 
 void Logger_Startup() {
   MainLog = std::make_unique<TLogger>("", false, Parameters.get());
   Log = MainLog.get();
+  // A log away from the program is named before anything else is printed.
+  if (Log->Relocated() && Log->Enabled()) std::cout << "Voltigor: the run log is " << Log->FileName() << std::endl;
   Log->Status("Starting Application. " + LogDateTime(), "..system..");
   Log->Status("(Status) [Warning] {Error} <Debug>", "..system..");
   LogUnitVersion("Logger", "1.11");

@@ -33,6 +33,9 @@ class TLogger {
 
   bool Enabled() const { return Enabled_; }
   const std::string& FileName() const { return FileName_; }
+  // The folder beside the program could not take the log, so it went to the
+  // player's state folder.
+  bool Relocated() const { return Relocated_; }
 
   std::string ExeName;
   std::string ExePath;
@@ -46,6 +49,7 @@ class TLogger {
  private:
   int Fd_ = -1;
   bool Enabled_ = false;
+  bool Relocated_ = false;
   std::string FileName_;
 };
 

@@ -9,6 +9,7 @@
 #include "Logger.h"
 #include "SystemUnit.h"
 #include "ZRStream3.h"
+#include "ZRWindowUnit.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ std::function<std::unique_ptr<TMouseObjectsBase>()> MouseObjectsFactory;
 std::function<uint32_t()> TickSource;
 std::function<void(uint32_t)> DelaySink;
 std::function<void(uint32_t)> InputScript;
+std::function<void(uint32_t)> PauseScript;
 std::function<void()> BeforeEvents;
 std::function<void()> AfterEvents;
 
@@ -68,7 +70,9 @@ void Blit(SDL_Surface* src, SDL_Rect* srcRect, SDL_Surface* dst, int x, int y) {
 void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) {
   HalfSize = (flags & VF_HALFSIZE) != 0;
   flags &= ~VF_HALFSIZE;
+  PrepareDisplaySettings();
   if (SDL_Init(SDL_INIT_VIDEO) == -1) FailVideo(std::string("Could not initialize SDL : ") + SDL_GetError());
+  if (!(flags & VF_FULLSCREEN)) ApplyWindowScale(width, height);
   ScreenWidth = width;
   ScreenHeight = height;
   ScreenSurface = UseBackBuffer ? SDL_SetVideoMode(width, height, depth, flags)
@@ -196,6 +200,7 @@ void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags)
     OpenVideo(width, height, depth, flags | VF_FULLSCREEN);
   }
   Init_Audio();
+  OpenGameControllers();
 }
 
 void Finalize() {
@@ -214,6 +219,7 @@ void Finalize() {
     Log->Status("BASS: Shutdown...", "ZR_SDL, Finalize");
   }
   AudioReady = false;
+  CloseGameControllers();
   SDL_Quit();
   MouseObjects.reset();
   ComponentMessages.reset();
@@ -262,6 +268,7 @@ void WaitForFrame() {
 }
 
 void HandleEvent(const SDL_Event& event) {
+  if (HandleComfortEvent(event)) return;
   if (WindowKeysIgnored && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
       event.key.keysym.sym != SDLK_F12) {
     return;
@@ -533,6 +540,30 @@ void SetFrameClock(std::function<uint32_t()> ticks, std::function<void(uint32_t)
 }
 
 void SetInputScript(std::function<void(uint32_t)> script) { InputScript = std::move(script); }
+
+void SetPauseScript(std::function<void(uint32_t)> script) { PauseScript = std::move(script); }
+
+void WaitForFocus() {
+  if (WindowHasFocus()) return;
+  Log->Status("Paused", "ZR_SDL, WaitForFocus");
+  if (AudioReady) SDL_PauseAudio(1);
+  SDL_Event events[16];
+  for (uint32_t period = 0; !WindowHasFocus(); ++period) {
+    // Shown again each period: a desktop may have drawn over the window.
+    if (BackSurface && ScreenSurface) SDL_UpperBlit(BackSurface, nullptr, ScreenSurface, nullptr);
+    if (ScreenSurface) SDL_Flip(ScreenSurface);
+    if (PauseScript) PauseScript(period);
+    SDL_PumpEvents();
+    const int n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_ACTIVEEVENTMASK | SDL_QUITMASK);
+    for (int i = 0; i < n; ++i) HandleEvent(events[i]);
+    // A paused game needs no frame rate: a few looks a second at the queue.
+    if (!WindowHasFocus()) Delay(100);
+  }
+  if (AudioReady) SDL_PauseAudio(0);
+  // The frame after the pause starts its own period instead of catching up.
+  NextFrameTime = 0;
+  Log->Status("Resumed", "ZR_SDL, WaitForFocus");
+}
 
 void SetEventHooks(std::function<void()> before, std::function<void()> after) {
   BeforeEvents = std::move(before);

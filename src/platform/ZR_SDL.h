@@ -165,6 +165,14 @@ extern bool WindowKeysIgnored;
 // Timedemo and headless runs: Flip presents without waiting for the frame
 // deadline. The frame statistics then count no spare time.
 extern bool UnpacedFrames;
+// While the window is away (WindowHasFocus false): keeps showing the back
+// buffer as it is, with the sound paused, until the focus comes back or the
+// window is closed. Only focus and close events are taken from SDL's queue
+// meanwhile; keys wait there for the next ProcessEvents. No frame is counted
+// and no input script or event hook runs, so replays never see the pause.
+void WaitForFocus();
+// Test seam: called once per paused period with the number of periods so far.
+void SetPauseScript(std::function<void(uint32_t period)> script);
 // Queues a key press or release as if the keyboard had sent it.
 void PushKeyEvent(int sym, bool down, int mod = 0);
 // Queues a window-close request.

@@ -13,6 +13,7 @@
 #include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
+#include "ZRWindowUnit.h"
 
 int32_t Score = 0;
 TGame* GameInPlay = nullptr;
@@ -29,6 +30,19 @@ PImage Find(const std::string& name) { return ImageCollection ? ImageCollection-
 
 void Put(int x, int y, const std::string& name) {
   if (PImage image = Find(name)) PutImage(x, y, image);
+}
+
+// A window that lost the focus holds the game on its drawn frame, with a
+// line over the playfield; the band under the line is put back afterwards,
+// so the frame then goes on as if nothing had happened.
+void ShowPausedUntilFocus(TTGAFont* font) {
+  constexpr int kX1 = 240, kY1 = 188, kX2 = 399, kY2 = 211;
+  TImagePtr under = CreateImageWH(kX2 - kX1 + 1, kY2 - kY1 + 1);
+  GrabImage(kX1, kY1, under.get());
+  Bar(kX1, kY1, kX2, kY2, 0, 0, 0);
+  if (font) font->TextOut("PAUSED", 320, kY1 + 4, taCenter);
+  WaitForFocus();
+  PutImage(kX1, kY1, under.get());
 }
 
 }  // namespace
@@ -254,7 +268,9 @@ bool TGame::Frame() {
   }
   // 5.
   if (KeyState[SYM_Q]) Map->ShowTypes();
-  // 6.
+  // 6. Away from the window, play stops here until the focus comes back
+  // (never in a timedemo, which has no one watching).
+  if (!WindowHasFocus() && !UnpacedFrames) ShowPausedUntilFocus(ScoreFont.get());
   FrameTimer.PresentStart();
   Flip();
   FrameTimer.PresentEnd();

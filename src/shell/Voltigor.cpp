@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <vector>
@@ -48,6 +49,7 @@
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 #include "ZR_SDL.h"
+#include "ZRWindowUnit.h"
 #include "vcc_Menu.h"
 
 std::unique_ptr<TZRRFont> BigFont;
@@ -63,6 +65,8 @@ void PrintUsage() {
   std::cout << "Usage: Voltigor [FULLSCREEN] [switches]\n"
                "Voltigor, a platform game: build the creature, dodge the monsters and the boulder.\n\n"
                "  FULLSCREEN          (first argument) play full screen\n"
+               "  -scale N            open the window N times the game's 640 x 400 (1 gives the\n"
+               "                      original size; by default the largest that fits the desktop)\n"
                "  -nolog              write no log\n"
                "  -waitlog            wait one second before opening the log\n"
                "  -appendlog          append to the log instead of starting it anew\n"
@@ -71,9 +75,26 @@ void PrintUsage() {
                "  -record FILE        record the session's keys into a replay file\n"
                "  -replay FILE        play a replay file back instead of reading the keyboard\n"
                "  -timedemo           with -replay: frames without waiting, then CPU time per frame\n"
-               "  --help, --version   show this help or the version\n\n"
-               "Every switch may also start with \"/\". Keys: arrows move, Space jumps, Escape leaves,\n"
-               "F12 mutes and unmutes.\n";
+               "  --help, -help, -h, /?  show this help\n"
+               "  --version           show the version\n\n"
+               "Every switch may also start with \"/\". Keys: arrows move, Space jumps, Return confirms,\n"
+               "Escape leaves, F12 mutes and unmutes, Alt+Enter toggles full screen. A game controller\n"
+               "plays too: d-pad or left stick move, south button jumps, Start confirms, east button or\n"
+               "Back leaves.\n\n"
+               "The log is written beside the program (Voltigor.log); when that folder cannot take it,\n"
+               "to $XDG_STATE_HOME/voltigor (else ~/.local/state/voltigor). Without a display, set\n"
+               "SDL_VIDEODRIVER to choose a video driver.\n";
+}
+
+bool IsHelpSwitch(const std::string& arg) {
+  const std::string a = UpperCase(arg);
+  return a == "--HELP" || a == "-HELP" || a == "-H" || a == "/?";
+}
+
+// The -scale value: a whole number from 1 up; anything else is refused (0).
+int ScaleSwitch(const std::string& value) {
+  if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stoi(value);
 }
 
 bool HasSwitch(const char* name) {
@@ -137,6 +158,9 @@ void LoadProgram() {
   Log->Status(kVersionLine, "Voltigor");
   // 4. Video, full screen when the first argument (only the first) says so.
   const std::string first = Parameters->Args.size() > 1 ? UpperCase(Parameters->Args[1]) : "";
+  const std::string scale = SwitchValue("scale");
+  if (!scale.empty() && ScaleSwitch(scale) == 0) Log->Warning("Window scale ignored! (" + scale + ")", "Voltigor");
+  SetWindowScaleRequest(ScaleSwitch(scale));
   Initialize(640, 400, 32, first == "FULLSCREEN" ? VF_FULLSCREEN | VF_BACKBUFFER : VF_BACKBUFFER);
   // 5. No mouse pointer over the game.
   ShowCursor(false);
@@ -342,16 +366,25 @@ int32_t ReadLastLevel(const std::string& archiveName) {
 }
 
 int VoltigorMain(int argc, char** argv) {
-  if (argc > 1) {
-    const std::string a = argv[1];
-    if (a == "--help" || a == "-h") {
+  for (int i = 1; i < argc; ++i) {
+    if (IsHelpSwitch(argv[i])) {
       PrintUsage();
       return 0;
     }
-    if (a == "--version") {
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--version") {
       std::cout << kVersionLine << "\n";
       return 0;
     }
+  }
+  // Without a display SDL would open an invisible one and wait for ever for
+  // keys that cannot come.
+  if (!DisplayAvailable([](const char* name) -> const char* { return std::getenv(name); })) {
+    std::cerr << "Voltigor: no display available (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                 "Start it in a graphical session, or choose a video driver with SDL_VIDEODRIVER,\n"
+                 "for example SDL_VIDEODRIVER=x11, wayland or kmsdrm.\n";
+    return 1;
   }
   std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");

@@ -200,3 +200,51 @@ TEST(Logger, StartupWritesStartLegendAndVersionThenClosingLine) {
   // After shutdown the global log is the disabled one again.
   EXPECT_FALSE(Log->Enabled());
 }
+
+// A program folder that cannot take the log sends it to the player's state
+// folder; a log the player named never moves.
+TEST(Logger, UnwritableProgramFolderMovesTheLogToTheStateFolder) {
+  TTempDir dir;
+  const std::string oldXdg = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  struct Case {
+    const char* xdg;   // null: unset
+    std::vector<std::string> args;
+    std::string expected;  // "" : no log
+    bool relocated;
+  };
+  const std::vector<Case> cases = {
+      {"state", {}, dir / "state/voltigor/Voltigor.log", true},
+      {nullptr, {}, dir / "home/.local/state/voltigor/Voltigor.log", true},
+      {"state", {"-safelog"}, dir / "state/voltigor/run.log", true},
+      {"relative", {}, dir / "home/.local/state/voltigor/Voltigor.log", true},  // not absolute: ignored
+      {"state", {"-mainlog", dir / "missing/named.log"}, "", false},
+  };
+  ::setenv("HOME", (dir / "home").c_str(), 1);
+  for (const Case& c : cases) {
+    if (c.xdg) {
+      ::setenv("XDG_STATE_HOME", c.xdg[0] == 'r' ? c.xdg : (dir / c.xdg).c_str(), 1);
+    } else {
+      ::unsetenv("XDG_STATE_HOME");
+    }
+    // The program's folder does not exist, so nothing can be written beside it.
+    auto log = OpenLog(dir, "missing/Voltigor", c.args);
+    EXPECT_EQ(log->Enabled(), !c.expected.empty()) << c.expected;
+    EXPECT_EQ(log->Relocated(), c.relocated) << c.expected;
+    if (c.expected.empty()) continue;
+    EXPECT_EQ(log->FileName(), c.expected);
+    log->Trace("here");
+    log.reset();
+    EXPECT_EQ(ReadTextFile(c.expected), "< Trace >here\r\n");
+  }
+  // A writable program folder keeps its log.
+  auto beside = OpenLog(dir, "Voltigor", {});
+  EXPECT_FALSE(beside->Relocated());
+  EXPECT_EQ(beside->FileName(), dir / "Voltigor.log");
+  ::setenv("HOME", oldHome.c_str(), 1);
+  if (oldXdg.empty()) {
+    ::unsetenv("XDG_STATE_HOME");
+  } else {
+    ::setenv("XDG_STATE_HOME", oldXdg.c_str(), 1);
+  }
+}

@@ -10,6 +10,7 @@
 
 #include "Logger.h"
 #include "MAD4HighLevelUnit.h"
+#include "PngWriter.h"
 #include "ParametersUnit.h"
 #include "RawPictureUnit.h"
 #include "ToolFiles.h"
@@ -225,6 +226,99 @@ int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std:
     for (uint8_t b : mask->Data) set += b != 0;
     out << "mask: " << maskName << " (" << mask->Width << "x" << mask->Height << ", " << set << " solid)\n";
   }
+  return 0;
+}
+
+namespace {
+
+const char* const kIconUsage = "usage: vgrdata icon IN OUT.png --size N [--archive ARCHIVE]\n";
+
+}  // namespace
+
+std::vector<uint8_t> IconPixels(PImage image, int size) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(size) * static_cast<size_t>(size) * 4, 0);
+  const int w = ImageWidth(image), h = ImageHeight(image);
+  if (w == 0 || h == 0 || size <= 0) return rgba;
+  SDL_Surface* s = image->Surface;
+  LockSurface(s);
+  auto opaque = [&](int x, int y) { return !image->ColorKeyed || GetPixel(s, x, y) != 0; };
+  // The drawn part only: transparent margins would shrink the figure.
+  int x1 = w, y1 = h, x2 = -1, y2 = -1;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (opaque(x, y)) {
+        x1 = std::min(x1, x);
+        y1 = std::min(y1, y);
+        x2 = std::max(x2, x);
+        y2 = std::max(y2, y);
+      }
+  if (x2 >= 0) {
+    const int bw = x2 - x1 + 1, bh = y2 - y1 + 1, longest = std::max(bw, bh);
+    // Whole-pixel enlargement keeps the pixels sharp; a picture larger than
+    // the icon is thinned out instead.
+    const int factor = size / longest;
+    const int sw = factor > 0 ? bw * factor : bw * size / longest;
+    const int sh = factor > 0 ? bh * factor : bh * size / longest;
+    const int ox = (size - sw) / 2, oy = (size - sh) / 2;
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x) {
+        const int sx = x1 + x * bw / sw, sy = y1 + y * bh / sh;
+        if (!opaque(sx, sy)) continue;
+        uint8_t r = 0, g = 0, b = 0;
+        GetColor(s, GetPixel(s, sx, sy), r, g, b);
+        uint8_t* px = &rgba[(static_cast<size_t>(oy + y) * size + static_cast<size_t>(ox + x)) * 4];
+        px[0] = r;
+        px[1] = g;
+        px[2] = b;
+        px[3] = 255;
+      }
+  }
+  UnlockSurface(s);
+  return rgba;
+}
+
+int IconCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> positional;
+  std::string archive;
+  int size = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--archive" && i + 1 < args.size()) {
+      archive = args[++i];
+    } else if (args[i] == "--size" && i + 1 < args.size()) {
+      const std::string& v = args[++i];
+      size = v.size() <= 4 && !v.empty() && v.find_first_not_of("0123456789") == std::string::npos ? std::stoi(v) : 0;
+    } else if (args[i] == "--help" || args[i] == "-h") {
+      out << kIconUsage;
+      return 0;
+    } else if (args[i].rfind("--", 0) == 0) {
+      err << "vgrdata icon: unknown option '" << args[i] << "'\n" << kIconUsage;
+      return 2;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2 || size < 1 || size > 1024) {
+    err << kIconUsage;
+    return 2;
+  }
+  TMountedArchive mounted;
+  if (!archive.empty() && (!FileExists(archive) || !mounted.Mount(archive))) {
+    err << "vgrdata icon: cannot mount the archive " << archive << "\n";
+    return 1;
+  }
+  TCollectedLog log;
+  TImageDepth depth;
+  TImagePtr image = LoadImage(positional[0]);
+  for (const std::string& line : log.Complaints(true)) err << line << "\n";
+  if (!image) {
+    err << "vgrdata icon: cannot load " << positional[0] << "\n";
+    return 1;
+  }
+  if (!WritePNG(positional[1], size, size, IconPixels(image.get(), size))) {
+    err << "vgrdata icon: cannot write " << positional[1] << "\n";
+    return 1;
+  }
+  out << positional[0] << " -> " << positional[1] << " (" << size << "x" << size << ")\n";
   return 0;
 }
 

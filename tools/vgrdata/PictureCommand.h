@@ -5,13 +5,24 @@
 // magenta, and optionally its collision mask as text, so that artists and
 // tests can check a picture.
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "ZR_SDL.h"
 
 namespace vgrdata {
 
 // args: IN OUT.bmp [--archive ARCHIVE] [--mask OUT.txt]. Returns the exit code.
 int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// `vgrdata icon IN OUT.png --size N [--archive ARCHIVE]`: the picture as the
+// game loads it, cut to its drawn part, enlarged by a whole factor (thinned
+// out when larger) and centred on a transparent N x N square, as a PNG: the
+// desktop icons of the game. Returns the exit code.
+int IconCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The N x N RGBA pixels of such an icon.
+std::vector<uint8_t> IconPixels(PImage image, int size);
 
 }  // namespace vgrdata

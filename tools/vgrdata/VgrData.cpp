@@ -43,6 +43,10 @@ const std::vector<TCommand>& Commands() {
        "24-bit BMP with transparent pixels in magenta, print its size, attribute type, frames and flags, and "
        "optionally write its collision mask as text",
        PictureCommand},
+      {"icon", "icon IN OUT.png --size N [--archive ARCHIVE]",
+       "draw a picture name as a square PNG icon of N pixels: its drawn part enlarged by a whole factor, "
+       "pixels kept sharp, on a transparent background",
+       IconCommand},
       {"font", "font build|render|sheet|info ...",
        "build a game font (.zrr or TGA) from an outline font with FreeType, or draw a text with any font as the "
        "game does",

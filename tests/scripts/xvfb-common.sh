@@ -1,0 +1,69 @@
+# Shared by the tests that run the game on a virtual X display: starts Xvfb
+# (any free display number, open to every local user) with a small window
+# manager, finds the game's window and reads its size. Sourced, not run.
+
+# Exits 77 (the test is skipped) when a tool is missing.
+need_tools() {
+  for t in "$@"; do
+    command -v "$t" >/dev/null 2>&1 || { echo "SKIP: $t is not installed (scripts/install-deps.sh)"; exit 77; }
+  done
+}
+
+# start_x WIDTHxHEIGHT: a virtual display and jwm on it; DISPLAY is set.
+start_x() {
+  local fd_file="$WORK/display"
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -ac 3>"$fd_file" 2>"$WORK/xvfb.err" &
+  XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+  [ -s "$fd_file" ] || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.err"; exit 1; }
+  export DISPLAY=":$(head -1 "$fd_file")"
+  jwm >/dev/null 2>&1 &
+  WM_PID=$!
+  sleep 0.5
+}
+
+stop_x() {
+  [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  wait 2>/dev/null
+}
+
+# find_window: the id of the game's window (class Voltigor), waiting up to 30 s.
+find_window() {
+  local id=""
+  for _ in $(seq 300); do
+    for id in $(xdotool search --class Voltigor 2>/dev/null); do
+      xwininfo -id "$id" >/dev/null 2>&1 && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# gone_window ID: waits (up to 10 s) until the server has destroyed the
+# window of a game that ended; the next game's window may get the same id.
+gone_window() {
+  for _ in $(seq 100); do
+    xwininfo -id "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Gives the window the focus: the game pauses while it has none.
+focus_window() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus "$1" >/dev/null 2>&1
+}
+
+window_size() {
+  xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
+}
+
+# wait_size WINDOW WxH: true once the window has that size (up to 10 s).
+wait_size() {
+  for _ in $(seq 100); do
+    [ "$(window_size "$1")" = "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
