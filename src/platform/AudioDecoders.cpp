@@ -220,7 +220,10 @@ class TModuleStream : public TStreamSource {
     xmp_module_info info{};
     xmp_get_module_info(Context_, &info);
     if (!info.mod || info.mod->chn <= 0) return false;
-    return Start();
+    // The player and its mixing buffers come with the first play (the
+    // mixer rewinds a stream before it first plays it): a song that is
+    // loaded but never heard costs only its module data.
+    return true;
   }
 
   uint32_t Rate() const override { return Rate_; }

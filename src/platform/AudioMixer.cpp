@@ -214,7 +214,7 @@ int TMixer::Play(uint32_t handle, bool restart) {
   TLock lock(*this);
   if (auto it = Streams_.find(handle); it != Streams_.end()) {
     TStreamChannel& c = *it->second;
-    if (restart || c.Ended) {
+    if (restart || c.Ended || !c.Started) {
       if (!Rewind(c)) return BASS_ERROR_FILEFORM;
     }
     c.Playing = true;
@@ -345,6 +345,7 @@ bool TMixer::NextFrame(TStreamChannel& c, float* frame) {
 
 bool TMixer::Rewind(TStreamChannel& c) {
   if (!c.Source->Rewind()) return false;
+  c.Started = true;
   c.BufferFrames = c.BufferPos = 0;
   c.Primed = c.Draining = c.Ended = false;
   c.HadData = false;

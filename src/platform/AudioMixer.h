@@ -75,6 +75,7 @@ class TMixer {
     bool Primed = false;
     bool Draining = false;
     bool HadData = false;  // frames came since the last rewind
+    bool Started = false;  // rewound at least once: modules start their player there
     std::vector<int16_t> Buffer;
     uint32_t BufferFrames = 0, BufferPos = 0;
     float A[2] = {0, 0}, B[2] = {0, 0};

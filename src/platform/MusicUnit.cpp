@@ -26,6 +26,11 @@ bool ReadWhole(const std::string& name, std::vector<uint8_t>& buffer) {
   return !buffer.empty() && buffer.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max());
 }
 
+void Release(std::vector<uint8_t>& buffer) {
+  buffer.clear();
+  buffer.shrink_to_fit();
+}
+
 }  // namespace
 
 TMusic::TMusic(const std::string& name) {
@@ -49,6 +54,9 @@ TMusic::TMusic(const std::string& name) {
   } else if (ReadWhole(name, Buffer)) {
     BufferSize = static_cast<int32_t>(Buffer.size());
     fMusic = BASS_MusicLoad(true, Buffer.data(), 0, static_cast<DWORD>(BufferSize), kModuleFlags, 0);
+    // The library keeps its own decoded copy of a module; the file's bytes
+    // are not read again.
+    Release(Buffer);
   }
   if (fMusic == 0) {
     Log->Error("BASS: Loading " + name + " failed", kCreateLoc);
@@ -61,8 +69,7 @@ TMusic::~TMusic() {
   // Streams and modules alike; the library stops reading the buffer here,
   // before it goes.
   BASS_MusicFree(fMusic);
-  Buffer.clear();
-  Buffer.shrink_to_fit();
+  Release(Buffer);
   Log->Status("BASS: Music freed.", "MusicUnit, TMusic.Destroy");
 }
 

@@ -19,10 +19,12 @@ class TMusic {
   void Stop();
 
   uint32_t fMusic = 0;
-  // The file's contents while the library plays from memory; it must outlive
-  // the library's stream, so it goes only in the destructor.
+  // The file's contents while the library streams a compressed MP3 from
+  // memory; it must outlive the library's stream, so it goes only in the
+  // destructor. A module's bytes are released once the library has loaded
+  // them: it plays from its own copy.
   std::vector<uint8_t> Buffer;
-  int32_t BufferSize = -1;  // -1: the library reads the file itself
+  int32_t BufferSize = -1;  // size of the file read into memory; -1: the library reads the file itself
 };
 
 void MusicUnit_Startup();

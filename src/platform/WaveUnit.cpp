@@ -40,6 +40,9 @@ TWave::TWave(const std::string& name, uint32_t max, bool looped) {
         BufferSize = static_cast<int32_t>(Buffer.size());
         fWave = BASS_SampleLoad(true, Buffer.data(), 0, static_cast<DWORD>(BufferSize), max, flags);
       }
+      // The library plays its own decoded copy of the sample.
+      Buffer.clear();
+      Buffer.shrink_to_fit();
     }
   }
   if (fWave == 0) {

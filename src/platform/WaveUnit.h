@@ -23,8 +23,9 @@ class TWave {
   void SetPan(float pan);
 
   uint32_t fWave = 0;
+  // Empty once loaded: the library decodes the file into its own copy.
   std::vector<uint8_t> Buffer;
-  int32_t BufferSize = -1;  // -1: the library read the file itself
+  int32_t BufferSize = -1;  // size of the file read into memory; -1: the library read the file itself
 };
 
 constexpr uint32_t kNoChannel = 0xFFFFFFFFu;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <dirent.h>
 #include <map>
@@ -360,6 +361,70 @@ TEST_F(GameAudio, ThemeMp3StreamsFromItsFileAndLoopsWithoutAGap) {
   EXPECT_NEAR(WindowRmsDb(out, loop + 4410, 44100), WindowRmsDb(out, 4410, 44100), 1.0);
   EXPECT_GT(Correlation(out, loop, 0, 22050), 0.95);
   EXPECT_GT(Correlation(out, loop + 22050, 22050, 22050), 0.95);
+}
+
+// What the program plays, sample for sample: every song and effect, loaded
+// through the collections from Zapkin.ini as the program does, is rendered
+// and its checksum compared with tests/tools/golden/audio_render.txt. Each
+// song plays twice (stopped and restarted between) and sounds the same both
+// times. When a change of the sound is intended, rewrite the table with
+//   VGR_UPDATE_GOLDEN=1 build/bin/tools_tests --gtest_filter='GameAudio.EverySong*Same*'
+TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
+  ASSERT_TRUE(Stage);
+  InStage here;
+  TIniFile ini("Zapkin.ini", true);
+  TMusicCollection music;
+  TWaveCollection waves;
+  music.Load(ini, "Music");
+  waves.Load(ini, "Waves");
+  const auto checksum = [](const TPcm& pcm) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a over the 16-bit values
+    for (int16_t v : pcm.Samples) {
+      const uint16_t u = static_cast<uint16_t>(v);
+      h = (h ^ (u & 0xFF)) * 1099511628211ull;
+      h = (h ^ (u >> 8)) * 1099511628211ull;
+    }
+    return h;
+  };
+  std::map<std::string, uint64_t> sums;
+  for (const auto& item : music.Items) {
+    SCOPED_TRACE(item->Name);
+    ASSERT_NE(item->Music->fMusic, 0u);
+    item->Music->Play();
+    const uint64_t first = checksum(RenderOutput(2.5));
+    item->Music->Stop();
+    item->Music->Play();
+    EXPECT_EQ(checksum(RenderOutput(2.5)), first);
+    item->Music->Stop();
+    sums["music " + item->Name] = first;
+  }
+  for (const auto& item : waves.Items) {
+    SCOPED_TRACE(item->Name);
+    const uint32_t ch = item->Wave->Play();
+    ASSERT_NE(ch, kNoChannel);
+    sums["wave " + item->Name] = checksum(RenderOutput(1.5));
+    BASS_ChannelStop(ch);
+  }
+  ASSERT_EQ(sums.size(), music.Items.size() + waves.Items.size());
+
+  const std::string path = std::string(VGR_SOURCE_DIR) + "/tests/tools/golden/audio_render.txt";
+  if (std::getenv("VGR_UPDATE_GOLDEN")) {
+    std::string text;
+    for (const auto& [name, sum] : sums) text += std::to_string(sum) + " " + name + "\n";
+    ASSERT_TRUE(WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+  }
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadFileBytes(path, bytes)) << path;
+  std::map<std::string, uint64_t> golden;
+  std::string text(bytes.begin(), bytes.end());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string line = text.substr(at, end - at);
+    const std::size_t blank = line.find(' ');
+    if (blank != std::string::npos) golden[line.substr(blank + 1)] = std::stoull(line.substr(0, blank));
+    at = end + 1;
+  }
+  EXPECT_EQ(sums, golden);
 }
 
 // Held notes play an instrument's loop over and over: the end of every loop
