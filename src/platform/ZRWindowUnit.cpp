@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Logger.h"
-#include "ZR_SDL.h"
+
 
 namespace {
 
@@ -37,14 +37,14 @@ enum TSource { kButtonFirst = 0, kButtonCount = 16, kHatUp = 16, kHatDown, kHatL
 
 int SymOfSource(int source) {
   switch (source) {
-    case 0: return SYM_SPACE;
-    case 1: return SYM_ESCAPE;
-    case 4: return SYM_ESCAPE;
-    case 6: return SYM_RETURN;
-    case 11: case kHatUp: case kStickUp: return SYM_UP;
-    case 12: case kHatDown: case kStickDown: return SYM_DOWN;
-    case 13: case kHatLeft: case kStickLeft: return SYM_LEFT;
-    case 14: case kHatRight: case kStickRight: return SYM_RIGHT;
+    case 0: return SDLK_SPACE;
+    case 1: return SDLK_ESCAPE;
+    case 4: return SDLK_ESCAPE;
+    case 6: return SDLK_RETURN;
+    case 11: case kHatUp: case kStickUp: return SDLK_UP;
+    case 12: case kHatDown: case kStickDown: return SDLK_DOWN;
+    case 13: case kHatLeft: case kStickLeft: return SDLK_LEFT;
+    case 14: case kHatRight: case kStickRight: return SDLK_RIGHT;
     default: return 0;
   }
 }
@@ -68,13 +68,17 @@ bool KeyHeldByPads(int sym) {
   return false;
 }
 
+// The display unit's event handler, which takes controller keys as it takes
+// the keyboard's; set by the display unit, which this unit sits below.
+void (*KeySink)(const SDL_Event&) = nullptr;
+
 void SendKey(int sym, bool down) {
   SDL_Event e;
   std::memset(&e, 0, sizeof e);
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
   e.key.keysym.sym = static_cast<SDLKey>(sym);
-  HandleEvent(e);
+  if (KeySink) KeySink(e);
 }
 
 // Sets a source and passes a key press or release on when the key's state
@@ -104,6 +108,8 @@ bool PadHeld(int pad, int source) {
 void PushEvent(SDL_Event& e) { SDL_PushEvent(&e); }
 
 }  // namespace
+
+void SetControllerKeySink(void (*sink)(const SDL_Event&)) { KeySink = sink; }
 
 int ChooseWindowScale(int desktopWidth, int desktopHeight, int width, int height, int requested,
                       const char* environment) {
@@ -184,14 +190,14 @@ bool DisplayAvailable(const std::function<const char*(const char*)>& getenv) {
 }
 
 bool ToggleFullScreen() {
-  if (!ScreenSurface) return false;
-  const bool ok = SDL_WM_ToggleFullScreen(ScreenSurface) != 0;
+  if (!SDL_GetVideoSurface()) return false;
+  const bool ok = SDL_WM_ToggleFullScreen(SDL_GetVideoSurface()) != 0;
   Log->Status(ok ? (IsFullScreen() ? "Full screen" : "Windowed") : "Full screen toggle refused",
               "ZR_SDL, ToggleFullScreen");
   return ok;
 }
 
-bool IsFullScreen() { return ScreenSurface && (ScreenSurface->flags & SDL_FULLSCREEN) != 0; }
+bool IsFullScreen() { return SDL_GetVideoSurface() && (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0; }
 
 bool HandleComfortEvent(const SDL_Event& event) {
   switch (event.type) {

@@ -51,6 +51,10 @@ bool IsFullScreen();
 // handed on to HandleEvent. True when the event was consumed here.
 bool HandleComfortEvent(const SDL_Event& event);
 
+// Where controller buttons go as key events: the display unit's own event
+// handler, so that they reach the key table exactly as keys do.
+void SetControllerKeySink(void (*sink)(const SDL_Event&));
+
 // Whether the window has the keyboard focus (and is not minimised), as the
 // last focus event said; true until one says otherwise.
 bool WindowHasFocus();

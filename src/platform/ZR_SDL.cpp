@@ -200,6 +200,7 @@ void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags)
     OpenVideo(width, height, depth, flags | VF_FULLSCREEN);
   }
   Init_Audio();
+  SetControllerKeySink(HandleEvent);
   OpenGameControllers();
 }
 

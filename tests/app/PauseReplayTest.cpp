@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "VGRResourceUnit.h"
 #include "Voltigor.h"
 #include "ZRWindowUnit.h"
 #include "ZR_SDL.h"
@@ -26,6 +27,10 @@ int RunProgram(std::vector<std::string> args, std::function<void(uint32_t)> keys
   args.insert(args.begin(), "Voltigor");
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
+  // The title holds its pictures on waits of their own, which the input
+  // script's frame numbers (counted in shown frames) do not see: the session
+  // starts at the menu, as a second menu call of a run does.
+  ShowIntro = false;
   uint32_t now = 0;
   SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
   SetInputScript(std::move(keys));
@@ -70,9 +75,11 @@ TEST(PauseAndReplay, AFocusLossNeitherChangesTheRecordingNorThePlayback) {
   TTempDir dir;
   const std::string replay = dir / "paused.vgr";
   const std::string recordLog = dir / "record.log";
-  // Walk right, lose the focus, change keys while away (they wait in the
-  // queue), come back, jump and walk left, then leave with Escape.
-  TPauseAt recordPause{40, [] {
+  // Start a NEW GAME from the menu, walk right, lose the
+  // focus, change keys while away (they wait in the queue), come back, jump
+  // and walk left, leave the game with Escape and QUIT from the menu.
+  constexpr uint32_t g = 10;  // the game's first frames
+  TPauseAt recordPause{g + 40, [] {
                          PushKeyEvent(SYM_RIGHT, false);
                          PushKeyEvent(SYM_SPACE, true);
                        }};
@@ -80,11 +87,16 @@ TEST(PauseAndReplay, AFocusLossNeitherChangesTheRecordingNorThePlayback) {
       {"-record", replay, "-mainlog", recordLog},
       [&](uint32_t frame) {
         recordPause.Frame(frame);
-        if (frame == 5) PushKeyEvent(SYM_RIGHT, true);
-        if (frame == 60) PushKeyEvent(SYM_SPACE, false);
-        if (frame == 70) PushKeyEvent(SYM_LEFT, true);
-        if (frame == 110) PushKeyEvent(SYM_LEFT, false);
-        if (frame >= 200 && frame % 4 == 0) PushKeyEvent(SYM_ESCAPE, frame % 8 == 0);
+        if (frame == 7) PushKeyEvent(SYM_RETURN, true);
+        if (frame == 8) PushKeyEvent(SYM_RETURN, false);
+        if (frame == g + 5) PushKeyEvent(SYM_RIGHT, true);
+        if (frame == g + 60) PushKeyEvent(SYM_SPACE, false);
+        if (frame == g + 70) PushKeyEvent(SYM_LEFT, true);
+        if (frame == g + 110) PushKeyEvent(SYM_LEFT, false);
+        if (frame >= g + 200 && frame < g + 250 && frame % 4 == 0) PushKeyEvent(SYM_ESCAPE, frame % 8 == 0);
+        if (frame == g + 260) PushKeyEvent(SYM_RETURN, true);
+        // Never wait for ever: the program quits long before this.
+        if (frame > g + 2000) PushQuitEvent();
       },
       [&](uint32_t period) { recordPause.Period(period); });
   EXPECT_EQ(recorded, 0);
@@ -96,7 +108,7 @@ TEST(PauseAndReplay, AFocusLossNeitherChangesTheRecordingNorThePlayback) {
   // Played back with a pause somewhere else: every checksum still matches
   // (a divergence ends the program with code 4).
   const std::string playLog = dir / "play.log";
-  TPauseAt playPause{90, nullptr};
+  TPauseAt playPause{g + 90, nullptr};
   const int played = RunProgram({"-replay", replay, "-mainlog", playLog},
                                 [&](uint32_t frame) { playPause.Frame(frame); },
                                 [&](uint32_t period) { playPause.Period(period); });
