@@ -17,6 +17,8 @@ start_x() {
   for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
   [ -s "$fd_file" ] || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.err"; exit 1; }
   export DISPLAY=":$(head -1 "$fd_file")"
+  # The suite runs with the dummy drivers; these games show a real window.
+  export SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
   jwm >/dev/null 2>&1 &
   WM_PID=$!
   sleep 0.5
