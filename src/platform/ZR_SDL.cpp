@@ -464,9 +464,13 @@ void PutPixel(SDL_Surface* surface, int x, int y, uint8_t r, uint8_t g, uint8_t 
 
 void DoublePixels(SDL_Surface* source, SDL_Surface* dest) {
   if (!source || !dest || dest->w < 2 * source->w || dest->h < 2 * source->h) return;
-  const bool lockSrc = SDL_MUSTLOCK(source), lockDst = SDL_MUSTLOCK(dest);
-  if (lockSrc) SDL_LockSurface(source);
-  if (lockDst) SDL_LockSurface(dest);
+  // Always locked: a run-length encoded picture may not say so in its flags,
+  // and its pixels are only there while it is locked.
+  if (!LockSurface(source)) return;
+  if (!LockSurface(dest)) {
+    UnlockSurface(source);
+    return;
+  }
   const int bpp = source->format->BytesPerPixel;
   for (int y = 0; y < source->h; ++y) {
     for (int x = 0; x < source->w; ++x) {
@@ -477,8 +481,8 @@ void DoublePixels(SDL_Surface* source, SDL_Surface* dest) {
       }
     }
   }
-  if (lockDst) SDL_UnlockSurface(dest);
-  if (lockSrc) SDL_UnlockSurface(source);
+  UnlockSurface(dest);
+  UnlockSurface(source);
 }
 
 int ImageWidth(PImage image) { return image && image->Surface ? image->Surface->w : 0; }
