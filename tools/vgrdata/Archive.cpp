@@ -22,6 +22,7 @@
 #include "MAD4MidLevelUnit.h"
 #include "ParametersUnit.h"
 #include "ToolFiles.h"
+#include "ToolOptions.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -42,7 +43,9 @@ const char* const kUsage =
     "  list ARCHIVE                       name, chunk type, stored size, method\n"
     "  extract ARCHIVE NAME OUT           write the member, decoded, to OUT\n"
     "  pack ARCHIVE FOLDER                a fresh archive of every file of FOLDER (method auto)\n"
-    "  check ARCHIVE                      walk every chunk and decode every member\n";
+    "  check ARCHIVE                      walk every chunk and decode every member\n"
+    "Stored names separate folders with \"\\\" (font\\hamp.zrr, as pack stores them); link,\n"
+    "remove and extract also find a member written with \"/\" (font/hamp.zrr).\n";
 
 bool ReadFileBytes(const std::string& name, TBytes& data) {
   data = ReadInputFile(name);
@@ -65,6 +68,20 @@ void PutShortString(TBytes& out, const std::string& s) {
   out.insert(out.end(), s.begin(), s.end());
 }
 
+// A path as the archive writes it: "\" between folders, as the game's data
+// names them ("font\hamp.zrr").
+std::string WithArchiveSeparators(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// The member a command line names: the name as written, or else the one
+// with "\" where it has "/", so that a path written the way the shell writes
+// it finds what pack stored.
+std::string StoredName(const TMAD4MidLevel& archive, const std::string& asked) {
+  return archive.FileExists(asked) ? asked : WithArchiveSeparators(asked);
+}
+
 // Why no file can be created at `file`: its folder is missing or not
 // writable, or else the disk is full.
 std::string FolderProblem(const std::string& file) {
@@ -78,16 +95,18 @@ std::string FolderProblem(const std::string& file) {
 // rewritten, free space merged) when it goes away.
 class TSession {
  public:
-  bool OpenForWriting(const std::string& file, std::ostream& err) {
+  // `shown` is the name the user gave, when `file` is a temporary beside it.
+  bool OpenForWriting(const std::string& file, std::ostream& err, const std::string& shown = {}) {
+    const std::string& named = shown.empty() ? file : shown;
     struct stat st {};
     const bool existed = ::lstat(file.c_str(), &st) == 0;
     if (existed) RequireInputFile(file);
     Archive.Mount(file, false);
     if (!Archive.Mounted) {
       if (existed)
-        err << "vgrdata archive: " << file << " is not an archive\n";
+        err << "vgrdata archive: " << named << " is not an archive\n";
       else
-        err << "vgrdata archive: cannot create " << file << " (" << FolderProblem(file) << ")\n";
+        err << "vgrdata archive: cannot create " << named << " (" << FolderProblem(file) << ")\n";
       return false;
     }
     if (Archive.ReadOnly()) {
@@ -179,16 +198,21 @@ bool ValidName(const std::string& name, std::ostream& err) {
 }
 
 // Stores a member under `name`, replacing every earlier member of that name.
-bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc, std::ostream& err) {
+// `shown` names the archive in messages (the target of a temporary).
+bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc, std::ostream& err,
+           const std::string& shown = {}) {
   while (archive.FileExists(name)) {
     if (!archive.RemoveFile(name)) break;
   }
   TBytes payload;
   PutShortString(payload, name);
   payload.insert(payload.end(), enc.Body.begin(), enc.Body.end());
+  const int64_t grown = static_cast<int64_t>(archive.Stream ? archive.Stream->Size() : 0) + 8 +
+                        static_cast<int64_t>(payload.size()) + 12;
   TMemoryStream s(std::move(payload));
   if (archive.StoreFile(enc.FourCC, s) < 0) {
-    err << "vgrdata archive: cannot store " << name << "\n";
+    err << "vgrdata archive: cannot store " << name << " in " << (shown.empty() ? archive.FileName : shown) << " ("
+        << (grown > INT32_MAX ? "an archive holds at most 2 GiB" : FolderProblem(archive.FileName)) << ")\n";
     return false;
   }
   return true;
@@ -229,7 +253,18 @@ bool ReplaceArchive(const std::string& target, const std::function<bool(TMAD4Mid
   bool ok = false;
   {
     TSession s;
-    ok = s.OpenForWriting(temp, err) && fill(s.Archive);
+    ok = s.OpenForWriting(temp, err, target) && fill(s.Archive);
+  }
+  if (ok) {
+    // Closing rewrote the header and trailer; a disk that filled up then
+    // leaves an archive that does not read back, which must not replace
+    // the target.
+    TMAD4MidLevel written;
+    written.Mount(temp, true);
+    if (!written.Mounted || written.Damaged()) {
+      err << "vgrdata archive: cannot write " << target << " (" << FolderProblem(target) << ")\n";
+      ok = false;
+    }
   }
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
     err << "vgrdata archive: cannot write " << target << ": " << std::strerror(errno) << "\n";
@@ -274,7 +309,7 @@ int Link(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
   if (!ValidName(a[1], err)) return 2;
   TSession s;
   if (!s.OpenForWriting(a[0], err)) return 1;
-  const TMAD4FileData* target = s.Archive.GetFileData(s.Archive.IndexOfFile(a[2]));
+  const TMAD4FileData* target = s.Archive.GetFileData(s.Archive.IndexOfFile(StoredName(s.Archive, a[2])));
   if (!target) {
     err << "vgrdata archive: no member " << a[2] << "\n";
     return 1;
@@ -320,7 +355,7 @@ int Remove(const std::vector<std::string>& a, std::ostream& out, std::ostream& e
   RequireInputFile(a[0]);
   TSession s;
   if (!s.OpenForWriting(a[0], err)) return 1;
-  if (!s.Archive.RemoveFile(a[1])) {
+  if (!s.Archive.RemoveFile(StoredName(s.Archive, a[1]))) {
     err << "vgrdata archive: no member " << a[1] << "\n";
     return 1;
   }
@@ -364,7 +399,7 @@ int Extract(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
   if (a.size() != 3) return err << kUsage, 2;
   TSession s;
   if (!s.OpenForReading(a[0], err)) return 1;
-  std::unique_ptr<TMemoryStream> m = s.Archive.OpenFile(a[1]);
+  std::unique_ptr<TMemoryStream> m = s.Archive.OpenFile(StoredName(s.Archive, a[1]));
   if (!m) {
     err << "vgrdata archive: cannot open member " << a[1] << "\n";
     return 1;
@@ -387,9 +422,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
   for (auto it = fs::recursive_directory_iterator(a[1], ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     if (!it->is_regular_file()) continue;
-    std::string name = fs::relative(it->path(), a[1]).generic_string();
-    std::replace(name.begin(), name.end(), '/', '\\');
-    files.emplace_back(name, it->path());
+    files.emplace_back(WithArchiveSeparators(fs::relative(it->path(), a[1]).generic_string()), it->path());
   }
   if (ec) {
     err << "vgrdata archive: cannot read " << a[1] << ": " << ec.message() << "\n";
@@ -407,7 +440,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
           if (!ValidName(name, err)) return false;
           ReadFileBytes(path.string(), data);
           std::optional<TEncoded> enc = Encode(name, data, "auto", err);
-          if (!enc || !Store(archive, name, *enc, err)) return false;
+          if (!enc || !Store(archive, name, *enc, err, a[0])) return false;
           plain += data.size();
           stored += enc->Body.size();
         }
@@ -438,7 +471,7 @@ int Check(const std::vector<std::string>& a, std::ostream& out, std::ostream& er
     }
   }
   if (bad > 0) return 1;
-  out << a[0] << ": " << ar.ChunkCount() << " chunks, " << ar.FileCount() << " members, all sound\n";
+  out << a[0] << ": " << ar.ChunkCount() << " chunks, " << ar.FileCount() << " members, all members intact\n";
   return 0;
 }
 
@@ -452,6 +485,11 @@ int ArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std:
   };
   if (args.empty()) return err << kUsage, 2;
   if (args[0] == "--help" || args[0] == "help") return out << kUsage, 0;
+  const std::string bad = args[0] == "add" ? UnknownOption(args, 1, {"--method"}) : UnknownOption(args, 1);
+  if (!bad.empty()) {
+    err << "vgrdata archive: unknown option '" << bad << "'\n" << kUsage;
+    return 2;
+  }
   for (const auto& [name, run] : subs) {
     if (args[0] == name) return run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <sstream>
 
 #include "ArtScript.h"
 #include "ImageCollectionUnit.h"
@@ -105,6 +106,44 @@ const std::string* Value(const std::vector<std::pair<std::string, std::string>>&
   return nullptr;
 }
 
+// The files ending in `extension` in the folders of the given sources that
+// are not given themselves: where a source that is missing may be found.
+std::vector<std::string> SourcesBeside(const std::vector<std::string>& given, const std::string& extension) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> folders, known;
+  std::error_code ec;
+  for (const std::string& f : given) {
+    const fs::path p = fs::weakly_canonical(f, ec);
+    known.push_back(p);
+    if (std::find(folders.begin(), folders.end(), p.parent_path()) == folders.end()) folders.push_back(p.parent_path());
+  }
+  std::vector<std::string> found;
+  for (const fs::path& folder : folders) {
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      const fs::path p = it->path();
+      if (p.extension() == extension && it->is_regular_file(ec) &&
+          std::find(known.begin(), known.end(), p) == known.end())
+        found.push_back(p.string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// What to add when a picture stamps one that no given source draws.
+std::string MissingSourceHint(const std::string& picture, const std::vector<std::string>& given) {
+  for (const std::string& file : SourcesBeside(given, ".art")) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream words(line);
+      std::string first, name;
+      if (words >> first >> name && first == "picture" && name == picture) return file + " draws it: add that file";
+    }
+  }
+  return "no .art file beside the given ones draws it";
+}
+
 bool LoadBook(TArtBook& book, const std::vector<std::string>& files, std::ostream& err) {
   // The palette first, whatever the order on the command line.
   std::vector<std::string> sorted = files;
@@ -118,7 +157,10 @@ bool LoadBook(TArtBook& book, const std::vector<std::string>& files, std::ostrea
     }
   }
   if (book.Palette().Size() < 2) {
-    err << "vgrdata art: no palette (.pal) given\n";
+    const std::vector<std::string> palettes = SourcesBeside(files, ".pal");
+    err << "vgrdata art: no palette (.pal) given"
+        << (palettes.empty() ? std::string() : ": add " + palettes.front() + ", which gives the pictures their colours")
+        << "\n";
     return false;
   }
   return true;
@@ -357,13 +399,16 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     TArtBook book;
     if (const std::string* fonts = Value(values, "--fonts")) book.FontDir = *fonts;
-    if (!LoadBook(book, std::vector<std::string>(pos.begin() + static_cast<long>(first), pos.end()), err)) return 1;
+    const std::vector<std::string> sources(pos.begin() + static_cast<long>(first), pos.end());
+    if (!LoadBook(book, sources, err)) return 1;
     if (sub == "list") {
       for (const std::string& name : book.Names()) {
         std::string why;
         const TArtPicture* p = book.Get(name, why);
         if (!p) {
-          err << "vgrdata art: " << why << "\n";
+          err << "vgrdata art: " << why;
+          if (!book.MissingPicture().empty()) err << "; " << MissingSourceHint(book.MissingPicture(), sources);
+          err << "\n";
           return 1;
         }
         out << name << " " << p->Width << "x" << p->Height;
@@ -377,7 +422,9 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::string why;
     const int n = book.WriteAll(pos[0], why);
     if (n < 0) {
-      err << "vgrdata art: " << why << "\n";
+      err << "vgrdata art: " << why;
+      if (!book.MissingPicture().empty()) err << "; " << MissingSourceHint(book.MissingPicture(), sources);
+      err << "\n";
       return 1;
     }
     out << n << " pictures written to " << pos[0] << "\n";
@@ -396,6 +443,20 @@ int ArtCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "vgrdata art: cannot mount " << *a << "\n";
         return 1;
       }
+    }
+    // Without the configuration and the object list the game's loaders stop
+    // the program; say where they were looked for instead.
+    std::string notFound;
+    for (const char* needed : {"Zapkin.ini", "objects.lst"}) {
+      TZRFileInfo info;
+      ZRGetFileInfo(needed, info);
+      if (info.Offset < 0) notFound += (notFound.empty() ? "" : " and ") + std::string(needed);
+    }
+    if (!notFound.empty()) {
+      const std::string* a = Value(values, "--archive");
+      err << "vgrdata art: the game's data (" << notFound << ") was not found in " << LookupPlaces(a ? *a : "")
+          << "\n";
+      return 1;
     }
     int level = 0, seed = 1;
     const std::string* levelText = Value(values, "--level");

@@ -313,6 +313,7 @@ const TArtPicture* TArtBook::Get(const std::string& name, std::string& error) {
   auto it = Blocks_.find(name);
   if (it == Blocks_.end()) {
     error = "no picture named " + name;
+    Missing_ = name;
     return nullptr;
   }
   TBlock& b = *it->second;

@@ -83,6 +83,9 @@ class TArtBook {
 
   // Renders the picture (and whatever it stamps); null with the reason.
   const TArtPicture* Get(const std::string& name, std::string& error);
+  // The picture last asked for that no source defines (a stamp of a picture
+  // from a file not given); empty while there was none.
+  const std::string& MissingPicture() const { return Missing_; }
   // Names of all pictures, in the order they were defined.
   const std::vector<std::string>& Names() const { return Order_; }
   const TArtPalette& Palette() const { return Palette_; }
@@ -104,6 +107,7 @@ class TArtBook {
   static constexpr size_t kPixelBudget = size_t(64) * 1024 * 1024;
   size_t PixelsInUse_ = 0;
   std::vector<std::string> Order_;
+  std::string Missing_;
 };
 
 }  // namespace vgrdata

@@ -138,6 +138,20 @@ std::unique_ptr<TBMPFont> LoadFont(const std::string& name) {
   return font;
 }
 
+// Why LoadFont gave nothing: the name is found nowhere, or its file is no font.
+int FontNotLoaded(const std::string& fontName, const TOptions& o, std::ostream& err) {
+  TZRFileInfo info, withExtension;
+  ZRGetFileInfo(fontName, info);
+  if (!EndsWithNoCase(fontName, ".zrr")) ZRGetFileInfo(fontName + ".tga", withExtension);
+  if (info.Offset < 0 && withExtension.Offset < 0) {
+    const std::string* archive = o.Get("--archive");
+    err << "vgrdata font: " << fontName << " was not found in " << LookupPlaces(archive ? *archive : "") << "\n";
+  } else {
+    err << "vgrdata font: " << fontName << " is not a font\n";
+  }
+  return 1;
+}
+
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const TOptions o = ParseOptions(args, 1, {"--face", "--size", "--mode", "--chars", "--cell", "--threshold",
                                             "--spacing", "--cut", "--gap"},
@@ -258,10 +272,7 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
 
   THiddenDisplay display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
-  if (!font) {
-    err << "vgrdata font: " << fontName << " is missing or not a font\n";
-    return 1;
-  }
+  if (!font) return FontNotLoaded(fontName, o, err);
   if (o.Has("--silhouette")) {
     if (!o.Get("--color")) color[0] = color[1] = color[2] = 1;
     MakeSilhouette(font->GetImage(), color);
@@ -315,13 +326,10 @@ int Draw(const std::vector<std::string>& lines, const TOptions& o, const std::st
   return 0;
 }
 
-int Info(const std::string& fontName, std::ostream& out, std::ostream& err) {
+int Info(const std::string& fontName, const TOptions& o, std::ostream& out, std::ostream& err) {
   THiddenDisplay display;
   std::unique_ptr<TBMPFont> font = LoadFont(fontName);
-  if (!font) {
-    err << "vgrdata font: " << fontName << " is missing or not a font\n";
-    return 1;
-  }
+  if (!font) return FontNotLoaded(fontName, o, err);
   out << "font: " << fontName << "\n";
   if (auto* z = dynamic_cast<TZRRFont*>(font.get())) {
     out << "format: zrr\ncell: " << z->CellWidth << "x" << z->CellHeight << " (glyph height " << z->GlyphHeight
@@ -394,7 +402,7 @@ int FontCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     }
   }
   const std::string& fontName = o.Positional[0];
-  if (sub == "info") return Info(fontName, out, err);
+  if (sub == "info") return Info(fontName, o, out, err);
   if (sub == "sheet") return Draw(ContactSheetLines(), o, fontName, o.Positional[1], out, err);
   std::vector<std::string> lines(1);
   const std::string& text = o.Positional[1];

@@ -452,7 +452,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     if (args[i] == "--objects" && i + 1 < args.size()) {
       objects = args[++i];
     } else if (!args[i].empty() && args[i][0] == '-') {
-      err << kUsage;
+      err << "vgrdata level: unknown option '" << args[i] << "'\n" << kUsage;
       return 2;
     } else {
       files.push_back(args[i]);
@@ -512,6 +512,7 @@ int LevelCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     out << kUsage;
     return 0;
   }
+  if (!args.empty()) err << "vgrdata level: unknown subcommand '" << args[0] << "'\n";
   err << kUsage;
   return 2;
 }

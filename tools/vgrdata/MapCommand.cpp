@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "ToolFiles.h"
+#include "ToolOptions.h"
 #include "XMapUnit.h"
 #include "ZRStream3.h"
 
@@ -75,10 +76,14 @@ std::string Shown(const std::string& s) {
 }
 
 int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 4 || args[3].size() != 1 ||
+  if (args.size() != 4) {
+    err << kUsage;
+    return 2;
+  }
+  if (args[3].size() != 1 ||
       std::string("ABTWX").find(static_cast<char>(std::toupper(static_cast<unsigned char>(args[3][0])))) ==
           std::string::npos) {
-    err << kUsage;
+    err << "vgrdata map: unknown format '" << args[3] << "' (A, B, T, W or X)\n" << kUsage;
     return 2;
   }
   TXMap map;
@@ -98,8 +103,9 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const char written = map.Save(saved, mode);
   if (written) WriteOutputFile(args[2], saved.Data);
   if (!written) {
-    err << "vgrdata map: no format holds this map exactly (" << map.CannotHold(wanted) << "); " << args[2]
-        << " not written\n";
+    const std::string why = map.CannotHold(wanted);
+    err << "vgrdata map: no format holds this map exactly" << (why.empty() ? "" : " (" + why + ")") << "; "
+        << args[2] << " not written\n";
     return 1;
   }
   if (written != wanted) {
@@ -154,12 +160,17 @@ bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data) {
 }
 
 int MapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && args[0] == "convert") return Convert(args, out, err);
-  if (!args.empty() && args[0] == "show") return Show(args, out, err);
   if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
     out << kUsage;
     return 0;
   }
+  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
+    err << "vgrdata map: unknown option '" << bad << "'\n" << kUsage;
+    return 2;
+  }
+  if (!args.empty() && args[0] == "convert") return Convert(args, out, err);
+  if (!args.empty() && args[0] == "show") return Show(args, out, err);
+  if (!args.empty()) err << "vgrdata map: unknown subcommand '" << args[0] << "'\n";
   err << kUsage;
   return 2;
 }

@@ -8,6 +8,7 @@
 #include "MusicSong.h"
 #include "MusicXM.h"
 #include "SoundCommand.h"
+#include "ToolOptions.h"
 
 namespace vgrdata {
 
@@ -17,8 +18,8 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void Usage(std::ostream& err) {
-  err << "usage: vgrdata music build SONG OUT.xm          build a module from a song source\n"
+void Usage(std::ostream& to) {
+  to << "usage: vgrdata music build SONG OUT.xm          build a module from a song source\n"
          "       vgrdata music render SONG OUT.wav [SECS]  play it through once and SECS (default 10)\n"
          "                                                 past its loop jump into a WAV\n"
          "       vgrdata music mp3 SONG OUT.mp3            encode one repetition of its loop\n"
@@ -89,10 +90,30 @@ int Measure(const std::vector<std::string>& songs, std::ostream& out, std::ostre
 }  // namespace
 
 int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
+    Usage(out);
+    return 0;
+  }
+  if (!args.empty() && args[0] != "build" && args[0] != "render" && args[0] != "mp3" && args[0] != "measure") {
+    err << "vgrdata music: unknown subcommand '" << args[0] << "'\n";
+    Usage(err);
+    return 2;
+  }
+  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
+    err << "vgrdata music: unknown option '" << bad << "'\n";
+    Usage(err);
+    return 2;
+  }
   if (args.size() >= 2 && args[0] == "measure")
     return Measure(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   if (args.size() < 3 || (args[0] != "build" && args[0] != "render" && args[0] != "mp3") ||
       (args.size() > 3 && args[0] != "render") || args.size() > 4) {
+    Usage(err);
+    return 2;
+  }
+  double after = 10;
+  if (args.size() == 4 && (!ParseNumberArg(args[3], after) || after < 0 || after > 600)) {
+    err << "vgrdata music: SECS is a number of seconds from 0 to 600, not '" << args[3] << "'\n";
     Usage(err);
     return 2;
   }
@@ -119,11 +140,6 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
     return 0;
   }
   if (args[0] == "render") {
-    double after = 10;
-    if (args.size() == 4 && (!ParseNumberArg(args[3], after) || after < 0 || after > 600)) {
-      Usage(err);
-      return 2;
-    }
     TModuleRender r;
     if (!RenderModule(module, after, false, r, why)) {
       err << "vgrdata music: " << args[1] << ": " << why << "\n";
@@ -133,9 +149,10 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
       err << "vgrdata music: cannot write " << args[2] << "\n";
       return 1;
     }
-    out << std::fixed << std::setprecision(2) << "loop entry " << static_cast<double>(r.LoopTarget) / r.Pcm.Rate
-        << " s, jump back " << static_cast<double>(r.LoopEnd) / r.Pcm.Rate << " s, around the jump "
-        << WindowRmsDb(r.Pcm, r.LoopEnd > 22050 ? r.LoopEnd - 22050 : 0, 44100) << " dBFS\n";
+    out << std::fixed << std::setprecision(2) << "loop: enters at " << static_cast<double>(r.LoopTarget) / r.Pcm.Rate
+        << " s, jumps back at " << static_cast<double>(r.LoopEnd) / r.Pcm.Rate << " s, rms "
+        << WindowRmsDb(r.Pcm, r.LoopEnd > 22050 ? r.LoopEnd - 22050 : 0, 44100)
+        << " dBFS over the second around the jump\n";
     PrintLevels(out, args[2], r.Pcm);
     return 0;
   }

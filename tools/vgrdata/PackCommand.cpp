@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "MapCommand.h"
+#include "ToolOptions.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
 #include "ZRINIFile.h"
@@ -110,13 +111,19 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       (args[i] == "--format" ? format : chain) = args[i + 1];
       ++i;
     } else if (args[i].rfind("--", 0) == 0) {
-      err << kUsage;
+      err << "vgrdata pack: " << (args[i] == "--format" || args[i] == "--chain" ? "a value is missing after '"
+                                                                                 : "unknown option '")
+          << args[i] << "'\n" << kUsage;
       return 2;
     } else {
       positional.push_back(args[i]);
     }
   }
-  if (positional.size() < 2 || (format != "mpck" && format != "mpkt" && format != "mpkb")) {
+  if (format != "mpck" && format != "mpkt" && format != "mpkb") {
+    err << "vgrdata pack: unknown format '" << format << "' (mpck, mpkt or mpkb)\n" << kUsage;
+    return 2;
+  }
+  if (positional.size() < 2) {
     err << kUsage;
     return 2;
   }
@@ -251,12 +258,17 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (!args.empty() && args[0] == "build") return Build(args, out, err);
-  if (!args.empty() && args[0] == "list") return List(args, out, err);
-  if (!args.empty() && args[0] == "extract") return Extract(args, out, err);
   if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
     out << kUsage;
     return 0;
   }
+  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
+    err << "vgrdata pack: unknown option '" << bad << "'\n" << kUsage;
+    return 2;
+  }
+  if (!args.empty() && args[0] == "list") return List(args, out, err);
+  if (!args.empty() && args[0] == "extract") return Extract(args, out, err);
+  if (!args.empty()) err << "vgrdata pack: unknown subcommand '" << args[0] << "'\n";
   err << kUsage;
   return 2;
 }

@@ -7,6 +7,7 @@
 #include "SoundSynth.h"
 #include "SoundWav.h"
 #include "ToolFiles.h"
+#include "ToolOptions.h"
 #include "ZRStream3.h"
 
 namespace vgrdata {
@@ -23,22 +24,33 @@ bool WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& dat
 
 void PrintLevels(std::ostream& out, const std::string& label, const TPcm& pcm) {
   const TLevelStats st = MeasureLevels(pcm);
-  out << std::fixed << std::setprecision(2) << label << ": " << pcm.Seconds() << " s, " << pcm.Channels << " ch, "
-      << pcm.Rate << " Hz, peak " << st.PeakDb << " dBFS, rms " << st.RmsDb << " dBFS, clipped "
-      << st.ClippedSamples << ", longest silence " << st.LongestSilence << " s, ends " << st.StartLevel << "/"
-      << st.EndLevel << ", wrap jump " << st.WrapJumpRatio << "\n";
+  out << std::fixed << std::setprecision(2) << label << ": " << pcm.Seconds() << " s, " << pcm.Channels
+      << (pcm.Channels == 1 ? " channel, " : " channels, ") << pcm.Rate << " Hz, peak " << st.PeakDb
+      << " dBFS, rms " << st.RmsDb << " dBFS, " << st.ClippedSamples << " clipped samples, longest silence "
+      << st.LongestSilence << " s, first and last frame at " << std::setprecision(4) << st.StartLevel << " and "
+      << st.EndLevel << " of full scale (0: no click), end-to-start jump " << std::setprecision(2)
+      << st.WrapJumpRatio << " times a typical step (about 1: a seamless loop)\n";
 }
 
 namespace {
 
-void Usage(std::ostream& err) {
-  err << "usage: vgrdata sound RECIPE OUT.wav     render a sound-effect recipe\n"
+void Usage(std::ostream& to) {
+  to << "usage: vgrdata sound RECIPE OUT.wav     render a sound-effect recipe\n"
          "       vgrdata sound stats FILE.wav...  print the levels of WAV files\n";
 }
 
 }  // namespace
 
 int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
+    Usage(out);
+    return 0;
+  }
+  if (const std::string bad = UnknownOption(args, 0); !bad.empty()) {
+    err << "vgrdata sound: unknown option '" << bad << "'\n";
+    Usage(err);
+    return 2;
+  }
   if (!args.empty() && args[0] == "stats") {
     if (args.size() < 2) {
       Usage(err);

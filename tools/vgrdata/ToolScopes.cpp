@@ -12,6 +12,14 @@
 
 namespace vgrdata {
 
+std::string LookupPlaces(const std::string& archive) {
+  std::error_code ec;
+  const std::string here = "the current folder (" + std::filesystem::current_path(ec).string() + ")";
+  if (!archive.empty()) return here + " or the archive " + archive;
+  return here + "; the game keeps it in its archive: pass --archive PATH (the data build writes "
+                "bin/Voltigor.mad4 in the build folder)";
+}
+
 TCollectedLog::TCollectedLog() {
   std::string templ = (std::filesystem::temp_directory_path() / "vgrdata-XXXXXX").string();
   if (::mkdtemp(templ.data()) == nullptr) return;

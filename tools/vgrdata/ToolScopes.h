@@ -46,6 +46,11 @@ class TMountedArchive {
   bool Active_ = false;
 };
 
+// Where a command's lookup looked for a name it did not find, for messages
+// "X was not found in ...": the current folder and the archive given with
+// --archive (empty: none), or else how to give the game's archive.
+std::string LookupPlaces(const std::string& archive);
+
 // Surfaces and fonts take the display's format, so a display must be open:
 // an invisible one, unless one is open already.
 class THiddenDisplay {

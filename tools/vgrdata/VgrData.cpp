@@ -10,6 +10,7 @@
 #include "PictureCommand.h"
 #include "SoundCommand.h"
 #include "ToolFiles.h"
+#include "ToolOptions.h"
 
 #include <functional>
 #include <ostream>
@@ -91,8 +92,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (cmd != c.Name) continue;
     // The one place a command's failure ends up when it is thrown: a file
     // it cannot use, a stream that failed, memory that ran out.
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    // Help for a subcommand is its command's usage, whatever else is on the
+    // line: "--help" is never taken for a file name (and then created).
+    if (AsksForHelp(rest)) rest = {"--help"};
     try {
-      return c.Run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+      return c.Run(rest, out, err);
     } catch (const TFileProblem& e) {
       err << "vgrdata " << cmd << ": " << e.what() << "\n";
     } catch (const std::exception& e) {
