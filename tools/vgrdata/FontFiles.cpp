@@ -182,7 +182,14 @@ bool LayoutTGAFont(const TFontGlyphs& glyphs, const TTGAOptions& options, TRawPi
         const uint8_t v = level(g.At(x, y));
         if (v == 0) continue;
         uint8_t* p = picture.PixelAt(x0 + x, y0 + y);
-        p[0] = p[1] = p[2] = v;
+        if (g.Color.empty()) {
+          p[0] = p[1] = p[2] = v;
+        } else {
+          const uint8_t* rgb = g.Color.data() + (static_cast<size_t>(y) * g.Width + x) * 3;
+          p[0] = rgb[2];
+          p[1] = rgb[1];
+          p[2] = rgb[0];
+        }
         top = std::min(top, y0 + y);
         bottom = std::max(bottom, y0 + y);
       }

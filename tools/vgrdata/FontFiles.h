@@ -74,7 +74,7 @@ struct TTGAOptions {
   int MinGap = 0;
 };
 
-// A grey picture on black, one strip of glyph boxes side by side, every
+// A picture on black (grey, or the glyphs' own colours), one strip of glyph boxes side by side, every
 // glyph's ink on the strip's common baseline; its rows are the tallest
 // ascent plus the deepest descent. Box tops and bottoms are the glyph's
 // first and last ink rows, so that the game, which draws a box `Top` rows
