@@ -413,7 +413,7 @@ void Fonts() {
   vgrdata::TZRRFontData zrr;
   zrr.CellWidth = 5;
   zrr.GlyphHeight = 6;
-  zrr.Flags = vgrdata::ZRRSparse | vgrdata::ZRRDescenderMode;
+  zrr.Flags = zrrSparse | zrrDescender;
   for (int c : {'A', 'B', 'g', 'y', '0', '1', ' '}) {
     zrr.Present[c] = true;
     zrr.Cells[c].assign(30, 0);

@@ -35,8 +35,6 @@ std::string WithTGAExtension(const std::string& name) {
   return name + ".tga";
 }
 
-bool IsDescenderLetter(int c) { return c == 'g' || c == 'q' || c == 'y'; }
-
 }  // namespace
 
 // ---------------------------------------------------------------- TBMPFont
@@ -122,13 +120,6 @@ void TBMPFont::SetAlpha(uint8_t alpha) {
 
 // ---------------------------------------------------------------- .zrr
 
-int ZRRRowBytes(int width) { return width <= 0 ? 0 : (width - 1) / 8 + 1; }
-
-bool ZRRPixel(const uint8_t* row, int width, int x) {
-  const int bit = width - 1 - x;
-  return (row[ZRRRowBytes(width) - 1 - bit / 8] >> (bit % 8)) & 1;
-}
-
 TZRRFont::TZRRFont(const std::string& name) {
   Name = name;
   if (std::unique_ptr<TStream> s = ZROpenStream(name)) Read(*s);
@@ -139,9 +130,9 @@ TZRRFont::TZRRFont(TStream& stream) { Read(stream); }
 TZRRFont::~TZRRFont() { GlyphStream.reset(); }
 
 void TZRRFont::Read(TStream& s) {
-  uint8_t head[7];
-  if (!s.ReadBuffer(head, 4) || std::memcmp(head, "ZRAR", 4) != 0) return;
-  if (!s.ReadBuffer(head + 4, 3)) return;
+  uint8_t head[zrrHeaderSize];
+  if (!s.ReadBuffer(head, 4) || std::memcmp(head, zrrMagic, 4) != 0) return;
+  if (!s.ReadBuffer(head + 4, zrrHeaderSize - 4)) return;
   const uint8_t flags = head[4], width = head[5], height = head[6];
   // Cells of no size hold nothing to draw; cells too wide would make a sheet
   // no surface can hold.
@@ -162,10 +153,10 @@ void TZRRFont::Read(TStream& s) {
   std::vector<uint8_t> data(glyphBytes * 256, 0);
   bool complete = true;
   if (flags & zrrSparse) {
-    uint8_t map[32] = {};
-    complete = s.ReadBuffer(map, 32);
+    uint8_t map[zrrPresenceSize] = {};
+    complete = s.ReadBuffer(map, zrrPresenceSize);
     for (int c = 0; c < 256 && complete; ++c) {
-      if (map[c / 8] & (0x80u >> (c % 8))) {
+      if (ZRRPresent(map, c)) {
         complete = s.ReadBuffer(data.data() + glyphBytes * c, static_cast<int64_t>(glyphBytes));
       }
     }
@@ -198,7 +189,7 @@ void TZRRFont::SetColor(uint16_t red, uint16_t green, uint16_t blue) {
   const std::vector<uint8_t>& data = GlyphStream->Data;
   for (int c = 0; c < 256; ++c) {
     Glyphs[c] = {c * w, 0, (c + 1) * w - 1, CellHeight - 1};
-    const int shift = (Flags & zrrDescender) && IsDescenderLetter(c) ? 1 : 0;
+    const int shift = (Flags & zrrDescender) && IsZRRDescenderLetter(c) ? 1 : 0;
     if (!locked) continue;
     for (int y = 0; y < GlyphHeight; ++y) {
       const uint8_t* row = data.data() + (static_cast<size_t>(c) * GlyphHeight + y) * rowBytes;
@@ -208,7 +199,7 @@ void TZRRFont::SetColor(uint16_t red, uint16_t green, uint16_t blue) {
         const uint8_t bits = row[i];
         if (bits == 0) continue;
         for (int bit = 0; bit < 8; ++bit) {
-          const int x = w - 1 - ((rowBytes - 1 - i) * 8 + bit);
+          const int x = ZRRColumn(w, i, bit);
           if ((bits >> bit & 1) && x >= 0) PutPixel(surface, c * w + x, y + shift, r, g, b);
         }
       }

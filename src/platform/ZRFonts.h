@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "ZRRFontFormat.h"
 #include "ZR_SDL.h"
 
 class TMemoryStream;
@@ -69,10 +70,6 @@ class TBMPFont {
   void Draw(PImage dest, const std::string& text, int x, int y, int align);
 };
 
-// Flag bits of a ".zrr" file.
-constexpr uint8_t zrrDescender = 1;  // "g", "q" and "y" drawn one row lower
-constexpr uint8_t zrrSparse = 2;     // presence map; only present glyphs stored
-
 class TZRRFont : public TBMPFont {
  public:
   // Reads the font through the stream lookup; no extension is added. A
@@ -110,14 +107,6 @@ class TTGAFont : public TBMPFont {
   void MakePlaceholder();
 };
 
-// Bytes of one glyph row of a ".zrr" cell `width` pixels wide.
-int ZRRRowBytes(int width);
-// Whether pixel x of a packed ".zrr" glyph row is ink. The row is read as
-// one big-endian number whose low `width` bits hold the pixels, the leftmost
-// pixel in the highest of them: for widths up to 8 the low bits of a single
-// byte, for multiples of 8 the bytes left to right, high bit first, and the
-// same rule for the widths in between.
-bool ZRRPixel(const uint8_t* row, int width, int x);
 // Widest glyph sheet a font may have: a row of the sheet must stay
 // addressable by the 16-bit row pitch of a surface at 4 bytes per pixel.
 constexpr int32_t MaxFontSheetWidth = 16383;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <random>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,22 +32,21 @@ struct TRecipe {
   std::vector<std::string> Args;  // of "vgrdata font build", output excluded
 };
 
+const std::string kAlphabet = std::string(VGR_SOURCE_DIR) + "/data/fonts/alphabet.txt";
+
 std::vector<TRecipe> ShippedRecipes() {
   const std::string text = vgrtest::ReadTextFile(std::string(VGR_SOURCE_DIR) + "/data/fonts.cmake");
-  std::map<std::string, std::string> faces;
-  const std::regex face(R"(^vgr_font_face\((\w+) ([\w.-]+)\))");
-  const std::regex font(R"(^vgr_font\(([\w.]+) \$\{(\w+)\} (\d+)(.*)\))");
+  const std::regex font(R"(^vgr_font\(([\w.]+)(.*)\))");
   std::vector<TRecipe> recipes;
   std::istringstream lines(text);
   std::string line;
   std::smatch m;
   while (std::getline(lines, line)) {
-    if (std::regex_search(line, m, face)) faces[m[1]] = m[2];
     if (!std::regex_search(line, m, font)) continue;
     TRecipe r;
     r.Name = m[1];
-    r.Args = {"--face", kFontDir + faces[m[2]], "--size", m[3]};
-    std::istringstream rest(m[4].str());
+    r.Args = {"--pixels", kAlphabet};
+    std::istringstream rest(m[2].str());
     for (std::string word; rest >> word;) r.Args.push_back(word);
     recipes.push_back(r);
   }
@@ -94,7 +94,7 @@ bool HasInk(TBMPFont& f, int c) {
 
 }  // namespace
 
-TEST_F(ShippedFonts, AllSixBuildFromDejaVu) {
+TEST_F(ShippedFonts, AllSixBuildFromThePixelAlphabet) {
   EXPECT_EQ(BuildErrors_, "");
   EXPECT_EQ(Built_, (std::vector<std::string>{"hamp.zrr", "lilnums.tga", "dfont.tga", "ifont.tga", "scrfnt.tga",
                                               "scoref.tga"}));
@@ -118,13 +118,13 @@ TEST_F(ShippedFonts, EveryPrintableCharacterHasInk) {
   }
 }
 
-TEST_F(ShippedFonts, LoadingLineFontIsOneBitWithDescenderCells) {
+TEST_F(ShippedFonts, LoadingLineFontIsOneBitWithDeepDescenders) {
   TZRRFont f(File("hamp.zrr"));
   EXPECT_EQ(f.Flags, zrrDescender | zrrSparse);
   EXPECT_GE(f.CellWidth, 8);
   EXPECT_LE(f.CellWidth, 16);
   EXPECT_GE(f.CellHeight, 12);
-  EXPECT_LE(f.CellHeight, 16);
+  EXPECT_LE(f.CellHeight, 24);
   // One colour only: every pixel of the sheet is black or the font colour.
   for (int x = 0; x < ImageWidth(f.GetImage()); ++x)
     for (int y = 0; y < ImageHeight(f.GetImage()); ++y) {
@@ -132,20 +132,35 @@ TEST_F(ShippedFonts, LoadingLineFontIsOneBitWithDescenderCells) {
       ASSERT_TRUE(v == 0 || v == MapColor(f.GetImage()->Surface, 255, 255, 255)) << x << "," << y;
     }
   EXPECT_LT(f.TextWidth("Loading..."), 640);
+  // Descenders reach at least three rows below the baseline (the foot of "x"),
+  // as drawn: descender mode included.
+  auto lowestInk = [&f](int c) {
+    int lowest = -1;
+    for (int y = 0; y < f.CellHeight; ++y)
+      for (int x = f.Glyphs[c].Left; x <= f.Glyphs[c].Right; ++x)
+        if (GetPixel(f.GetImage()->Surface, x, y) != 0) lowest = y;
+    return lowest;
+  };
+  for (char c : std::string("gjpqy")) EXPECT_GE(lowestInk(c) - lowestInk('x'), 3) << c;
 }
 
-TEST_F(ShippedFonts, TGAFontsAreWhiteGreyLevels) {
-  for (const char* name : {"dfont.tga", "ifont.tga", "scrfnt.tga", "scoref.tga"}) {
+TEST_F(ShippedFonts, OnlyTheRecolouredFontIsGreyAndTheirLettersAreShaded) {
+  // dfont is tinted by the menu and the end screens: grey levels on black,
+  // several of them, so that every tint keeps the shading.
+  for (const char* name : {"dfont.tga", "ifont.tga", "scoref.tga"}) {
     TTGAFont f(File(name));
-    bool partial = false;
+    std::set<uint32_t> colors;
+    bool grey = true;
     for (int x = 0; x < ImageWidth(f.GetImage()); ++x)
       for (int y = 0; y < ImageHeight(f.GetImage()); ++y) {
         uint8_t r, g, b;
-        GetColor(f.GetImage()->Surface, GetPixel(f.GetImage()->Surface, x, y), r, g, b);
-        ASSERT_TRUE(r == g && g == b) << name;
-        partial = partial || (r > 0 && r < 255);
+        const uint32_t v = GetPixel(f.GetImage()->Surface, x, y);
+        GetColor(f.GetImage()->Surface, v, r, g, b);
+        grey = grey && r == g && g == b;
+        colors.insert(v);
       }
-    EXPECT_TRUE(partial) << name << " is anti-aliased";
+    EXPECT_EQ(grey, std::string(name) == "dfont.tga") << name;
+    EXPECT_GE(colors.size(), 4u) << name << " has black, a lit edge, a body and a dark edge";
   }
 }
 
@@ -293,11 +308,21 @@ TEST(FontCommand, RejectsBadArguments) {
       {{"font", "render", dir / "missing.zrr", "A", dir / "o.bmp", "--color", "red"}, 2},
       {{"font", "info", dir / "x.tga", "--archive", dir / "none.mad4"}, 1},
       {{"font", "info", dir / "x.tga", "--bogus"}, 2},
+      {{"font", "build", dir / "x.tga", "--pixels", kAlphabet, "--face", face, "--size", "12"}, 2},
+      {{"font", "build", dir / "x.tga", "--face", face, "--size", "12", "--scale", "2"}, 2},
+      {{"font", "build", dir / "x.tga", "--pixels", kAlphabet, "--scale", "0"}, 2},
+      {{"font", "build", dir / "x.tga", "--pixels", kAlphabet, "--ramp", "ffffff,000000"}, 2},
+      {{"font", "build", dir / "x.tga", "--pixels", kAlphabet, "--light", "ffffff,eeeeee"}, 2},
+      {{"font", "build", dir / "x.tga", "--pixels", dir / "none.txt"}, 1},
+      {{"font", "build", dir / "x.tga", "--pixels", dir / "bad.txt"}, 1},
+      {{"font", "build", dir / "x.tga", "--pixels", kAlphabet, "--chars", "32-127"}, 1},
   };
+  vgrtest::WriteFile(dir / "bad.txt", "ascent 2\ndescent 0\nchar A\n##\n#\n");
   for (const auto& [args, code] : cases) {
     std::string line;
     for (const auto& a : args) line += a + " ";
     EXPECT_EQ(Vgr(args).code, code) << line;
   }
   EXPECT_FALSE(FileExists(dir / "x.zrr"));
+  EXPECT_FALSE(FileExists(dir / "x.tga"));
 }

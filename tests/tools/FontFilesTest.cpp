@@ -85,7 +85,7 @@ TEST(ZRRRows, PackLowBitsUpToEightAndBigEndianBeyond) {
 
 TEST(ZRREncode, SparseFileHoldsMapAndOnlyPresentGlyphs) {
   TZRRFontData f;
-  f.Flags = ZRRSparse | ZRRDescenderMode;
+  f.Flags = zrrSparse | zrrDescender;
   f.CellWidth = 3;
   f.GlyphHeight = 2;
   f.Present['A'] = true;
@@ -136,7 +136,7 @@ TEST(ZRRLayout, SharesOneBaselineAndLiftsDescenderLetters) {
   EXPECT_TRUE(notes.empty());
   EXPECT_EQ(f.CellWidth, 5);     // the widest advance
   EXPECT_EQ(f.GlyphHeight, 8);   // ascent 6 + descent 2 of "p"
-  EXPECT_EQ(f.Flags, ZRRDescenderMode | ZRRSparse);
+  EXPECT_EQ(f.Flags, zrrDescender | zrrSparse);
   auto ink = [&f](int c, int x, int y) { return f.Cells[c][static_cast<size_t>(y) * f.CellWidth + x]; };
   EXPECT_EQ(ink('A', 0, 0), 1);
   EXPECT_EQ(ink('A', 0, 5), 1);
@@ -154,7 +154,7 @@ TEST(ZRRLayout, SharesOneBaselineAndLiftsDescenderLetters) {
   plain.Descender = false;
   ASSERT_TRUE(LayoutZRR(*glyphs, plain, f, why, notes));
   EXPECT_EQ(f.GlyphHeight, 9);
-  EXPECT_EQ(f.Flags, ZRRSparse);
+  EXPECT_EQ(f.Flags, zrrSparse);
 }
 
 TEST(ZRRLayout, ClipsToAGivenCellAndRefusesImpossibleCells) {

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "FontFiles.h"
+#include "FontPixels.h"
 #include "FontRaster.h"
 #include "MAD4HighLevelUnit.h"
 #include "RawPictureUnit.h"
@@ -25,8 +26,18 @@ namespace {
 
 const char* const kUsage =
     "usage: vgrdata font build OUT.zrr|OUT.tga --face FILE.ttf --size PX [options]\n"
-    "           render a .zrr font (1-bit cells) or a TGA font (grey glyph strip) from an outline font\n"
+    "           render a .zrr font (1-bit cells) or a TGA font (glyph strip) from an outline font\n"
     "           --mode grey|light|mono   FreeType rendering (default: mono for .zrr, light for TGA)\n"
+    "       vgrdata font build OUT.zrr|OUT.tga --pixels ALPHABET.txt [options]\n"
+    "           build it from a pixel alphabet (see data/fonts/README.md)\n"
+    "           --scale N                every pixel N by N (default 1)\n"
+    "           --bold  --bold-down      strokes one pixel thicker to the right, and downwards\n"
+    "           --ramp rrggbb[,rrggbb...] ink colours from the top of the band to the baseline\n"
+    "           --light rrggbb  --dark rrggbb   top/left and bottom/right edges of the strokes\n"
+    "           --shadow rrggbb          a shadow one pixel right and down\n"
+    "                                    (a TGA font all in grey is written grey, one in colour\n"
+    "                                    in true colour; a .zrr font keeps the shapes only)\n"
+    "       both:\n"
     "           --chars A-B              character codes to include (default 32-126)\n"
     "           .zrr:  --cell W (default: widest advance)  --no-descender  --dense  --threshold N\n"
     "           TGA:   --spacing N (the spacing the game draws it with, default 1)\n"
@@ -154,9 +165,16 @@ int FontNotLoaded(const std::string& fontName, const TOptions& o, std::ostream& 
 
 int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const TOptions o = ParseOptions(args, 1, {"--face", "--size", "--mode", "--chars", "--cell", "--threshold",
-                                            "--spacing", "--cut", "--gap"},
-                                  {"--no-descender", "--dense", "--rle"});
-  if (!o.Bad.empty() || o.Positional.size() != 1 || !o.Get("--face") || !o.Get("--size")) {
+                                            "--spacing", "--cut", "--gap", "--pixels", "--scale", "--ramp",
+                                            "--light", "--dark", "--shadow"},
+                                  {"--no-descender", "--dense", "--rle", "--bold", "--bold-down"});
+  const bool pixels = o.Get("--pixels") != nullptr;
+  const bool outline = o.Get("--face") && o.Get("--size");
+  bool mixed = false;
+  for (const char* name : {"--face", "--size", "--mode"}) mixed = mixed || (pixels && o.Get(name));
+  for (const char* name : {"--scale", "--ramp", "--light", "--dark", "--shadow"}) mixed = mixed || (!pixels && o.Get(name));
+  mixed = mixed || (!pixels && (o.Has("--bold") || o.Has("--bold-down")));
+  if (!o.Bad.empty() || o.Positional.size() != 1 || (pixels == outline) || mixed) {
     if (!o.Bad.empty()) err << "vgrdata font: unknown option '" << o.Bad << "'\n";
     err << kUsage;
     return 2;
@@ -168,13 +186,27 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     return 2;
   }
   int size = 0, first = 32, last = 126, cell = 0, threshold = 128, spacing = 1, cut = 0;
-  bool ok = ParseInt(*o.Get("--size"), size);
+  bool ok = pixels || ParseInt(*o.Get("--size"), size);
+  TPixelStyle style;
+  style.Bold = o.Has("--bold");
+  style.BoldDown = o.Has("--bold-down");
+  if (const std::string* v = o.Get("--scale")) ok = ok && ParseInt(*v, style.Scale) && style.Scale >= 1 && style.Scale <= 16;
+  if (const std::string* v = o.Get("--ramp")) ok = ok && ParseColorList(*v, style.Ramp);
+  for (auto [name, field] : {std::pair{"--light", &style.Light}, {"--dark", &style.Dark}, {"--shadow", &style.Shadow}}) {
+    std::vector<TRgb> one;
+    if (const std::string* v = o.Get(name)) {
+      ok = ok && ParseColorList(*v, one) && one.size() == 1;
+      if (ok) *field = one[0];
+    }
+  }
   if (const std::string* v = o.Get("--chars")) {
     const size_t dash = v->find('-');
     ok = ok && dash != std::string::npos && ParseInt(v->substr(0, dash), first) &&
          ParseInt(v->substr(dash + 1), last) && first >= 0 && last <= 255 && first <= last;
   }
   if (const std::string* v = o.Get("--cell")) ok = ok && ParseInt(*v, cell) && cell >= 1 && cell <= 255;
+  // Every drawn pixel of a pixel alphabet is ink, however dark its colour.
+  if (pixels) threshold = 1;
   if (const std::string* v = o.Get("--threshold")) ok = ok && ParseInt(*v, threshold) && threshold >= 1 && threshold <= 255;
   if (const std::string* v = o.Get("--spacing")) ok = ok && ParseInt(*v, spacing) && spacing >= -16 && spacing <= 16;
   if (const std::string* v = o.Get("--cut")) ok = ok && ParseInt(*v, cut) && cut >= 0 && cut <= 255;
@@ -197,19 +229,37 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     return 2;
   }
 
-  TFontRasterizer raster;
   std::string why;
-  if (!raster.Open(*o.Get("--face"), size, why)) {
-    err << "vgrdata font: " << why << "\n";
-    return 1;
-  }
   auto glyphs = std::make_unique<TFontGlyphs>();
-  for (int c = first; c <= last; ++c) {
-    if (!raster.Render(static_cast<uint32_t>(c), mode, glyphs->Glyph[c], why)) {
+  if (pixels) {
+    const std::vector<uint8_t> source = ReadInputFile(*o.Get("--pixels"));
+    auto alphabet = std::make_unique<TPixelAlphabet>();
+    if (!ParsePixelAlphabet(std::string(source.begin(), source.end()), *o.Get("--pixels"), *alphabet, why)) {
       err << "vgrdata font: " << why << "\n";
       return 1;
     }
-    glyphs->Present[c] = true;
+    RenderPixelAlphabet(*alphabet, style, *glyphs);
+    for (int c = 0; c < 256; ++c) {
+      if (c < first || c > last) {
+        glyphs->Present[c] = false;
+      } else if (!glyphs->Present[c]) {
+        err << "vgrdata font: " << *o.Get("--pixels") << " has no glyph for character " << c << "\n";
+        return 1;
+      }
+    }
+  } else {
+    TFontRasterizer raster;
+    if (!raster.Open(*o.Get("--face"), size, why)) {
+      err << "vgrdata font: " << why << "\n";
+      return 1;
+    }
+    for (int c = first; c <= last; ++c) {
+      if (!raster.Render(static_cast<uint32_t>(c), mode, glyphs->Glyph[c], why)) {
+        err << "vgrdata font: " << why << "\n";
+        return 1;
+      }
+      glyphs->Present[c] = true;
+    }
   }
 
   std::vector<uint8_t> bytes;
@@ -240,13 +290,20 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       err << "vgrdata font: " << why << "\n";
       return 1;
     }
+    bool grey = true;
+    for (int32_t y = 0; y < picture.Height && grey; ++y)
+      for (int32_t x = 0; x < picture.Width && grey; ++x) {
+        const uint8_t* p = picture.PixelAt(x, y);
+        grey = p[0] == p[1] && p[1] == p[2];
+      }
     TMemoryStream m;
-    if (!WriteTGA(picture, m, TTgaPixels::Grey, o.Has("--rle"))) {
+    if (!WriteTGA(picture, m, grey ? TTgaPixels::Grey : TTgaPixels::TrueColor, o.Has("--rle"))) {
       err << "vgrdata font: the glyph strip cannot be written as TGA\n";
       return 1;
     }
     bytes = std::move(m.Data);
-    summary = "TGA font, strip " + std::to_string(picture.Width) + "x" + std::to_string(picture.Height);
+    summary = std::string(grey ? "grey" : "colour") + " TGA font, strip " + std::to_string(picture.Width) + "x" +
+              std::to_string(picture.Height);
   }
   WriteOutputFile(outName, bytes);
   out << outName << ": " << summary << ", characters " << first << "-" << last << ", " << bytes.size()

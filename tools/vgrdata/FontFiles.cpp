@@ -6,8 +6,6 @@ namespace vgrdata {
 
 namespace {
 
-bool HasExtraDescent(int c) { return c == 'g' || c == 'q' || c == 'y'; }
-
 std::string CharName(int c) {
   if (c > 32 && c < 127) return std::string("'") + static_cast<char>(c) + "'";
   return "character " + std::to_string(c);
@@ -17,29 +15,19 @@ std::string CharName(int c) {
 
 // ---------------------------------------------------------------- .zrr
 
-int ZRRRowBytes(int width) { return width <= 0 ? 0 : (width - 1) / 8 + 1; }
-
-void PackZRRRow(const uint8_t* ink, int width, uint8_t* out) {
-  const int n = ZRRRowBytes(width);
-  std::fill(out, out + n, uint8_t{0});
-  for (int x = 0; x < width; ++x) {
-    if (!ink[x]) continue;
-    const int bit = width - 1 - x;  // bit of the row read as one big-endian number
-    out[n - 1 - bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-  }
-}
-
 std::vector<uint8_t> EncodeZRR(const TZRRFontData& font) {
   const int w = font.CellWidth, h = font.GlyphHeight;
   if (w == 0 || h == 0) return {};
   const size_t cell = static_cast<size_t>(w) * h;
-  const bool sparse = (font.Flags & ZRRSparse) != 0;
-  std::vector<uint8_t> out = {'Z', 'R', 'A', 'R', font.Flags, font.CellWidth, font.GlyphHeight};
+  const bool sparse = (font.Flags & zrrSparse) != 0;
+  std::vector<uint8_t> out = {uint8_t(zrrMagic[0]), uint8_t(zrrMagic[1]), uint8_t(zrrMagic[2]),
+                              uint8_t(zrrMagic[3]), font.Flags,           font.CellWidth,
+                              font.GlyphHeight};
   if (sparse) {
-    uint8_t map[32] = {};
+    uint8_t map[zrrPresenceSize] = {};
     for (int c = 0; c < 256; ++c)
-      if (font.Present[c]) map[c / 8] |= static_cast<uint8_t>(0x80u >> (c % 8));
-    out.insert(out.end(), map, map + 32);
+      if (font.Present[c]) SetZRRPresent(map, c);
+    out.insert(out.end(), map, map + zrrPresenceSize);
   }
   const int rowBytes = ZRRRowBytes(w);
   std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
@@ -71,7 +59,7 @@ bool LayoutZRR(const TFontGlyphs& glyphs, const TZRROptions& options, TZRRFontDa
     if (g.Empty()) continue;
     any = true;
     ascent = std::max(ascent, g.Top);
-    if (!(options.Descender && HasExtraDescent(c))) descent = std::max(descent, g.Rows - g.Top);
+    if (!(options.Descender && IsZRRDescenderLetter(c))) descent = std::max(descent, g.Rows - g.Top);
   }
   if (!any) {
     error = "no glyph has any ink";
@@ -88,7 +76,7 @@ bool LayoutZRR(const TFontGlyphs& glyphs, const TZRROptions& options, TZRRFontDa
             std::to_string(MaxSheetWidth) + " pixels";
     return false;
   }
-  font.Flags = static_cast<uint8_t>((options.Descender ? ZRRDescenderMode : 0) | (options.Sparse ? ZRRSparse : 0));
+  font.Flags = static_cast<uint8_t>((options.Descender ? zrrDescender : 0) | (options.Sparse ? zrrSparse : 0));
   font.CellWidth = static_cast<uint8_t>(width);
   font.GlyphHeight = static_cast<uint8_t>(height);
   for (int c = 0; c < 256; ++c) {
@@ -97,7 +85,7 @@ bool LayoutZRR(const TFontGlyphs& glyphs, const TZRROptions& options, TZRRFontDa
     std::vector<uint8_t>& cell = font.Cells[c];
     cell.assign(static_cast<size_t>(width) * height, 0);
     const TGlyphRaster& g = glyphs.Glyph[c];
-    const int shift = options.Descender && HasExtraDescent(c) ? 1 : 0;
+    const int shift = options.Descender && IsZRRDescenderLetter(c) ? 1 : 0;
     const int x0 = (width - g.Advance) / 2 + g.Left;
     const int y0 = ascent - g.Top - shift;
     bool clipped = false;
@@ -194,7 +182,14 @@ bool LayoutTGAFont(const TFontGlyphs& glyphs, const TTGAOptions& options, TRawPi
         const uint8_t v = level(g.At(x, y));
         if (v == 0) continue;
         uint8_t* p = picture.PixelAt(x0 + x, y0 + y);
-        p[0] = p[1] = p[2] = v;
+        if (g.Color.empty()) {
+          p[0] = p[1] = p[2] = v;
+        } else {
+          const uint8_t* rgb = g.Color.data() + (static_cast<size_t>(y) * g.Width + x) * 3;
+          p[0] = rgb[2];
+          p[1] = rgb[1];
+          p[2] = rgb[0];
+        }
         top = std::min(top, y0 + y);
         bottom = std::max(bottom, y0 + y);
       }

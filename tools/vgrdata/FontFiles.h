@@ -12,6 +12,7 @@
 
 #include "FontRaster.h"
 #include "RawPictureUnit.h"
+#include "ZRRFontFormat.h"
 
 namespace vgrdata {
 
@@ -23,10 +24,7 @@ struct TFontGlyphs {
 
 // ---------------------------------------------------------------- .zrr
 
-constexpr uint8_t ZRRDescenderMode = 1;  // "g", "q" and "y" drawn one row lower
-constexpr uint8_t ZRRSparse = 2;         // presence map, only present glyphs stored
-
-// A .zrr font before encoding: every cell is CellWidth * GlyphHeight values,
+// A .zrr font before encoding (the file layout: ZRRFontFormat.h): every cell is CellWidth * GlyphHeight values,
 // rows top down, non-zero meaning ink.
 struct TZRRFontData {
   uint8_t Flags = 0;
@@ -36,13 +34,6 @@ struct TZRRFontData {
   std::array<std::vector<uint8_t>, 256> Cells{};
 };
 
-// Bytes of one glyph row of a cell `width` pixels wide.
-int ZRRRowBytes(int width);
-// Packs one row of `width` ink values. The row is read as one big-endian
-// number whose low `width` bits are the pixels, the leftmost pixel in the
-// highest of them: for widths up to 8 the low bits of one byte, for
-// multiples of 8 the bytes left to right with the high bit first.
-void PackZRRRow(const uint8_t* ink, int width, uint8_t* out);
 // The file's bytes; an empty vector when a size is 0 or a cell does not hold
 // CellWidth * GlyphHeight values.
 std::vector<uint8_t> EncodeZRR(const TZRRFontData& font);
@@ -83,7 +74,7 @@ struct TTGAOptions {
   int MinGap = 0;
 };
 
-// A grey picture on black, one strip of glyph boxes side by side, every
+// A picture on black (grey, or the glyphs' own colours), one strip of glyph boxes side by side, every
 // glyph's ink on the strip's common baseline; its rows are the tallest
 // ascent plus the deepest descent. Box tops and bottoms are the glyph's
 // first and last ink rows, so that the game, which draws a box `Top` rows

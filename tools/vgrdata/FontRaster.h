@@ -27,6 +27,9 @@ struct TGlyphRaster {
   int Advance = 0;
   // Width * Rows coverage values, 0 (none) to 255 (full), rows top down.
   std::vector<uint8_t> Coverage;
+  // Empty for a grey glyph; otherwise Width * Rows colours of red, green and
+  // blue for the pixels with coverage (pixel glyphs drawn in colour).
+  std::vector<uint8_t> Color;
 
   uint8_t At(int x, int y) const { return Coverage[static_cast<size_t>(y) * Width + x]; }
   bool Empty() const { return Width == 0 || Rows == 0; }
