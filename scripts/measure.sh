@@ -8,9 +8,10 @@
 #   scripts/measure.sh [-n RUNS] [SCREEN...]
 #
 # SCREEN is loading, menu or play (default: all three); RUNS repetitions
-# (default 5), interleaved: each run measures the floor and then the game on
-# every screen before the next run starts, so load from elsewhere on the
-# machine falls on both. The timedemo of the committed replay follows.
+# (default 5), interleaved: each run measures the floor and the game (which
+# goes first alternates) on every screen before the next run starts, so load
+# from elsewhere on the machine falls on both. The timedemo of the committed
+# replay follows.
 #
 #   loading  from the start until LOAD_SECONDS (3): the "Loading..." frame,
 #            the loading, then the menu (the title is skipped with Escape at
@@ -18,7 +19,8 @@
 #   menu     MENU_SECONDS (10) of the idle menu, with its music, scroller and
 #            colour bar, from 3 s after the start
 #   play     PLAY_SECONDS (20) of tests/app/replays/tour-maps-1-to-4.vrp
-#            played in real time, from 3 s after the start
+#            played in real time, from 3 s after the start (the replay
+#            quits after about 55 s, so at most 50)
 #
 # The floor (tools/measure/FloorLoop.cpp, build/bin/vgrfloor) opens the
 # window as the game does and per frame blits a 640 x 400 back buffer, waits
@@ -35,7 +37,7 @@
 #                  the one before within the floor's p99 interval of the
 #                  same run (at least 1.5 frame periods): as steadily as
 #                  the floor manages on the machine at that time
-#   steady-load    the same from the end of the loading: the first look at
+#   steady after loading  the same from the end of the loading: the first look at
 #                  the events after the first frame
 #   CPU            all the process's threads, % of one core over the window
 #   Xvfb CPU       the display server's share over the same window
@@ -78,7 +80,9 @@ cmake --build "$build" -j2 --target Voltigor vgr_data vgrfloor vgrpresentlog >/d
 work="$(mktemp -d)"
 XVFB_PID=""
 RUN_PID=""
+SLEEP_PID=""
 cleanup() {
+  if [ -n "$SLEEP_PID" ]; then kill "$SLEEP_PID" 2>/dev/null || true; fi
   if [ -n "$RUN_PID" ]; then kill -KILL "$RUN_PID" 2>/dev/null || true; fi
   if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
   wait 2>/dev/null || true
@@ -130,10 +134,15 @@ cpu_ns() {
   echo "$sum"
 }
 status_field() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status" 2>/dev/null; }
+# Sleeps in the background so that an interrupt is handled at once.
 sleep_until() {  # microseconds since the epoch
   local left=$(($1 - $(now)))
-  [ "$left" -gt 0 ] && sleep "$(awk -v u="$left" 'BEGIN { printf "%.6f", u / 1e6 }')"
-  return 0
+  if [ "$left" -gt 0 ]; then
+    sleep "$(awk -v u="$left" 'BEGIN { printf "%.6f", u / 1e6 }')" &
+    SLEEP_PID=$!
+    wait "$SLEEP_PID" || true
+    SLEEP_PID=""
+  fi
 }
 
 # measure SCREEN KIND RUN: one process from its start to the end of its
