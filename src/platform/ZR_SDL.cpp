@@ -666,6 +666,16 @@ void SetImageColorKeyRLE(PImage image) {
   image->Surface = encoded;
 }
 
+TImagePtr CreateRunLengthCopy(PImage image) {
+  if (!image || !image->Surface) return nullptr;
+  SDL_Surface* s = image->Surface;
+  SDL_Surface* encoded = SDL_ConvertSurface(s, s->format, SDL_SRCCOLORKEY | SDL_RLEACCEL);
+  if (!encoded) return nullptr;
+  auto copy = std::make_unique<TImage>(encoded);
+  copy->ColorKeyed = image->ColorKeyed;
+  return copy;
+}
+
 TImagePtr CreateImageFromRawPicture(const TRawPicture& picture) {
   const char* const loc = "ZR_SDL, CreateImageFromRawPicture";
   Log->Debug(std::to_string(picture.Width) + ", " + std::to_string(picture.Height) + ", " +

@@ -216,6 +216,10 @@ TMaskPtr CreateMaskFromImage(PImage image);
 // Makes black transparent on the image: colour key 0, stored run-length
 // encoded where that makes its blits faster. Sets ColorKeyed.
 void SetImageColorKeyRLE(PImage image);
+// A copy of a colour-keyed image, run-length encoded whatever its runs, for
+// drawing from only: an encoded surface must never be drawn on or locked.
+// Null when the image has no surface or the copy failed.
+TImagePtr CreateRunLengthCopy(PImage image);
 
 // ---------------------------------------------------------------------------
 // Grey sheets of the fonts: an image reduced to grey levels, and tinted back.

@@ -53,6 +53,9 @@ class TScroll {
   // Nothing has been drawn into Current since it was last cleared (both
   // strips are made blank).
   bool CurrentBlank_ = true;
+  // Current, run-length encoded, drawn while the strip is opaque; made at
+  // the first draw after each preparation and never drawn on.
+  TImagePtr Shown_;
 };
 
 void ScrollUnit_Startup();
