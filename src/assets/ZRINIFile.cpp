@@ -5,6 +5,7 @@
 
 #include "Logger.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 // ---------------------------------------------------------------------------
 // Line reader
@@ -110,27 +111,6 @@ bool FindValue(const TIniSection& section, const std::string& key, std::string& 
   return false;
 }
 
-// Optional sign, then decimal digits only, within the 32-bit signed range.
-bool ParseInt32(const std::string& s, int32_t& out) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-    negative = s[i] == '-';
-    ++i;
-  }
-  if (i >= s.size()) return false;
-  int64_t v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
-    if (v > 2147483648LL) return false;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL || v < -2147483648LL) return false;
-  out = static_cast<int32_t>(v);
-  return true;
-}
-
 }  // namespace
 
 TIniFile::TIniFile(const std::string& fileName, bool noSave) {
@@ -229,7 +209,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
   const std::string value = ReadString(section, key, "", fallback);
   if (value.empty()) return def;
   int32_t result = 0;
-  if (!ParseInt32(value, result)) {
+  if (!StrToInt32(value, result)) {
     Log->Warning("Not an integer value! ([" + section + "] " + key + "=" + value + ")", kReadIntegerLoc);
     return def;
   }

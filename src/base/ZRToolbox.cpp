@@ -9,4 +9,52 @@ int HexDigitValue(char c, bool lowerCase) {
   return -1;
 }
 
+namespace {
+
+bool IsSkipped(char c, TDecimalRule::TBlanks blanks) {
+  if (blanks == TDecimalRule::NoBlanks) return false;
+  if (blanks == TDecimalRule::LeadingWhiteSpace) return c == ' ' || (c >= '\t' && c <= '\r');
+  return c == ' ';
+}
+
+}  // namespace
+
+TDecimal ParseDecimal(std::string_view text, int64_t& value, const TDecimalRule& rule) {
+  std::size_t i = 0;
+  std::size_t end = text.size();
+  while (i < end && IsSkipped(text[i], rule.Blanks)) ++i;
+  if (rule.Blanks == TDecimalRule::BlanksAround) {
+    while (end > i && text[end - 1] == ' ') --end;
+  }
+  bool negative = false;
+  if (i < end && (text[i] == '-' || (rule.PlusSign && text[i] == '+'))) negative = text[i++] == '-';
+  if (i == end) return TDecimal::NotANumber;
+  if (rule.MaxDigits > 0 && end - i > static_cast<std::size_t>(rule.MaxDigits)) return TDecimal::NotANumber;
+  // Past this bound the magnitude only has to stay out of every range: a
+  // later non-digit still makes the text no number at all.
+  constexpr int64_t kBeyond = int64_t{1} << 40;
+  int64_t v = 0;
+  for (; i < end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return TDecimal::NotANumber;
+    if (v < kBeyond) v = v * 10 + (text[i] - '0');
+  }
+  if (negative) v = -v;
+  if (v < rule.Min || v > rule.Max) return TDecimal::OutOfRange;
+  value = v;
+  return TDecimal::Ok;
+}
+
+bool StrToInt32(std::string_view text, int32_t& value, const TDecimalRule& rule) {
+  int64_t v = 0;
+  if (ParseDecimal(text, v, rule) != TDecimal::Ok || v < INT32_MIN || v > INT32_MAX) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+bool TryStrToInt(const std::string& text, int32_t& value) {
+  TDecimalRule rule;
+  rule.Blanks = TDecimalRule::BlanksAround;
+  return StrToInt32(text, value, rule);
+}
+
 void ZRToolbox_Startup() { LogUnitVersion("ZRToolbox", "3.26"); }

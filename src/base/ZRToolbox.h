@@ -1,8 +1,42 @@
 #pragma once
 // Small helpers shared by the readers of text data.
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 // The value of a hexadecimal digit, or -1 for any other character. Lower-case
 // "a" to "f" count only when `lowerCase` is set.
 int HexDigitValue(char c, bool lowerCase = true);
+
+// How a reader takes a decimal integer. The default is the form most readers
+// share: no blanks, an optional "+" or "-", one or more digits and nothing
+// else, within the 32-bit signed range.
+struct TDecimalRule {
+  enum TBlanks : uint8_t {
+    NoBlanks,
+    LeadingBlanks,      // blanks (byte 32) before the sign
+    BlanksAround,       // blanks (byte 32) before and after
+    LeadingWhiteSpace,  // blank, tab, line feed, vertical tab, form feed, CR before the sign
+  };
+  TBlanks Blanks = NoBlanks;
+  bool PlusSign = true;
+  int MaxDigits = 0;  // 0: any number of digits
+  int64_t Min = INT32_MIN;
+  int64_t Max = INT32_MAX;
+};
+
+enum class TDecimal { Ok, NotANumber, OutOfRange };
+
+// Reads `text` whole as a decimal integer under `rule`. OutOfRange only for a
+// text that is a number in every other respect; `value` is set only on Ok.
+TDecimal ParseDecimal(std::string_view text, int64_t& value, const TDecimalRule& rule = {});
+
+// ParseDecimal narrowed to 32 bits: true and `value` set on Ok, false otherwise.
+bool StrToInt32(std::string_view text, int32_t& value, const TDecimalRule& rule = {});
+
+// A decimal integer with an optional sign, blanks around it allowed; false
+// for anything else, including values outside 32 bits.
+bool TryStrToInt(const std::string& text, int32_t& value);
 
 void ZRToolbox_Startup();
