@@ -59,34 +59,6 @@ std::string TLineReader::ReadLine() {
   return line;
 }
 
-std::string TrimBlanks(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
-std::string UpperCaseASCII(const std::string& s) {
-  std::string r = s;
-  for (char& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return r;
-}
-
-bool SameTextASCII(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------
 // TIniFile
 
@@ -219,7 +191,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
 bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def, const std::string& fallback) {
   const std::string value = ReadString(section, key, "", fallback);
   if (value.empty()) return def;
-  const std::string up = UpperCaseASCII(value);
+  const std::string up = UpperCase(value);
   return up == "TRUE" || up == "YES" || value == "1";
 }
 

@@ -1,6 +1,6 @@
 #include "ZRToolbox.h"
 
-#include "Logger.h"
+const char* const ZRToolboxVersion = "3.26";
 
 int HexDigitValue(char c, bool lowerCase) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -57,4 +57,29 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
   return StrToInt32(text, value, rule);
 }
 
-void ZRToolbox_Startup() { LogUnitVersion("ZRToolbox", "3.26"); }
+std::string TrimBlanks(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return s.substr(b, e - b);
+}
+
+std::string UpperCase(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
+bool SameTextASCII(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}

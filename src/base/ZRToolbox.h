@@ -1,5 +1,7 @@
 #pragma once
-// Small helpers shared by the readers of text data.
+// Small helpers shared by the readers of text data. The unit stands below the
+// log, which compares its switches and filters with them, so it logs nothing
+// itself: its version line is written where the units start.
 
 #include <cstdint>
 #include <string>
@@ -22,6 +24,7 @@ struct TDecimalRule {
   TBlanks Blanks = NoBlanks;
   bool PlusSign = true;
   int MaxDigits = 0;  // 0: any number of digits
+  // Bounds beyond 2^40 either way are not told apart from larger numbers.
   int64_t Min = INT32_MIN;
   int64_t Max = INT32_MAX;
 };
@@ -39,4 +42,11 @@ bool StrToInt32(std::string_view text, int32_t& value, const TDecimalRule& rule 
 // for anything else, including values outside 32 bits.
 bool TryStrToInt(const std::string& text, int32_t& value);
 
-void ZRToolbox_Startup();
+// Removes blanks (byte 32) at both ends; tabs and other control bytes stay.
+std::string TrimBlanks(const std::string& s);
+// Upper case of ASCII letters only; other bytes stay as they are.
+std::string UpperCase(std::string s);
+// Case-insensitive comparison of ASCII letters.
+bool SameTextASCII(const std::string& a, const std::string& b);
+
+extern const char* const ZRToolboxVersion;

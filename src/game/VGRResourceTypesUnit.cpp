@@ -137,7 +137,7 @@ void TResources::ReadObjects() {
     ++lineNumber;
     if (reader.TooLong()) LineTooLong(kObjectsFile, lineNumber);
     if (line.empty() || line[0] == ';') continue;
-    if (UpperCaseASCII(line) == "!END") {
+    if (UpperCase(line) == "!END") {
       ended = true;
       break;
     }

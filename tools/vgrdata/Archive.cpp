@@ -20,9 +20,9 @@
 
 #include "ArchiveEncoders.h"
 #include "MAD4MidLevelUnit.h"
-#include "ParametersUnit.h"
 #include "ToolFiles.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 

@@ -150,7 +150,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "vgrdata pack: cannot write " << positional[0] << "\n";
     return 1;
   }
-  out << positional[0] << ": " << pack.Count() << " maps, " << UpperCaseASCII(format);
+  out << positional[0] << ": " << pack.Count() << " maps, " << UpperCase(format);
   if (pack.Chain->Count() > 0) out << ", chain of " << pack.Chain->Count() << " steps";
   out << "\n";
   return 0;
@@ -162,7 +162,7 @@ bool LoadPackFile(const std::string& file, TXMapPack& pack, std::string& magic, 
     err << "vgrdata pack: cannot read " << file << "\n";
     return false;
   }
-  magic = UpperCaseASCII(Magic(data));
+  magic = UpperCase(Magic(data));
   if (magic != "MPCK" && magic != "MPKT" && magic != "MPKB") {
     err << "vgrdata pack: " << file << " is not a map pack\n";
     return false;
