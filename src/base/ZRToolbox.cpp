@@ -57,6 +57,10 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
   return StrToInt32(text, value, rule);
 }
 
+uint8_t GreyLevel(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint8_t>((r * 30 + g * 59 + b * 11) / 100);
+}
+
 std::string TrimBlanks(const std::string& s) {
   size_t b = 0;
   size_t e = s.size();

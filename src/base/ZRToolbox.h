@@ -49,4 +49,8 @@ std::string UpperCase(std::string s);
 // Case-insensitive comparison of ASCII letters.
 bool SameTextASCII(const std::string& a, const std::string& b);
 
+// The grey level of a colour: (R * 30 + G * 59 + B * 11) div 100, exact
+// for grey colours.
+uint8_t GreyLevel(uint8_t r, uint8_t g, uint8_t b);
+
 extern const char* const ZRToolboxVersion;

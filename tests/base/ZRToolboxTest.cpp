@@ -102,3 +102,14 @@ TEST(ZRToolbox, DecimalRulesTable) {
     EXPECT_EQ(TryStrToInt(row.text, t), std::string(row.definitions) != "NaN" && std::string(row.definitions) != "range");
   }
 }
+
+TEST(ZRToolbox, GreyLevelWeighsRedGreenBlue) {
+  for (int v = 0; v < 256; ++v) {
+    const auto c = static_cast<uint8_t>(v);
+    ASSERT_EQ(GreyLevel(c, c, c), v) << "a grey colour keeps its level";
+  }
+  EXPECT_EQ(GreyLevel(255, 0, 0), 76);
+  EXPECT_EQ(GreyLevel(0, 255, 0), 150);
+  EXPECT_EQ(GreyLevel(0, 0, 255), 28);
+  EXPECT_EQ(GreyLevel(10, 200, 90), 130);  // (300 + 11800 + 990) div 100
+}
