@@ -336,9 +336,11 @@ void StartUnits(int argc, char** argv) {
   RunExitProcsOnExit();
   StartArgc = argc;
   StartArgv = argv;
-  // Each finalisation is registered as its unit starts, so they run in the
-  // reverse order of the table.
-  for (const TUnitStart& unit : UnitStarts()) {
+  StartUnitTable(UnitStarts());
+}
+
+void StartUnitTable(const std::vector<TUnitStart>& units) {
+  for (const TUnitStart& unit : units) {
     unit.Startup();
     if (unit.Shutdown) AddExitProc(unit.Name, unit.Shutdown);
   }
