@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
       // Upper case, with a frame selection and transformations that the
       // name parser must take off before the extension is looked at.
-      const TPictureName name = ParsePictureName("P." + UpperCaseASCII(extensions[reader]) + "[0..1]:HV");
+      const TPictureName name = ParsePictureName("P." + UpperCase(extensions[reader]) + "[0..1]:HV");
       if (!ReadPictureFile(picture, name.FileName)) fuzz::Fail("no reader for a picture extension");
     }
     fuzz::RemoveScratch(file);

@@ -800,7 +800,7 @@ TPictureReader PictureReaderOf(const std::string& extension) {
 
 std::string PictureExtension(const std::string& fileName) {
   const size_t dot = fileName.rfind('.');
-  return dot == std::string::npos ? std::string() : UpperCaseASCII(fileName.substr(dot + 1));
+  return dot == std::string::npos ? std::string() : UpperCase(fileName.substr(dot + 1));
 }
 
 bool ReadPictureFile(TRawPicture& picture, const std::string& fileName) {

@@ -5,6 +5,7 @@
 
 #include "Logger.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 // ---------------------------------------------------------------------------
 // Line reader
@@ -58,34 +59,6 @@ std::string TLineReader::ReadLine() {
   return line;
 }
 
-std::string TrimBlanks(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
-std::string UpperCaseASCII(const std::string& s) {
-  std::string r = s;
-  for (char& c : r) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return r;
-}
-
-bool SameTextASCII(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------
 // TIniFile
 
@@ -108,27 +81,6 @@ bool FindValue(const TIniSection& section, const std::string& key, std::string& 
     }
   }
   return false;
-}
-
-// Optional sign, then decimal digits only, within the 32-bit signed range.
-bool ParseInt32(const std::string& s, int32_t& out) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-    negative = s[i] == '-';
-    ++i;
-  }
-  if (i >= s.size()) return false;
-  int64_t v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
-    if (v > 2147483648LL) return false;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL || v < -2147483648LL) return false;
-  out = static_cast<int32_t>(v);
-  return true;
 }
 
 }  // namespace
@@ -229,7 +181,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
   const std::string value = ReadString(section, key, "", fallback);
   if (value.empty()) return def;
   int32_t result = 0;
-  if (!ParseInt32(value, result)) {
+  if (!StrToInt32(value, result)) {
     Log->Warning("Not an integer value! ([" + section + "] " + key + "=" + value + ")", kReadIntegerLoc);
     return def;
   }
@@ -239,7 +191,7 @@ int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key
 bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def, const std::string& fallback) {
   const std::string value = ReadString(section, key, "", fallback);
   if (value.empty()) return def;
-  const std::string up = UpperCaseASCII(value);
+  const std::string up = UpperCase(value);
   return up == "TRUE" || up == "YES" || value == "1";
 }
 

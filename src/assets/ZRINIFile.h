@@ -57,13 +57,9 @@ class TLineReader {
 // any data file (64 MiB) is returned as it is.
 std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream);
 
-// Removes blanks (byte 32) at both ends; tabs and other control bytes stay.
-std::string TrimBlanks(const std::string& s);
-
-// Upper case of ASCII letters only; other bytes stay as they are.
-std::string UpperCaseASCII(const std::string& s);
-// Case-insensitive comparison of ASCII letters.
-bool SameTextASCII(const std::string& a, const std::string& b);
+// TrimBlanks, UpperCase and SameTextASCII, the dialect's text rules, come
+// with the toolbox.
+#include "ZRToolbox.h"
 
 // Section types; the numbers are what SectionType returns.
 enum TSectionType : int32_t { stNormal = 0, stList = 1 };

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "ParametersUnit.h"
+#include "ZRToolbox.h"
 
 namespace {
 

@@ -3,14 +3,9 @@
 #include <climits>
 #include <unistd.h>
 
-std::unique_ptr<TParameters> Parameters;
+#include "ZRToolbox.h"
 
-std::string UpperCase(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return s;
-}
+std::unique_ptr<TParameters> Parameters;
 
 TParameters::TParameters(TStringArray args) : Args(std::move(args)) {
   if (Args.empty()) Args.emplace_back();

@@ -29,6 +29,3 @@ extern std::unique_ptr<TParameters> Parameters;
 
 void ParametersUnit_Startup(int argc, char** argv);
 void ParametersUnit_Shutdown();
-
-// Upper-cases ASCII letters only, as the program's name comparisons do.
-std::string UpperCase(std::string s);

@@ -114,7 +114,7 @@ void TImageCollection::AddByList(TStream& stream, const std::string& source) {
     first = reader.ReadLine();
   }
   stream.SetPosition(0);
-  if (UpperCaseASCII(first) == "[*GFXLIST]") {
+  if (UpperCase(first) == "[*GFXLIST]") {
     Log->Debug("LoadListV2", kListLoc);
     std::unique_ptr<TIniFile> ini = TIniFile::CreateFromStream(stream);
     const int32_t count = ini->ListItemCount("GFXList");

@@ -44,39 +44,18 @@ void TMusicCollection::Load(TIniFile& ini, const std::string& section) {
       WarnNameNotConfined(ini.SourceName, "[" + t + "] File=" + file, "MusicCollectionUnit, TMusicCollection.Load");
       continue;
     }
-    auto item = std::make_unique<TMusicCollectionItem>();
-    item->Title = ini.ReadString(t, "Title", "Song" + number);
-    item->Name = ini.ReadString(t, "Name", item->Title).substr(0, kMaxItemName);
-    item->Author = ini.ReadString(t, "Author", "Mr.Anonymous");
-    item->OriginalFilename = ini.ReadString(t, "OriginalFilename", "Song" + number);
-    item->Music = std::make_unique<TMusic>(file);
-    Items.push_back(std::move(item));
+    const std::string title = ini.ReadString(t, "Title", "Song" + number);
+    TMusicCollectionItem& item = Append(ini.ReadString(t, "Name", title));
+    item.Title = title;
+    item.Author = ini.ReadString(t, "Author", "Mr.Anonymous");
+    item.OriginalFilename = ini.ReadString(t, "OriginalFilename", "Song" + number);
+    item.Music = std::make_unique<TMusic>(file);
   }
 }
 
 void TMusicCollection::Load(const std::string& iniFileName, const std::string& section) {
   TIniFile ini(iniFileName, true);
   Load(ini, section);
-}
-
-TMusicCollectionItem* TMusicCollection::Find(const std::string& name) { return GetItem(IndexOf(name)); }
-
-int32_t TMusicCollection::IndexOf(const std::string& name) const {
-  for (std::size_t i = 0; i < Items.size(); ++i) {
-    if (Items[i]->Name == name) return static_cast<int32_t>(i);
-  }
-  return -1;
-}
-
-TMusicCollectionItem* TMusicCollection::GetItem(int32_t index) {
-  if (index < 0 || index >= Count()) return nullptr;
-  return Items[static_cast<std::size_t>(index)].get();
-}
-
-void TMusicCollection::Clear() {
-  // In list order, so the destruction lines read like the list.
-  for (auto& item : Items) item.reset();
-  Items.clear();
 }
 
 void MusicCollectionUnit_Startup() {

@@ -2,7 +2,6 @@
 
 #include "DataNames.h"
 #include "Logger.h"
-#include "MusicCollectionUnit.h"
 #include "ZRINIFile.h"
 
 std::unique_ptr<TWaveCollection> WaveCollection;
@@ -62,27 +61,7 @@ void TWaveCollection::LoadItem(TIniFile& ini, const std::string& section, const 
 }
 
 void TWaveCollection::AddItem(std::unique_ptr<TWave> wave, const std::string& name) {
-  auto item = std::make_unique<TWaveCollectionItem>();
-  item->Name = name.substr(0, kMaxItemName);
-  item->Wave = std::move(wave);
-  Items.push_back(std::move(item));
-}
-
-TWaveCollectionItem* TWaveCollection::Find(const std::string& name) {
-  for (auto& item : Items) {
-    if (item->Name == name) return item.get();
-  }
-  return nullptr;
-}
-
-TWaveCollectionItem* TWaveCollection::GetItem(int32_t index) {
-  if (index < 0 || index >= Count()) return nullptr;
-  return Items[static_cast<std::size_t>(index)].get();
-}
-
-void TWaveCollection::Clear() {
-  for (auto& item : Items) item.reset();
-  Items.clear();
+  Append(name).Wave = std::move(wave);
 }
 
 void WaveCollectionUnit_Startup() {

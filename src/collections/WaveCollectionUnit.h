@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "NamedCollection.h"
 #include "WaveUnit.h"
 
 class TIniFile;
@@ -22,13 +23,8 @@ class TWaveCollectionItem {
   std::unique_ptr<TWave> Wave;
 };
 
-class TWaveCollection {
+class TWaveCollection : public TNamedCollection<TWaveCollectionItem> {
  public:
-  TWaveCollection() = default;
-  ~TWaveCollection() { Clear(); }
-  TWaveCollection(const TWaveCollection&) = delete;
-  TWaveCollection& operator=(const TWaveCollection&) = delete;
-
   // Every effect named in the list section `section`.
   void Load(TIniFile& ini, const std::string& section);
   void Load(const std::string& iniFileName, const std::string& section);
@@ -36,13 +32,6 @@ class TWaveCollection {
   void LoadItem(TIniFile& ini, const std::string& section, const std::string& name);
   // Appends a new item owning `wave`; the name is cut to 24 characters.
   void AddItem(std::unique_ptr<TWave> wave, const std::string& name);
-  // Whole name, letter case counting; the first match, or null.
-  TWaveCollectionItem* Find(const std::string& name);
-  TWaveCollectionItem* GetItem(int32_t index);
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  void Clear();
-
-  std::vector<std::unique_ptr<TWaveCollectionItem>> Items;
 };
 
 // The program's sound effects, created at unit start-up.

@@ -58,24 +58,6 @@ void AddByteList(std::string& values, std::string text, int lineNumber) {
 
 }  // namespace
 
-bool TryStrToInt(const std::string& text, int32_t& value) {
-  const std::string t = TrimBlanks(text);
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  if (i == t.size()) return false;
-  int64_t v = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return false;
-    v = v * 10 + (t[i] - '0');
-    if (v > int64_t(INT32_MAX) + 1) return false;
-  }
-  if (negative) v = -v;
-  if (v > INT32_MAX || v < INT32_MIN) return false;
-  value = static_cast<int32_t>(v);
-  return true;
-}
-
 // ---------------------------------------------------------------- TRTypeList
 
 void TRTypeList::Add(const std::string& name, int32_t value) {
@@ -155,7 +137,7 @@ void TResources::ReadObjects() {
     ++lineNumber;
     if (reader.TooLong()) LineTooLong(kObjectsFile, lineNumber);
     if (line.empty() || line[0] == ';') continue;
-    if (UpperCaseASCII(line) == "!END") {
+    if (UpperCase(line) == "!END") {
       ended = true;
       break;
     }

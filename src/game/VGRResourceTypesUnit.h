@@ -79,9 +79,8 @@ class TResources {
 // start-up.
 extern std::unique_ptr<TResources> Resources;
 
-// A decimal integer with an optional sign, blanks around it allowed; false
-// for anything else, including values outside 32 bits.
-bool TryStrToInt(const std::string& text, int32_t& value);
+// TryStrToInt, the decimal reader of the definition files, comes with it.
+#include "ZRToolbox.h"
 
 // Exit code of a start-up that cannot go on because its data is unusable.
 constexpr int DataErrorExitCode = 3;

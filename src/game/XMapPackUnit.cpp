@@ -35,7 +35,7 @@ std::vector<uint8_t> ReadRange(TStream& stream, int64_t from, int64_t to) {
 // The pair list "MPCK,1,MPKT,T,MPKB,B,0": key, value, ..., default.
 char PackKind(const std::string& magic) {
   static const char* const kPairs[] = {"MPCK", "1", "MPKT", "T", "MPKB", "B"};
-  const std::string m = UpperCaseASCII(magic);
+  const std::string m = UpperCase(magic);
   for (std::size_t i = 0; i + 1 < std::size(kPairs); i += 2) {
     if (m == kPairs[i]) return kPairs[i + 1][0];
   }
@@ -56,7 +56,7 @@ bool IsTextMap(const std::vector<uint8_t>& d) {
 
 void ReadChunkList(TXMapPack& pack, TRiffReader& list, int depth) {
   while (list.Next()) {
-    const std::string id = UpperCaseASCII(list.ChunkID());
+    const std::string id = UpperCase(list.ChunkID());
     if (id == "VERS") {
       uint32_t v = 0;
       if (list.ReadDataU32(0, v)) pack.PackVersion = static_cast<int32_t>(v);
@@ -138,7 +138,7 @@ void TXMapPack::LoadMPKT(TStream& stream, int64_t start) {
   while (reader.ReadLine(line)) {
     const std::string t = TrimBlanks(line);
     if (t.empty() || t[0] == ';') continue;
-    const std::string u = UpperCaseASCII(t);
+    const std::string u = UpperCase(t);
     if (u == "!END" || u == "!CHAIN") break;
     if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
       const int64_t here = stream.Position();
@@ -195,9 +195,9 @@ void TXMapPack::LoadMPKB(TStream& stream) {
 }
 
 int32_t TXMapPack::IndexOf(const std::string& name) const {
-  const std::string key = UpperCaseASCII(name);
+  const std::string key = UpperCase(name);
   for (std::size_t i = 0; i < Entries.size(); ++i) {
-    if (UpperCaseASCII(Entries[i].Name) == key) return static_cast<int32_t>(i);
+    if (UpperCase(Entries[i].Name) == key) return static_cast<int32_t>(i);
   }
   return -1;
 }
@@ -296,7 +296,7 @@ bool TXMapPack::SaveMPKT(TStream& stream) const {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       pos = end + 1;
       const std::string t = TrimBlanks(line);
-      const std::string u = UpperCaseASCII(t);
+      const std::string u = UpperCase(t);
       if (u == "!END" || u == "!CHAIN" || (t.size() >= 2 && t.front() == '[' && t.back() == ']')) {
         Log->Error("Map line '" + t + "' would end the map early!" + bad, kSaveLoc);
         return false;

@@ -16,27 +16,12 @@ const char* const kLoadLoc = "XMapUnit, TXMap.Load";
 const char* const kSaveLoc = "XMapUnit, TXMap.Save";
 const char* const kUnknown = "Unknown";
 
-// Decimal as the integer parser of the map texts takes it: leading blanks, an
-// optional sign, digits and nothing else.
-enum class TNumber { Ok, NotANumber, TooLarge };
-
-TNumber ParseDecimal(const std::string& s, int64_t& value) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  if (i == s.size()) return TNumber::NotANumber;
-  int64_t v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return TNumber::NotANumber;
-    v = v * 10 + (s[i] - '0');
-    if (v > INT32_MAX) {
-      // Keep reading: a later non-digit makes it no number at all.
-      v = int64_t(INT32_MAX) + 1;
-    }
-  }
-  value = negative ? -v : v;
-  return (value > INT32_MAX || value < INT32_MIN) ? TNumber::TooLarge : TNumber::Ok;
+// The integer parser of the map texts allows leading blanks, and tells a
+// number too large for 32 bits from no number at all.
+TDecimal ParseMapNumber(const std::string& s, int64_t& value) {
+  TDecimalRule rule;
+  rule.Blanks = TDecimalRule::LeadingBlanks;
+  return ParseDecimal(s, value, rule);
 }
 
 bool ParseHex4(const std::string& s, std::size_t pos, int32_t& value) {
@@ -414,9 +399,9 @@ void TXMap::LoadText(TStream& stream, bool hex) {
     const std::string value = line.size() > 2 ? line.substr(2) : std::string();
     if (key == "WI" || key == "HE") {
       int64_t v = 0;
-      const TNumber r = ParseDecimal(value, v);
-      if (r == TNumber::NotANumber) v = 0;
-      if (r == TNumber::TooLarge || v < 0 || v > MaxSide) return badLine("Map size out of range");
+      const TDecimal r = ParseMapNumber(value, v);
+      if (r == TDecimal::NotANumber) v = 0;
+      if (r == TDecimal::OutOfRange || v < 0 || v > MaxSide) return badLine("Map size out of range");
       (key == "WI" ? Width : Height) = static_cast<int32_t>(v);
       if (!sizeFits()) return badLine("Map size out of range");
     } else if (key == "AU") {
@@ -433,13 +418,13 @@ void TXMap::LoadText(TStream& stream, bool hex) {
         int64_t from = 0;
         int64_t to = 0;
         if (hex) {
-          if (ParseDecimal(value.substr(pos, 5), from) != TNumber::Ok ||
-              ParseDecimal(value.substr(pos + 5, 5), to) != TNumber::Ok) {
+          if (ParseMapNumber(value.substr(pos, 5), from) != TDecimal::Ok ||
+              ParseMapNumber(value.substr(pos + 5, 5), to) != TDecimal::Ok) {
             return badLine("Invalid number");
           }
         } else {
           from = static_cast<uint8_t>(value[pos]);
-          if (ParseDecimal(value.substr(pos + 1, 3), to) != TNumber::Ok) return badLine("Invalid number");
+          if (ParseMapNumber(value.substr(pos + 1, 3), to) != TDecimal::Ok) return badLine("Invalid number");
         }
         AddLogicalWrap(static_cast<int32_t>(from), static_cast<int32_t>(to));
       }

@@ -4,8 +4,8 @@
 
 #include "BASS.h"
 #include "Logger.h"
-#include "ParametersUnit.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "Logger.h"
 #include "SystemUnit.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 #include "ZRWindowUnit.h"
 
 namespace {
@@ -827,8 +828,8 @@ std::unique_ptr<TMemoryStream> ImageToGreyStream(PImage image) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         const uint32_t v = GetPixel(s, x, y);
-        const uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
-        grey[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>((r * 30 + g * 59 + b * 11) / 100);
+        grey[static_cast<size_t>(y) * w + x] = GreyLevel(static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                                                         static_cast<uint8_t>(v));
       }
     }
     UnlockSurface(s);

@@ -279,6 +279,8 @@ int StartArgc = 0;
 char** StartArgv = nullptr;
 
 void StartParameters() { ParametersUnit_Startup(StartArgc, StartArgv); }
+// The toolbox stands below the log, so its version line is written here.
+void StartZRToolbox() { LogUnitVersion("ZRToolbox", ZRToolboxVersion); }
 
 }  // namespace
 
@@ -288,7 +290,7 @@ const std::vector<TUnitStart>& UnitStarts() {
       {"Logger", Logger_Startup, Logger_Shutdown},
       {"StackUnit", StackUnit_Startup, nullptr},
       {"Lists", Lists_Startup, nullptr},
-      {"ZRToolbox", ZRToolbox_Startup, nullptr},
+      {"ZRToolbox", StartZRToolbox, nullptr},
       {"MatorPictureUnit", MatorPictureUnit_Startup, MatorPictureUnit_Shutdown},
       {"MAD4LowLevelUnit", MAD4LowLevelUnit_Startup, nullptr},
       {"MyZStreamUnit", MyZStreamUnit_Startup, MyZStreamUnit_Shutdown},
@@ -334,9 +336,11 @@ void StartUnits(int argc, char** argv) {
   RunExitProcsOnExit();
   StartArgc = argc;
   StartArgv = argv;
-  // Each finalisation is registered as its unit starts, so they run in the
-  // reverse order of the table.
-  for (const TUnitStart& unit : UnitStarts()) {
+  StartUnitTable(UnitStarts());
+}
+
+void StartUnitTable(const std::vector<TUnitStart>& units) {
+  for (const TUnitStart& unit : units) {
     unit.Startup();
     if (unit.Shutdown) AddExitProc(unit.Name, unit.Shutdown);
   }

@@ -29,6 +29,9 @@ const std::vector<TUnitStart>& UnitStarts();
 // Starts every unit of UnitStarts in order, registering each finalisation as
 // it goes.
 void StartUnits(int argc, char** argv);
+// The same for any table: each finalisation is registered as its unit
+// starts, so they run in the reverse order.
+void StartUnitTable(const std::vector<TUnitStart>& units);
 
 // The highest practice level offered at start: derived from bytes 1 and 2 of
 // "objects.lst" and the archive's name.

@@ -253,7 +253,7 @@ std::unique_ptr<TMAD4ChunkData> TMAD4LowLevel::ReadChunkData(int64_t position) {
 }
 
 void TMAD4LowLevel::UpdateTrailer() {
-  if (!Stream || ReadOnly_ || Damaged_) return;
+  if (!Writable()) return;
   const int64_t length = Stream->Size();
   const TUndo undo = Snapshot(std::max<int64_t>(ArchiveStart + 8, length - 12), length);
   if (!undo.Ok || !WriteTrailer()) RollBack(undo, "UpdateTrailer");
@@ -322,7 +322,7 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
     Log->Error("Invalid FourCC! (" + FourCCHex(fourCC) + ")", Loc("Add"));
     return -1;
   }
-  if (!Mounted || !Stream || ReadOnly_ || Damaged_) {
+  if (!Writable()) {
     Log->Error("Archive is not writable! (" + FileName + ")", Loc("Add"));
     return -1;
   }
@@ -420,7 +420,7 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
 
 void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {
   Log->Debug("Start: " + std::to_string(start) + ", Size: " + std::to_string(size), Loc("WriteNull"));
-  if (!Stream || ReadOnly_ || Damaged_ || start < 0 || size < 0) return;
+  if (!Writable() || start < 0 || size < 0) return;
   static const std::vector<uint8_t> zeros(4096, 0);
   Stream->SetPosition(start);
   bool ok = Stream->WriteU32(kFourCC_NULL) && Stream->WriteU32(static_cast<uint32_t>(size));
@@ -437,7 +437,7 @@ void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {
 }
 
 void TMAD4LowLevel::CombineNulls() {
-  if (!Stream || ReadOnly_ || Damaged_) return;
+  if (!FileWritable()) return;
   Log->Debug("Before combining NULLs", Loc("CombineNulls"));
   static const uint8_t zeros[8] = {};
   for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(Chunks.size()) - 2; i >= 0; --i) {
@@ -499,7 +499,7 @@ const TMAD4ChunkData* TMAD4LowLevel::GetChunk(int index) const {
 }
 
 bool TMAD4LowLevel::Release(int32_t chunkStart) {
-  if (!Mounted || !Stream || ReadOnly_ || Damaged_) return false;
+  if (!Writable()) return false;
   const int index = IndexOfChunk(chunkStart);
   if (index < 0) return false;
   TMAD4ChunkData& c = Chunks[static_cast<std::size_t>(index)];

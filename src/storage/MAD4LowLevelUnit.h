@@ -69,6 +69,8 @@ class TMAD4LowLevel {
   bool ReadOnly() const { return ReadOnly_; }
   // The walk met a chunk that does not fit the file; nothing is written then.
   bool Damaged() const { return Damaged_; }
+  // Mounted for reading and writing, with every chunk intact.
+  bool Writable() const { return Mounted && FileWritable(); }
 
   bool Mounted = false;
   std::string FileName;
@@ -78,7 +80,9 @@ class TMAD4LowLevel {
   int32_t ArchiveStart = 0;
 
  protected:
-  bool Writable() const { return Mounted && !ReadOnly_ && Stream; }
+  // The open file may be written. Unmount merges free chunks after the
+  // archive has stopped counting as mounted, so that step asks only this.
+  bool FileWritable() const { return Stream && !ReadOnly_ && !Damaged_; }
 
  private:
   // What a write is about to change: the file's length, the bytes from `At`

@@ -2,7 +2,7 @@
 
 #include "CompressorUnit.h"
 #include "Logger.h"
-#include "ParametersUnit.h"
+#include "ZRToolbox.h"
 
 namespace {
 

@@ -135,7 +135,7 @@ TSetupCommandHandler::TSetupCommandHandler() {
   for (int32_t k = 0; k < kinds; ++k) {
     const std::string kind = ini.ReadListItem("Components", k);
     const int32_t lines = ini.ListItemCount(kind);
-    for (int32_t l = 0; l < lines; ++l) Syntax.push_back(UpperCaseASCII(kind + "." + ini.ReadListItem(kind, l)));
+    for (int32_t l = 0; l < lines; ++l) Syntax.push_back(UpperCase(kind + "." + ini.ReadListItem(kind, l)));
   }
   for (std::string& line : Syntax) {
     if (line.find('+') == std::string::npos) continue;
@@ -166,16 +166,16 @@ int32_t TSetupCommandHandler::AddOne(const std::string& kind, const std::string&
   const std::size_t eq = command.find('=');
   if (eq == std::string::npos) {
     // A bare property name switches a boolean on.
-    property = UpperCaseASCII(command);
+    property = UpperCase(command);
     value = "Y";
   } else {
-    property = UpperCaseASCII(command.substr(0, eq));
+    property = UpperCase(command.substr(0, eq));
     value = command.substr(eq + 1);
   }
-  const std::string key = UpperCaseASCII(kind) + "." + property;
+  const std::string key = UpperCase(kind) + "." + property;
   std::string valueKind;
   FindNamedValue(Syntax, key, valueKind);
-  valueKind = UpperCaseASCII(valueKind);
+  valueKind = UpperCase(valueKind);
 
   if (valueKind == "S") {
     // Any text.

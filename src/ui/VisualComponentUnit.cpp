@@ -5,6 +5,7 @@
 #include "Lists.h"
 #include "Logger.h"
 #include "SetupCommandUnit.h"
+#include "ZRToolbox.h"
 
 int32_t NextComponentID = 0;
 
@@ -85,25 +86,7 @@ void TMouseObjects::Remove(TMouseObject* object) {
   Objects_.erase(std::remove(Objects_.begin(), Objects_.end(), object), Objects_.end());
 }
 
-bool ParseDecimal(const std::string& text, int32_t& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i >= text.size()) return false;
-  int64_t v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-    if (v > 2147483648LL) return false;
-  }
-  if (negative) v = -v;
-  if (v > 2147483647LL) return false;
-  value = static_cast<int32_t>(v);
-  return true;
-}
+bool ParseDecimal(const std::string& text, int32_t& value) { return StrToInt32(text, value); }
 
 TVisualComponent::TVisualComponent() : ID(NextComponentID++) {}
 

@@ -20,10 +20,10 @@
 
 #include "ArchiveEncoders.h"
 #include "MAD4MidLevelUnit.h"
-#include "ParametersUnit.h"
 #include "ToolFiles.h"
 #include "ToolOptions.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 

@@ -12,6 +12,7 @@
 #include "TgaWriter.h"
 #include "ToolFiles.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 
@@ -75,16 +76,12 @@ std::string Trim(const std::string& s) {
 }
 
 bool ToInt(const std::string& s, int& v) {
-  // At most nine digits: every value fits 32 bits with room to add.
-  size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
-  if (i == s.size() || s.size() - i > 9) return false;
-  int r = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    r = r * 10 + (s[i] - '0');
-  }
-  v = s[0] == '-' ? -r : r;
-  return true;
+  // At most nine digits, so that every value fits 32 bits with room to add;
+  // art scripts write no "+".
+  TDecimalRule rule;
+  rule.PlusSign = false;
+  rule.MaxDigits = 9;
+  return StrToInt32(s, v, rule);
 }
 
 // 4x4 ordered-dither thresholds, 0..15.

@@ -19,6 +19,7 @@
 #include "ZRFonts.h"
 #include "ZRStream3.h"
 #include "ZR_SDL.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 
@@ -63,13 +64,14 @@ bool EndsWithNoCase(const std::string& s, const std::string& tail) {
   return true;
 }
 
+// Font command arguments as the C library reads numbers: white space may
+// lead; sizes and offsets stay within 100000 either way.
 bool ParseInt(const std::string& s, int& v) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  const long n = std::strtol(s.c_str(), &end, 10);
-  if (*end != '\0' || n < -100000 || n > 100000) return false;
-  v = static_cast<int>(n);
-  return true;
+  TDecimalRule rule;
+  rule.Blanks = TDecimalRule::LeadingWhiteSpace;
+  rule.Min = -100000;
+  rule.Max = 100000;
+  return StrToInt32(s, v, rule);
 }
 
 bool ParseColor(const std::string& s, uint8_t rgb[3]) {

@@ -11,6 +11,7 @@
 #include "XMapUnit.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 
@@ -29,19 +30,7 @@ const char* const kUsage =
     "A chain file has one step a line: \"M 3\" or \"M 01.mpp\" (a map by index or name),\n"
     "\"C 1,2\", \"G 5\"; empty lines and lines starting with \";\" are skipped.\n";
 
-bool ParseInt(const std::string& s, int32_t& v) {
-  const std::string t = TrimBlanks(s);
-  if (t.empty()) return false;
-  std::size_t i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
-  if (i == t.size() || t.size() > 11) return false;
-  for (std::size_t j = i; j < t.size(); ++j) {
-    if (t[j] < '0' || t[j] > '9') return false;
-  }
-  const long long x = std::stoll(t);
-  if (x < INT32_MIN || x > INT32_MAX) return false;
-  v = static_cast<int32_t>(x);
-  return true;
-}
+bool ParseInt(const std::string& s, int32_t& v) { return TryStrToInt(s, v); }
 
 bool ReadChain(const std::string& file, TXMapPack& pack, std::ostream& err) {
   std::vector<uint8_t> data;
@@ -168,7 +157,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "vgrdata pack: cannot write " << positional[0] << "\n";
     return 1;
   }
-  out << positional[0] << ": " << pack.Count() << " maps, " << UpperCaseASCII(format);
+  out << positional[0] << ": " << pack.Count() << " maps, " << UpperCase(format);
   if (pack.Chain->Count() > 0) out << ", chain of " << pack.Chain->Count() << " steps";
   out << "\n";
   return 0;
@@ -180,7 +169,7 @@ bool LoadPackFile(const std::string& file, TXMapPack& pack, std::string& magic, 
     err << "vgrdata pack: cannot read " << file << "\n";
     return false;
   }
-  magic = UpperCaseASCII(Magic(data));
+  magic = UpperCase(Magic(data));
   if (magic != "MPCK" && magic != "MPKT" && magic != "MPKB") {
     err << "vgrdata pack: " << file << " is not a map pack\n";
     return false;

@@ -6,14 +6,13 @@
 
 #include "RawPictureUnit.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 
 namespace {
 
-uint8_t Luminance(const uint8_t* bgr) {
-  return static_cast<uint8_t>((bgr[2] * 30 + bgr[1] * 59 + bgr[0] * 11) / 100);
-}
+uint8_t Luminance(const uint8_t* bgr) { return GreyLevel(bgr[2], bgr[1], bgr[0]); }
 
 // Bytes of the ID field, or false when the block does not fit its type.
 bool IdField(const TRawPicture& p, std::vector<uint8_t>& id, std::vector<uint8_t>& appended) {
