@@ -25,7 +25,7 @@ constexpr int32_t kCellHeight = 16;
 
 [[noreturn]] void DataError(const std::string& message) {
   Log->Error(message, kCreateLoc);
-  Halt(DataErrorExitCode);
+  Halt(DataErrorExitCode, "the object definitions cannot be used: " + message);
 }
 
 [[noreturn]] void LineTooLong(const char* file, int lineNumber) {
@@ -252,7 +252,8 @@ void TResources::ReadMonsters() {
     // without a number.
     if (name.size() < 7 || !TryStrToInt(name.substr(4, 2), monster) || frames.empty() || monster == 0) {
       Log->Error("Monster definition error! (Line:" + std::to_string(lineNumber) + ")", kCreateLoc);
-      Halt(0);
+      Halt(0, std::string("malformed monster definition in ") + kMonstersFile + ", line " +
+                  std::to_string(lineNumber));
     }
     const int32_t frameCount = NumberField(frames, kMonstersFile, lineNumber);
     if (frameCount < 1 || frameCount > kMaxMonsterFrames) {
