@@ -147,20 +147,53 @@ TIniFile::~TIniFile() {
 
 namespace {
 
-std::string SectionKey(const std::string& name) {
-  std::string key = name;
-  for (char& c : key)
+// FNV-1a over the name with ASCII letters upper-cased; never 0.
+uint32_t NameHash(const std::string& name) {
+  uint32_t h = 2166136261u;
+  for (char c : name) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return key;
+    h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  }
+  return h == 0 ? 1 : h;
 }
 
 }  // namespace
 
+std::size_t TIniFile::IndexSlot(const std::string& name, uint32_t hash) const {
+  const std::size_t mask = SectionIndex_.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const auto& [h, entry] = SectionIndex_[slot];
+    if (entry == 0) return slot;
+    if (h == hash && entry - 1 < Sections.size() && SameTextASCII(Sections[entry - 1].Name, name)) return slot;
+  }
+}
+
+std::size_t TIniFile::IndexSection(std::size_t index) {
+  if ((IndexedNames_ + 1) * 2 > SectionIndex_.size()) {
+    std::vector<std::pair<uint32_t, uint32_t>> old(std::max<std::size_t>(64, SectionIndex_.size() * 2));
+    old.swap(SectionIndex_);
+    const std::size_t mask = SectionIndex_.size() - 1;
+    for (const auto& e : old) {
+      if (e.second == 0) continue;
+      std::size_t slot = e.first & mask;
+      while (SectionIndex_[slot].second != 0) slot = (slot + 1) & mask;
+      SectionIndex_[slot] = e;
+    }
+  }
+  const uint32_t hash = NameHash(Sections[index].Name);
+  auto& entry = SectionIndex_[IndexSlot(Sections[index].Name, hash)];
+  if (entry.second == 0) {
+    entry = {hash, static_cast<uint32_t>(index + 1)};
+    ++IndexedNames_;
+  }
+  return entry.second - 1;
+}
+
 TIniSection* TIniFile::FindSection(const std::string& name) {
-  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
-  const auto it = SectionIndex_.find(SectionKey(name));
-  if (it == SectionIndex_.end() || it->second >= Sections.size()) return nullptr;
-  return &Sections[it->second];
+  if (name.empty() || name.find('=') != std::string::npos || SectionIndex_.empty()) return nullptr;
+  const uint32_t entry = SectionIndex_[IndexSlot(name, NameHash(name))].second;
+  if (entry == 0 || entry - 1 >= Sections.size()) return nullptr;
+  return &Sections[entry - 1];
 }
 
 void TIniFile::Parse(TStream& stream, const std::string& source) {
@@ -177,6 +210,7 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
                  "ZRINIFile, TIniFile.Create");
       Sections.clear();
       SectionIndex_.clear();
+      IndexedNames_ = 0;
       return;
     }
     const std::string trimmed = TrimBlanks(line);
@@ -196,9 +230,9 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
       }
       // An empty name or one holding "=" is never found, so its lines go nowhere.
       const bool findable = !section.Name.empty() && section.Name.find('=') == std::string::npos;
-      const auto first = SectionIndex_.emplace(SectionKey(section.Name), Sections.size()).first;  // the first wins
       Sections.push_back(std::move(section));
-      target = findable ? &Sections[first->second] : nullptr;
+      const std::size_t first = IndexSection(Sections.size() - 1);  // the first of a name wins
+      target = findable ? &Sections[first] : nullptr;
       continue;
     }
     // A repeated header adds an empty section; its lines join the first one.

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class TStream;
@@ -127,9 +126,17 @@ class TIniFile {
   void Parse(TStream& stream, const std::string& source);
   // The first section of that name, or null.
   TIniSection* FindSection(const std::string& name);
-  // Upper-cased section name -> index of its first section: a file of many
-  // sections would otherwise be searched from the front for every line.
-  std::unordered_map<std::string, std::size_t> SectionIndex_;
+  // Index of the first section of each name (letter case ignored): a file of
+  // many sections would otherwise be searched from the front for every
+  // header. Open addressing in one array of (name hash, index + 1), 0 free,
+  // at most half full: a million sections cost one allocation, not a million.
+  std::vector<std::pair<uint32_t, uint32_t>> SectionIndex_;
+  std::size_t IndexedNames_ = 0;
+  // The slot holding that name, or the free slot where it would go.
+  std::size_t IndexSlot(const std::string& name, uint32_t hash) const;
+  // Adds section `index` under its name unless an earlier one has it;
+  // returns the index of the section that has the name now.
+  std::size_t IndexSection(std::size_t index);
   void WriteBack();
 };
 

@@ -80,13 +80,12 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
 
 void TRTypeList::Add(const std::string& name, int32_t value) {
   Items.push_back(TRTElement{name.substr(0, MaxNameLength), value});
+  First_.try_emplace(UpperCaseASCII(Items.back().Name), value);
 }
 
 int32_t TRTypeList::Find(const std::string& name) const {
-  for (const auto& e : Items) {
-    if (SameTextASCII(e.Name, name)) return e.Value;
-  }
-  return -1;
+  const auto it = First_.find(UpperCaseASCII(name));
+  return it == First_.end() ? -1 : it->second;
 }
 
 // ---------------------------------------------------------------- TResources
