@@ -10,6 +10,8 @@
 #include <string>
 
 #include "VGRResourceTypesUnit.h"
+#include "XMapPackUnit.h"
+#include "ZRStream3.h"
 #include "ZRINIFile.h"
 #include "ZR_SDL.h"
 
@@ -81,5 +83,23 @@ void BM_ObjectsOfManyAliases16MB(benchmark::State& state) {
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ObjectsOfManyAliases16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Map packs of 16 MB, chunked and binary, of tiny maps: about 200,000 pieces.
+void BM_MapPack16MB(benchmark::State& state) {
+  TXMapPack pack;
+  const std::vector<uint8_t> piece(64, 33);
+  for (int i = 0; static_cast<std::size_t>(i) * 80 < kSize; ++i) pack.AddEntry("P" + std::to_string(i), "", piece);
+  TMemoryStream saved;
+  const bool ok = state.range(0) == 0 ? pack.SaveMPCK(saved) : pack.SaveMPKB(saved);
+  if (!ok) std::abort();
+  state.SetLabel(std::to_string(saved.Data.size() >> 20) + " MB");
+  for (auto _ : state) {
+    saved.SetPosition(0);
+    TXMapPack loaded;
+    loaded.Load(saved);
+    benchmark::DoNotOptimize(loaded.Count());
+  }
+}
+BENCHMARK(BM_MapPack16MB)->ArgName("binary")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
