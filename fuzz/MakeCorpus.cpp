@@ -450,6 +450,41 @@ void LevelChecks() {
   };
   Put("levelcheck", "construction", seed(1, piece.Data));
   Put("levelcheck", "interim", seed(0, piece.Data));
+  // The same piece breaking other rules: the start floor gone, a piece twice,
+  // the exit hidden under a wall, a short dot line, ice into a wall, a
+  // transporter at the edge, a wire that burns into nothing, a background
+  // that is no number; and with an object list that never ends, and a map of
+  // the wrong size.
+  put(4, 4, 0);
+  put(20, 20, 7);
+  put(24, 4, 0);
+  put(24, 3, 1);
+  put(4, 10, 1);
+  put(0, 15, 5);
+  put(1, 15, 5);
+  map.ExtraLines[0] = "x";
+  map.ExtraLines[6] = "0F0";
+  const std::string burnt = objects.substr(0, objects.size() - 5) + "#O,0\nu,3,O\n!END\n";
+  Bytes withBurnt{1, static_cast<uint8_t>(burnt.size()), static_cast<uint8_t>(burnt.size() >> 8)};
+  withBurnt.insert(withBurnt.end(), burnt.begin(), burnt.end());
+  TMemoryStream smallest;
+  for (char mode : {'B', 'W', 'T', 'X'}) {
+    TMemoryStream s;
+    map.Save(s, mode);
+    if (smallest.Data.empty() || s.Data.size() < smallest.Data.size()) smallest.Data = s.Data;
+  }
+  withBurnt.insert(withBurnt.end(), smallest.Data.begin(), smallest.Data.end());
+  Put("levelcheck", "broken", withBurnt);
+  const std::string unended = objects.substr(0, objects.size() - 5);
+  Bytes noEnd{1, static_cast<uint8_t>(unended.size()), static_cast<uint8_t>(unended.size() >> 8)};
+  noEnd.insert(noEnd.end(), unended.begin(), unended.end());
+  noEnd.insert(noEnd.end(), piece.Data.begin(), piece.Data.end());
+  Put("levelcheck", "no-end", noEnd);
+  TXMap small;
+  small.Grow(10, 3);
+  TMemoryStream smallMap;
+  small.Save(smallMap, 'B');
+  Put("levelcheck", "wrong-size", seed(0, smallMap.Data));
   TXMapPack pack;
   pack.AddEntry("01.mpp", "", piece.Data);
   TMemoryStream packed;
