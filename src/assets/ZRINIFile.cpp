@@ -145,55 +145,38 @@ TIniFile::~TIniFile() {
   if (!FileName.empty()) WriteBack();
 }
 
-namespace {
-
-// FNV-1a over the name with ASCII letters upper-cased; never 0.
-uint32_t NameHash(const std::string& name) {
+uint32_t TNameIndex::Hash(const std::string& name) {
+  // FNV-1a over the name with ASCII letters upper-cased.
   uint32_t h = 2166136261u;
   for (char c : name) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
   }
-  return h == 0 ? 1 : h;
+  return h;
 }
 
-}  // namespace
-
-std::size_t TIniFile::IndexSlot(const std::string& name, uint32_t hash) const {
-  const std::size_t mask = SectionIndex_.size() - 1;
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    const auto& [h, entry] = SectionIndex_[slot];
-    if (entry == 0) return slot;
-    if (h == hash && entry - 1 < Sections.size() && SameTextASCII(Sections[entry - 1].Name, name)) return slot;
+void TNameIndex::Grow() {
+  std::vector<std::pair<uint32_t, uint32_t>> old(std::max<std::size_t>(64, Slots_.size() * 2));
+  old.swap(Slots_);
+  const std::size_t mask = Slots_.size() - 1;
+  for (const auto& e : old) {
+    if (e.second == 0) continue;
+    std::size_t slot = e.first & mask;
+    while (Slots_[slot].second != 0) slot = (slot + 1) & mask;
+    Slots_[slot] = e;
   }
 }
 
-std::size_t TIniFile::IndexSection(std::size_t index) {
-  if ((IndexedNames_ + 1) * 2 > SectionIndex_.size()) {
-    std::vector<std::pair<uint32_t, uint32_t>> old(std::max<std::size_t>(64, SectionIndex_.size() * 2));
-    old.swap(SectionIndex_);
-    const std::size_t mask = SectionIndex_.size() - 1;
-    for (const auto& e : old) {
-      if (e.second == 0) continue;
-      std::size_t slot = e.first & mask;
-      while (SectionIndex_[slot].second != 0) slot = (slot + 1) & mask;
-      SectionIndex_[slot] = e;
-    }
-  }
-  const uint32_t hash = NameHash(Sections[index].Name);
-  auto& entry = SectionIndex_[IndexSlot(Sections[index].Name, hash)];
-  if (entry.second == 0) {
-    entry = {hash, static_cast<uint32_t>(index + 1)};
-    ++IndexedNames_;
-  }
-  return entry.second - 1;
+const std::string& TIniFile::SectionName(std::size_t index) const {
+  // Sections is open to callers; an index past its end names nothing.
+  static const std::string none;
+  return index < Sections.size() ? Sections[index].Name : none;
 }
 
 TIniSection* TIniFile::FindSection(const std::string& name) {
-  if (name.empty() || name.find('=') != std::string::npos || SectionIndex_.empty()) return nullptr;
-  const uint32_t entry = SectionIndex_[IndexSlot(name, NameHash(name))].second;
-  if (entry == 0 || entry - 1 >= Sections.size()) return nullptr;
-  return &Sections[entry - 1];
+  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
+  const int64_t i = SectionIndex_.Find(name, [this](std::size_t k) -> const std::string& { return SectionName(k); });
+  return i < 0 || static_cast<std::size_t>(i) >= Sections.size() ? nullptr : &Sections[static_cast<std::size_t>(i)];
 }
 
 void TIniFile::Parse(TStream& stream, const std::string& source) {
@@ -209,8 +192,7 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
                      std::to_string(number) + ")",
                  "ZRINIFile, TIniFile.Create");
       Sections.clear();
-      SectionIndex_.clear();
-      IndexedNames_ = 0;
+      SectionIndex_.Clear();
       return;
     }
     const std::string trimmed = TrimBlanks(line);
@@ -231,7 +213,9 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
       // An empty name or one holding "=" is never found, so its lines go nowhere.
       const bool findable = !section.Name.empty() && section.Name.find('=') == std::string::npos;
       Sections.push_back(std::move(section));
-      const std::size_t first = IndexSection(Sections.size() - 1);  // the first of a name wins
+      // The first section of a name wins.
+      const std::size_t first = SectionIndex_.Add(Sections.back().Name, Sections.size() - 1,
+                                                  [this](std::size_t k) -> const std::string& { return SectionName(k); });
       target = findable ? &Sections[first] : nullptr;
       continue;
     }

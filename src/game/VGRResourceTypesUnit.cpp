@@ -80,12 +80,12 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
 
 void TRTypeList::Add(const std::string& name, int32_t value) {
   Items.push_back(TRTElement{name.substr(0, MaxNameLength), value});
-  First_.try_emplace(UpperCaseASCII(Items.back().Name), value);
+  First_.Add(Items.back().Name, Items.size() - 1, [this](std::size_t k) -> const std::string& { return Items[k].Name; });
 }
 
 int32_t TRTypeList::Find(const std::string& name) const {
-  const auto it = First_.find(UpperCaseASCII(name));
-  return it == First_.end() ? -1 : it->second;
+  const int64_t i = First_.Find(name, [this](std::size_t k) -> const std::string& { return Items[k].Name; });
+  return i < 0 ? -1 : Items[static_cast<std::size_t>(i)].Value;
 }
 
 // ---------------------------------------------------------------- TResources

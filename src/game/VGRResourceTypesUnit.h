@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "ZRINIFile.h"
 #include "ZR_SDL.h"
 
 class TImageCollection;
@@ -37,9 +37,9 @@ class TRTypeList {
   std::vector<TRTElement> Items;
 
  private:
-  // Upper-cased name -> value of its first element: a file of a million
-  // aliases made every object line search them all from the front.
-  std::unordered_map<std::string, int32_t> First_;
+  // The first element of each name: a file of a million aliases made every
+  // object line search them all from the front.
+  TNameIndex First_;
 };
 
 struct TResourceItem {
