@@ -365,6 +365,7 @@ void TellFatal(const std::string& cause) {
 
 void StartUnits(int argc, char** argv) {
   SetFatalReporter(TellFatal);
+  ArchiveTrouble.clear();
   CatchHangup();
   // A library may end the process with exit() mid-frame; the finalisations
   // must still write the log's closing line and the archive trailer. The
