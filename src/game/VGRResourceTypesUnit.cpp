@@ -224,6 +224,7 @@ void TResources::ReadMonsters() {
   std::string line;
   int lineNumber = 0;
   bool second = false;
+  bool overBudget = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
     if (reader.TooLong()) LineTooLong(kMonstersFile, lineNumber);
@@ -259,19 +260,33 @@ void TResources::ReadMonsters() {
       DataError(std::string("Frame count out of range in ") + kMonstersFile + ", line " +
                 std::to_string(lineNumber) + "! (" + frames + ")");
     }
+    std::vector<int32_t> cells(static_cast<std::size_t>(frameCount));
+    for (int32_t& cell : cells) cell = NumberField(nextField(), kMonstersFile, lineNumber);
+    const char set = static_cast<char>(static_cast<uint8_t>(name[6]) - 48);
+    const std::string itemName = std::string("M") + set + std::to_string(monster);
+    // A strip past the picture budget would be refused by the collection:
+    // it is refused here without being made, and said once, since a file of
+    // a million monsters would otherwise make and drop each one.
+    if (ImageBytesHeld() + int64_t{frameCount} * kCellWidth * kCellHeight * 4 > ImageBudgetBytes()) {
+      if (!overBudget) {
+        Log->Error("Monster pictures past the picture budget refused from line " + std::to_string(lineNumber) + "!",
+                   kCreateLoc);
+      }
+      overBudget = true;
+      Images->Add(TImagePtr(), itemName);
+      continue;
+    }
     TImagePtr strip = CreateImageWH(frameCount * kCellWidth, kCellHeight);
     const int64_t sheetWidth = ImageWidth(sheet.get());
     for (int32_t i = 0; i < frameCount; ++i) {
-      const int32_t cell = NumberField(nextField(), kMonstersFile, lineNumber);
-      const int64_t left = int64_t(cell) * kCellWidth;
+      const int64_t left = int64_t(cells[static_cast<std::size_t>(i)]) * kCellWidth;
       // A cell outside the sheet leaves its frame black.
       if (left < 0 || left >= sheetWidth) continue;
       PutImagePartOnImage(strip.get(), i * kCellWidth, 0, static_cast<int>(left), 0,
                           static_cast<int>(left) + kCellWidth - 1, kCellHeight - 1, sheet.get());
     }
     SetImageColorKey(strip.get(), true);
-    const char set = static_cast<char>(static_cast<uint8_t>(name[6]) - 48);
-    Images->Add(std::move(strip), std::string("M") + set + std::to_string(monster));
+    Images->Add(std::move(strip), itemName);
   }
   sheet.reset();
 }

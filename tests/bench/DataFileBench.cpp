@@ -102,4 +102,36 @@ void BM_MapPack16MB(benchmark::State& state) {
 }
 BENCHMARK(BM_MapPack16MB)->ArgName("binary")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// "monsters.txt" of 16 MB: lines of one frame (state 0) or of 255 frames
+// (state 1), each a strip the game makes for that monster.
+void BM_MonstersOf16MB(benchmark::State& state) {
+  std::string text;
+  std::string frames;
+  for (int f = 0; f < 255; ++f) frames += "," + std::to_string(f % 8);
+  for (int i = 0; text.size() < kSize; ++i) {
+    text += "MONS" + std::string(i % 20 < 9 ? "0" : "") + std::to_string(i % 20 + 1) + "a," +
+            (state.range(0) == 0 ? "1,0" : "255" + frames) + "\n";
+  }
+  const std::string file = WriteScratch("monsters.txt", text);
+  const std::string folder = std::filesystem::path(file).parent_path().string();
+  {
+    std::FILE* f = std::fopen((folder + "/objects.lst").c_str(), "wb");
+    if (!f || std::fputs(">1\n!END\n", f) < 0 || std::fclose(f) != 0) std::abort();
+  }
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  if (!ScreenSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+  }
+  for (auto _ : state) {
+    TResources resources;
+    benchmark::DoNotOptimize(resources.Count());
+  }
+  std::filesystem::current_path(old);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_MonstersOf16MB)->ArgName("frames255")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
