@@ -33,6 +33,7 @@ declare -A files=(
   [wave]="platform/AudioDecoders.cpp"
   [module]="platform/AudioDecoders.cpp"
   [mp3stream]="platform/AudioDecoders.cpp"
+  [replay]="game/ReplayUnit.cpp"
   [levelcheck]="../tools/vgrdata/LevelCommand.cpp"
 )
 # Where targets share a source file, only the functions of their own parser
@@ -45,6 +46,8 @@ declare -A functions=(
   [wave]="DecodeWav|DecodeMp3|DecodeSample|Le16|Le32"
   [module]="TModuleStream|OpenModule"
   [mp3stream]="TMp3Stream|Mp3Read|Mp3Seek|OpenMp3Stream|TMemoryBytes|MemoryBytes"
+  # The replay file format; recording and playback need a running game.
+  [replay]="Encode|Decode|TReader|TWriter"
 )
 source "$root/scripts/fuzz-common.sh"
 mapfile -t targets < <(fuzz_targets)
