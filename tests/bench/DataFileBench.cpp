@@ -12,6 +12,7 @@
 #include "VGRResourceTypesUnit.h"
 #include "XMapPackUnit.h"
 #include "ZRStream3.h"
+#include "ScrollUnit.h"
 #include "ZRINIFile.h"
 #include "ZR_SDL.h"
 
@@ -133,5 +134,24 @@ void BM_MonstersOf16MB(benchmark::State& state) {
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_MonstersOf16MB)->ArgName("frames255")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// "scroll.txt" of 16 MB read by the credits scroller from a loose file.
+void BM_ScrollText16MB(benchmark::State& state) {
+  std::string text;
+  for (int i = 0; text.size() < kSize; ++i) text += "Credits line " + std::to_string(i) + "\r\n";
+  const std::string file = WriteScratch("scroll.txt", text);
+  if (!ScreenSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+  }
+  for (auto _ : state) {
+    TScroll scroll(nullptr, 0, 0, 16);
+    scroll.LoadFromFile(file);
+    benchmark::DoNotOptimize(scroll.TextLength);
+  }
+  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+}
+BENCHMARK(BM_ScrollText16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
