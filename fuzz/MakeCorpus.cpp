@@ -408,6 +408,89 @@ void Maps() {
   Put("xmapchain", "chain", chain.Data);
 }
 
+// ------------------------------------------------------------ level checks
+// An object list, then a construction piece that keeps most rules (floor,
+// start, pieces, exit, a monster, dots, ice, a transporter and a wire) and
+// breaks a few, as a piece file and inside a pack.
+void LevelChecks() {
+  const std::string objects =
+      ">1\n#S,1\n#W,2\n#I,3\n#T,4\n#L,5\n#1,7\n#2,8\n#3,9\n#4,10\n#5,11\n#6,12\n#7,13\n#E,16\n"
+      "w,1,S\nx,2,W\ny,4,I\nz,5,T\nv,6,L\na,7,1\nb,8,2\nc,9,3\nd,10,4\ne,11,5\nf,12,6\ng,13,7\n"
+      "q,16,E\n!END\n";
+  // A cell holds the character 32 + the object number.
+  TXMap map;
+  map.Grow(32, 22);
+  const auto put = [&map](int x, int y, int object) { map.SetPhysicalTile(x, y, 32 + object); };
+  for (int y = 0; y < 22; ++y)
+    for (int x = 0; x < 32; ++x) put(x, y, y == 21 || (y == 4 && x < 10) ? 1 : 0);
+  for (int i = 0; i < 7; ++i) put(12 + i, 20, 7 + i);
+  put(24, 4, 16);
+  put(2, 10, 4);
+  put(3, 10, 4);
+  put(2, 11, 1);
+  put(3, 11, 1);
+  put(6, 15, 5);
+  put(8, 15, 2);
+  put(30, 21, 99);
+  map.ExtraLines = {"1", "20,2,9,5,2,3", "20,20,28,21,-1,4", "3,30,31,31,9,21", "", "", std::string(176, '0')};
+  map.ExtraLines[6][40] = 'F';
+  map.ExtraLines[6][100] = 'g';
+  // The smallest of the formats, to stay within the fuzzers' input length.
+  TMemoryStream piece;
+  for (char mode : {'B', 'W', 'T', 'X'}) {
+    TMemoryStream s;
+    map.Save(s, mode);
+    if (piece.Data.empty() || s.Data.size() < piece.Data.size()) piece.Data = s.Data;
+  }
+  const auto seed = [&](uint8_t which, const Bytes& body) {
+    Bytes b{which, static_cast<uint8_t>(objects.size()), static_cast<uint8_t>(objects.size() >> 8)};
+    b.insert(b.end(), objects.begin(), objects.end());
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+  };
+  Put("levelcheck", "construction", seed(1, piece.Data));
+  Put("levelcheck", "interim", seed(0, piece.Data));
+  // The same piece breaking other rules: the start floor gone, a piece twice,
+  // the exit hidden under a wall, a short dot line, ice into a wall, a
+  // transporter at the edge, a wire that burns into nothing, a background
+  // that is no number; and with an object list that never ends, and a map of
+  // the wrong size.
+  put(4, 4, 0);
+  put(20, 20, 7);
+  put(24, 4, 0);
+  put(24, 3, 1);
+  put(4, 10, 1);
+  put(0, 15, 5);
+  put(1, 15, 5);
+  map.ExtraLines[0] = "x";
+  map.ExtraLines[6] = "0F0";
+  const std::string burnt = objects.substr(0, objects.size() - 5) + "#O,0\nu,3,O\n!END\n";
+  Bytes withBurnt{1, static_cast<uint8_t>(burnt.size()), static_cast<uint8_t>(burnt.size() >> 8)};
+  withBurnt.insert(withBurnt.end(), burnt.begin(), burnt.end());
+  TMemoryStream smallest;
+  for (char mode : {'B', 'W', 'T', 'X'}) {
+    TMemoryStream s;
+    map.Save(s, mode);
+    if (smallest.Data.empty() || s.Data.size() < smallest.Data.size()) smallest.Data = s.Data;
+  }
+  withBurnt.insert(withBurnt.end(), smallest.Data.begin(), smallest.Data.end());
+  Put("levelcheck", "broken", withBurnt);
+  const std::string unended = objects.substr(0, objects.size() - 5);
+  Bytes noEnd{1, static_cast<uint8_t>(unended.size()), static_cast<uint8_t>(unended.size() >> 8)};
+  noEnd.insert(noEnd.end(), unended.begin(), unended.end());
+  noEnd.insert(noEnd.end(), piece.Data.begin(), piece.Data.end());
+  Put("levelcheck", "no-end", noEnd);
+  TXMap small;
+  small.Grow(10, 3);
+  TMemoryStream smallMap;
+  small.Save(smallMap, 'B');
+  Put("levelcheck", "wrong-size", seed(0, smallMap.Data));
+  TXMapPack pack;
+  pack.AddEntry("01.mpp", "", piece.Data);
+  TMemoryStream packed;
+  if (pack.SaveMPCK(packed)) Put("levelcheck", "pack", seed(1, packed.Data));
+}
+
 // ------------------------------------------------------------------ fonts
 void Fonts() {
   vgrdata::TZRRFontData zrr;
@@ -533,6 +616,7 @@ int main(int argc, char** argv) {
   Pictures();
   Texts();
   Maps();
+  LevelChecks();
   Fonts();
   Audio();
   Replays();

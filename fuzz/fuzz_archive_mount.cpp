@@ -2,6 +2,9 @@
 // directory and open every stored file. A read/write mount and unmount (which
 // rewrites the trailer and merges free space) must leave every stored file
 // that read back before reading back the same.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,10 +31,37 @@ std::map<std::string, std::vector<uint8_t>> ReadAllFiles(TMAD4MidLevel& archive)
   return out;
 }
 
+// What the file system rather than the input decides, once: a link to
+// nothing, a folder, and an archive another mount holds locked.
+void MountOddFiles() {
+  const std::string dangling = fuzz::Scratch("dangling.mad4");
+  const std::string folder = fuzz::Scratch("folder.mad4");
+  const std::string locked = fuzz::Scratch("locked.mad4");
+  ::unlink(dangling.c_str());
+  if (::symlink(fuzz::Scratch("nowhere").c_str(), dangling.c_str()) != 0) fuzz::Fail("cannot make a link");
+  ::mkdir(folder.c_str(), 0755);
+  // An empty archive: header and trailer.
+  const uint8_t empty[] = {'M', 'A', 'D', '4', 8, 0, 0, 0, 'E', 'N', 'D', 'S', 4, 0, 0, 0, 20, 0, 0, 0};
+  fuzz::WriteScratch("locked.mad4", empty, sizeof empty);
+  for (const std::string& n : {dangling, folder}) {
+    TMAD4MidLevel archive;
+    archive.Mount(n, false);
+    if (archive.Mounted) fuzz::Fail("mounted " + n);
+  }
+  TMAD4MidLevel holder, second;
+  holder.Mount(locked, false);
+  second.Mount(locked, false);
+  if (!holder.Mounted || holder.ReadOnly() || !second.Mounted || !second.ReadOnly()) {
+    fuzz::Fail("a locked archive is not mounted read-only beside its holder");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Start();
+  static const bool odd = (MountOddFiles(), true);
+  (void)odd;
   const std::string name = "mount.mad4";
   fuzz::WriteScratch(name, data, size);
   std::map<std::string, std::vector<uint8_t>> before;

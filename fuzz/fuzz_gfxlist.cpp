@@ -1,6 +1,10 @@
 // GFX lists in both layouts: every line names a picture, an item name and
 // maybe a mask. Two small pictures lie in the working folder so that lines
 // can name something that loads.
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "FuzzSupport.h"
 #include "RawPictureUnit.h"
 #include "ImageCollectionUnit.h"
@@ -33,6 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // pictures; large ones only multiply the time an input takes.
   static const int64_t unused = SetMaxPictureBytes(32 << 10);
   (void)unused;
+  // A budget of a few pictures, so that a longer list meets the refusal
+  // of pictures past it.
+  static const int64_t budget = SetImageBudgetBytes(4 << 10);
+  (void)budget;
   static bool pictures = false;
   if (!pictures) {
     pictures = true;
@@ -57,6 +65,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   images.Find("a");
   images.FindImage("B");
   images.ListItems();
+  // Lines handed over as a list of strings, as the setup of a screen does.
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < size && lines.size() < 8;) {
+    const uint8_t* lf = static_cast<const uint8_t*>(std::memchr(data + at, '\n', size - at));
+    const size_t end = lf ? static_cast<size_t>(lf - data) : size;
+    lines.emplace_back(reinterpret_cast<const char*>(data + at), end - at);
+    at = end + 1;
+  }
+  TImageCollection fromLines;
+  fromLines.AddByList(lines);
   // The program's own list is a section of its INI file.
   if (size > 0 && data[0] == '[') {
     fuzz::WriteScratch("gfx.ini", data, size);

@@ -2,7 +2,7 @@
 # Line coverage (llvm-cov) of each fuzz target's parser when its corpus is
 # replayed. The committed seeds are always replayed; pass a folder holding
 # one sub-folder per target (a fuzzer's working corpora) to add those.
-#   scripts/fuzz-coverage.sh [grown-corpus-root]
+#   [FUZZ_TARGETS="ini font"] scripts/fuzz-coverage.sh [grown-corpus-root]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${COVERAGE_BUILD:-$root/build-coverage}"
@@ -33,6 +33,8 @@ declare -A files=(
   [wave]="platform/AudioDecoders.cpp"
   [module]="platform/AudioDecoders.cpp"
   [mp3stream]="platform/AudioDecoders.cpp"
+  [replay]="game/ReplayUnit.cpp"
+  [levelcheck]="../tools/vgrdata/LevelCommand.cpp"
 )
 # Where targets share a source file, only the functions of their own parser
 # count (an extended regular expression over llvm-cov's function names).
@@ -44,9 +46,13 @@ declare -A functions=(
   [wave]="DecodeWav|DecodeMp3|DecodeSample|Le16|Le32"
   [module]="TModuleStream|OpenModule"
   [mp3stream]="TMp3Stream|Mp3Read|Mp3Seek|OpenMp3Stream|TMemoryBytes|MemoryBytes"
+  # The replay file format; recording and playback need a running game.
+  [replay]="Encode|Decode|TReader|TWriter"
 )
 source "$root/scripts/fuzz-common.sh"
 mapfile -t targets < <(fuzz_targets)
+# FUZZ_TARGETS="a b" measures those targets only.
+if [ -n "${FUZZ_TARGETS:-}" ]; then read -ra targets <<<"$FUZZ_TARGETS"; fi
 for t in "${targets[@]}"; do cmake --build "$build" --target "fuzz_$t" -j"$(nproc)" >/dev/null; done
 
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy

@@ -97,22 +97,38 @@ TIniFile::~TIniFile() {
   if (!FileName.empty()) WriteBack();
 }
 
-namespace {
-
-std::string SectionKey(const std::string& name) {
-  std::string key = name;
-  for (char& c : key)
+uint32_t TNameIndex::Hash(const std::string& name) {
+  // FNV-1a over the name with ASCII letters upper-cased.
+  uint32_t h = 2166136261u;
+  for (char c : name) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return key;
+    h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  }
+  return h;
 }
 
-}  // namespace
+void TNameIndex::Grow() {
+  std::vector<std::pair<uint32_t, uint32_t>> old(std::max<std::size_t>(64, Slots_.size() * 2));
+  old.swap(Slots_);
+  const std::size_t mask = Slots_.size() - 1;
+  for (const auto& e : old) {
+    if (e.second == 0) continue;
+    std::size_t slot = e.first & mask;
+    while (Slots_[slot].second != 0) slot = (slot + 1) & mask;
+    Slots_[slot] = e;
+  }
+}
+
+const std::string& TIniFile::SectionName(std::size_t index) const {
+  // Sections is open to callers; an index past its end names nothing.
+  static const std::string none;
+  return index < Sections.size() ? Sections[index].Name : none;
+}
 
 TIniSection* TIniFile::FindSection(const std::string& name) {
   if (name.empty() || name.find('=') != std::string::npos) return nullptr;
-  const auto it = SectionIndex_.find(SectionKey(name));
-  if (it == SectionIndex_.end() || it->second >= Sections.size()) return nullptr;
-  return &Sections[it->second];
+  const int64_t i = SectionIndex_.Find(name, [this](std::size_t k) -> const std::string& { return SectionName(k); });
+  return i < 0 || static_cast<std::size_t>(i) >= Sections.size() ? nullptr : &Sections[static_cast<std::size_t>(i)];
 }
 
 void TIniFile::Parse(TStream& stream, const std::string& source) {
@@ -128,7 +144,7 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
                      std::to_string(number) + ")",
                  "ZRINIFile, TIniFile.Create");
       Sections.clear();
-      SectionIndex_.clear();
+      SectionIndex_.Clear();
       return;
     }
     const std::string trimmed = TrimBlanks(line);
@@ -148,9 +164,11 @@ void TIniFile::Parse(TStream& stream, const std::string& source) {
       }
       // An empty name or one holding "=" is never found, so its lines go nowhere.
       const bool findable = !section.Name.empty() && section.Name.find('=') == std::string::npos;
-      const auto first = SectionIndex_.emplace(SectionKey(section.Name), Sections.size()).first;  // the first wins
       Sections.push_back(std::move(section));
-      target = findable ? &Sections[first->second] : nullptr;
+      // The first section of a name wins.
+      const std::size_t first = SectionIndex_.Add(Sections.back().Name, Sections.size() - 1,
+                                                  [this](std::size_t k) -> const std::string& { return SectionName(k); });
+      target = findable ? &Sections[first] : nullptr;
       continue;
     }
     // A repeated header adds an empty section; its lines join the first one.

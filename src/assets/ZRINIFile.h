@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class TStream;
@@ -60,6 +59,55 @@ std::unique_ptr<TStream> InMemory(std::unique_ptr<TStream> stream);
 // TrimBlanks, UpperCase and SameTextASCII, the dialect's text rules, come
 // with the toolbox.
 #include "ZRToolbox.h"
+
+// Names (ASCII letter case ignored) -> the first index each was added
+// under, for the lists of data files that hold up to a million names: open
+// addressing in one array of (hash, index + 1), at most half full, so a
+// million names cost a handful of allocations and no node each. The names
+// themselves stay in the caller's list; `nameOf(i)` gives the name of
+// index i.
+class TNameIndex {
+ public:
+  // Adds `index` under `name` unless an earlier index has that name; returns
+  // the index the name stands for now.
+  template <class NameOf>
+  std::size_t Add(const std::string& name, std::size_t index, NameOf nameOf) {
+    if ((Count_ + 1) * 2 > Slots_.size()) Grow();
+    const uint32_t hash = Hash(name);
+    auto& slot = Slots_[Slot(name, hash, nameOf)];
+    if (slot.second == 0) {
+      slot = {hash, static_cast<uint32_t>(index + 1)};
+      ++Count_;
+    }
+    return slot.second - 1;
+  }
+  // The first index added under `name`, or -1.
+  template <class NameOf>
+  int64_t Find(const std::string& name, NameOf nameOf) const {
+    if (Slots_.empty()) return -1;
+    const uint32_t entry = Slots_[Slot(name, Hash(name), nameOf)].second;
+    return entry == 0 ? -1 : static_cast<int64_t>(entry) - 1;
+  }
+  void Clear() {
+    Slots_.clear();
+    Count_ = 0;
+  }
+
+ private:
+  template <class NameOf>
+  std::size_t Slot(const std::string& name, uint32_t hash, NameOf nameOf) const {
+    const std::size_t mask = Slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      const auto& [h, entry] = Slots_[slot];
+      if (entry == 0 || (h == hash && SameTextASCII(nameOf(entry - 1), name))) return slot;
+    }
+  }
+  void Grow();
+  static uint32_t Hash(const std::string& name);
+
+  std::vector<std::pair<uint32_t, uint32_t>> Slots_;
+  std::size_t Count_ = 0;
+};
 
 // Section types; the numbers are what SectionType returns.
 enum TSectionType : int32_t { stNormal = 0, stList = 1 };
@@ -123,9 +171,10 @@ class TIniFile {
   void Parse(TStream& stream, const std::string& source);
   // The first section of that name, or null.
   TIniSection* FindSection(const std::string& name);
-  // Upper-cased section name -> index of its first section: a file of many
-  // sections would otherwise be searched from the front for every line.
-  std::unordered_map<std::string, std::size_t> SectionIndex_;
+  // The first section of each name: a file of many sections would otherwise
+  // be searched from the front for every header.
+  TNameIndex SectionIndex_;
+  const std::string& SectionName(std::size_t index) const;
   void WriteBack();
 };
 

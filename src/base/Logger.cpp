@@ -117,9 +117,28 @@ TLogger::~TLogger() {
   if (Fd_ >= 0) ::close(Fd_);
 }
 
+std::string LogEscaped(const std::string& text) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (const unsigned char c : text) {
+    if (c >= 0x20 && c <= 0x7E) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 void TLogger::WriteLine(const std::string& text) {
   if (!Enabled_) return;
-  std::string line = text;
+  // Names and texts from data files, the command line and the system reach
+  // the log: a stray line feed would forge a line, a terminal escape would
+  // act on whoever reads the log in a terminal.
+  std::string line = LogEscaped(text);
   line += "\r\n";
   // One write per line: a line is in the file whole or not at all.
   ssize_t written = ::write(Fd_, line.data(), line.size());

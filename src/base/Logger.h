@@ -66,5 +66,10 @@ void Logger_Shutdown();
 // and long time.
 std::string LogDateTime();
 
+// The text as a log line holds it: every byte outside printable ASCII
+// (0x20..0x7E) written as \xNN with upper-case hex digits. The log is ASCII;
+// UTF-8 names show as their escaped bytes.
+std::string LogEscaped(const std::string& text);
+
 // Writes a unit's version line: "<unit>, version <version>" at location "uses".
 void LogUnitVersion(const std::string& unit, const std::string& version);

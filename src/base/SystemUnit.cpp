@@ -1,5 +1,7 @@
 #include "SystemUnit.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -19,6 +21,11 @@ std::vector<TExitProc>& ExitProcs() {
 std::function<void(int)>& HaltHandler() {
   static std::function<void(int)> handler;
   return handler;
+}
+
+std::function<void(const std::string&)>& FatalReporter() {
+  static std::function<void(const std::string&)> reporter;
+  return reporter;
 }
 
 }  // namespace
@@ -42,6 +49,7 @@ void RunExitProcsOnExit() {
   // Made before the handler is registered, so they outlive it.
   ExitProcs();
   HaltHandler();
+  FatalReporter();
   static const bool registered = std::atexit([] { RunExitProcs(); }) == 0;
   (void)registered;
 }
@@ -59,7 +67,42 @@ void Halt(int exitCode) {
   std::exit(exitCode);
 }
 
+void Halt(int exitCode, const std::string& cause) {
+  // Told before the finalisations: the reporter reads the log's state, and
+  // the logger is the last unit to go.
+  if (FatalReporter()) FatalReporter()(cause);
+  Halt(exitCode);
+}
+
+void ReportFatal(const std::string& cause) {
+  if (FatalReporter()) {
+    FatalReporter()(cause);
+  } else {
+    std::fprintf(stderr, "%s\n", cause.c_str());
+  }
+}
+
+void SetFatalReporter(std::function<void(const std::string&)> reporter) { FatalReporter() = std::move(reporter); }
+
 void SetHaltHandler(std::function<void(int)> handler) { HaltHandler() = std::move(handler); }
+
+namespace {
+
+volatile std::sig_atomic_t Hangup = 0;
+
+extern "C" void NoteHangup(int) { Hangup = 1; }
+
+}  // namespace
+
+void CatchHangup() {
+  struct sigaction action {};
+  action.sa_handler = NoteHangup;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGHUP, &action, nullptr);
+}
+
+bool HangupRequested() { return Hangup != 0; }
 
 uint32_t RandSeed = 0;
 

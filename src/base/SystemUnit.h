@@ -28,6 +28,20 @@ std::size_t PendingExitProcs();
 // remaining finalisations and ends the process with its own code.
 [[noreturn]] void Halt(int exitCode);
 
+// Ends the process like Halt(exitCode) for a reason the player must learn:
+// the cause goes to the fatal reporter first (one line on standard error in
+// the game, which names the log as well).
+[[noreturn]] void Halt(int exitCode, const std::string& cause);
+
+// Tells why the process is about to end without halting: through the
+// reporter when one is installed, else the cause alone on standard error.
+void ReportFatal(const std::string& cause);
+
+// The program installs how a fatal cause is told; nullptr removes it. Without
+// one, Halt with a cause says nothing (tools built on the units report the
+// exit their own way).
+void SetFatalReporter(std::function<void(const std::string&)> reporter);
+
 // Test seam: instead of ending the process, Halt runs the finalisations and
 // then calls this handler, which must not return (a test throws from it).
 // Pass nullptr to restore the real exit.
@@ -37,6 +51,14 @@ void SetHaltHandler(std::function<void(int)> handler);
 struct THaltRequest {
   int ExitCode;
 };
+
+// A hang-up (the terminal or the session that started the program went
+// away) asks the program to end as a termination request does: the handler
+// only notes it, and the event loop ends the program at its next pass, with
+// the finalisations run. Idempotent.
+void CatchHangup();
+// True once a hang-up arrived.
+bool HangupRequested();
 
 // The program's one pseudo-random generator: a 32-bit linear congruential
 // generator (multiplier 134775813, increment 1). Its state is the seed, so a

@@ -30,6 +30,8 @@ int64_t SetImageBudgetBytes(int64_t bytes) {
 
 int64_t ImageBytesHeld() { return ImageBytes; }
 
+int64_t ImageBudgetBytes() { return ImageBudget; }
+
 TImageCollectionItem::TImageCollectionItem(std::string name, TImagePtr image)
     : Name(std::move(name)), Image(std::move(image)) {
   if (!Image) return;

@@ -21,6 +21,8 @@ class TStream;
 int64_t SetImageBudgetBytes(int64_t bytes);
 // The pixel bytes the collections hold now.
 int64_t ImageBytesHeld();
+// The budget in force.
+int64_t ImageBudgetBytes();
 
 class TImageCollectionItem {
  public:

@@ -247,7 +247,7 @@ std::function<void(const std::string&)> FailureHandler;
 
 void Fail(const std::string& line) {
   Log->Error(line, "ReplayUnit, Playback");
-  std::fprintf(stderr, "%s\n", line.c_str());
+  ReportFatal(line);
   // Whatever happens next, the window's keys are the player's again. The
   // hooks stay installed (this runs inside one) but do nothing from now on.
   WindowKeysIgnored = false;
@@ -376,7 +376,7 @@ bool StopReplay() {
       const std::string line = "Replay ended early at frame " + std::to_string(Session.Frame) + " of " +
                                std::to_string(Session.Replay.FrameTotal);
       Log->Error(line, "ReplayUnit, StopReplay");
-      std::fprintf(stderr, "%s\n", line.c_str());
+      ReportFatal(line);
       ok = false;
     } else {
       Log->Status("Replay played to the end: " + std::to_string(Session.Frame) + " frames",

@@ -25,7 +25,7 @@ constexpr int32_t kCellHeight = 16;
 
 [[noreturn]] void DataError(const std::string& message) {
   Log->Error(message, kCreateLoc);
-  Halt(DataErrorExitCode);
+  Halt(DataErrorExitCode, "the object definitions cannot be used: " + message);
 }
 
 [[noreturn]] void LineTooLong(const char* file, int lineNumber) {
@@ -62,13 +62,12 @@ void AddByteList(std::string& values, std::string text, int lineNumber) {
 
 void TRTypeList::Add(const std::string& name, int32_t value) {
   Items.push_back(TRTElement{name.substr(0, MaxNameLength), value});
+  First_.Add(Items.back().Name, Items.size() - 1, [this](std::size_t k) -> const std::string& { return Items[k].Name; });
 }
 
 int32_t TRTypeList::Find(const std::string& name) const {
-  for (const auto& e : Items) {
-    if (SameTextASCII(e.Name, name)) return e.Value;
-  }
-  return -1;
+  const int64_t i = First_.Find(name, [this](std::size_t k) -> const std::string& { return Items[k].Name; });
+  return i < 0 ? -1 : Items[static_cast<std::size_t>(i)].Value;
 }
 
 // ---------------------------------------------------------------- TResources
@@ -207,6 +206,7 @@ void TResources::ReadMonsters() {
   std::string line;
   int lineNumber = 0;
   bool second = false;
+  bool overBudget = false;
   while (reader.ReadLine(line)) {
     ++lineNumber;
     if (reader.TooLong()) LineTooLong(kMonstersFile, lineNumber);
@@ -234,26 +234,41 @@ void TResources::ReadMonsters() {
     // without a number.
     if (name.size() < 7 || !TryStrToInt(name.substr(4, 2), monster) || frames.empty() || monster == 0) {
       Log->Error("Monster definition error! (Line:" + std::to_string(lineNumber) + ")", kCreateLoc);
-      Halt(0);
+      Halt(0, std::string("malformed monster definition in ") + kMonstersFile + ", line " +
+                  std::to_string(lineNumber));
     }
     const int32_t frameCount = NumberField(frames, kMonstersFile, lineNumber);
     if (frameCount < 1 || frameCount > kMaxMonsterFrames) {
       DataError(std::string("Frame count out of range in ") + kMonstersFile + ", line " +
                 std::to_string(lineNumber) + "! (" + frames + ")");
     }
+    std::vector<int32_t> cells(static_cast<std::size_t>(frameCount));
+    for (int32_t& cell : cells) cell = NumberField(nextField(), kMonstersFile, lineNumber);
+    const char set = static_cast<char>(static_cast<uint8_t>(name[6]) - 48);
+    const std::string itemName = std::string("M") + set + std::to_string(monster);
+    // A strip past the picture budget would be refused by the collection:
+    // it is refused here without being made, and said once, since a file of
+    // a million monsters would otherwise make and drop each one.
+    if (ImageBytesHeld() + int64_t{frameCount} * kCellWidth * kCellHeight * 4 > ImageBudgetBytes()) {
+      if (!overBudget) {
+        Log->Error("Monster pictures past the picture budget refused from line " + std::to_string(lineNumber) + "!",
+                   kCreateLoc);
+      }
+      overBudget = true;
+      Images->Add(TImagePtr(), itemName);
+      continue;
+    }
     TImagePtr strip = CreateImageWH(frameCount * kCellWidth, kCellHeight);
     const int64_t sheetWidth = ImageWidth(sheet.get());
     for (int32_t i = 0; i < frameCount; ++i) {
-      const int32_t cell = NumberField(nextField(), kMonstersFile, lineNumber);
-      const int64_t left = int64_t(cell) * kCellWidth;
+      const int64_t left = int64_t(cells[static_cast<std::size_t>(i)]) * kCellWidth;
       // A cell outside the sheet leaves its frame black.
       if (left < 0 || left >= sheetWidth) continue;
       PutImagePartOnImage(strip.get(), i * kCellWidth, 0, static_cast<int>(left), 0,
                           static_cast<int>(left) + kCellWidth - 1, kCellHeight - 1, sheet.get());
     }
     SetImageColorKey(strip.get(), true);
-    const char set = static_cast<char>(static_cast<uint8_t>(name[6]) - 48);
-    Images->Add(std::move(strip), std::string("M") + set + std::to_string(monster));
+    Images->Add(std::move(strip), itemName);
   }
   sheet.reset();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ZRINIFile.h"
 #include "ZR_SDL.h"
 
 class TImageCollection;
@@ -26,13 +27,19 @@ class TRTypeList {
 
   static constexpr std::size_t MaxNameLength = 64;
 
-  // Appends (longer names are cut to 64 characters); duplicates stay.
+  // Appends (longer names are cut to 64 characters); duplicates stay. Items
+  // is filled through Add only, which keeps the name index.
   void Add(const std::string& name, int32_t value);
   // The value of the first element of that name, ignoring letter case;
   // -1 when there is none.
   int32_t Find(const std::string& name) const;
 
   std::vector<TRTElement> Items;
+
+ private:
+  // The first element of each name: a file of a million aliases made every
+  // object line search them all from the front.
+  TNameIndex First_;
 };
 
 struct TResourceItem {

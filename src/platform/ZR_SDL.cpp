@@ -38,10 +38,23 @@ void Delay(uint32_t ms) {
   }
 }
 
+// SDL turns a termination request into a quit event; a hang-up ends the
+// program the same way, once the event loop sees it.
+void QuitOnHangup() {
+  static bool pushed = false;
+  if (!HangupRequested() || pushed) return;
+  pushed = true;
+  Log->Status("Hang-up received, ending", "ZR_SDL, ProcessEvents");
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+}
+
 [[noreturn]] void FailVideo(const std::string& msg) {
   Log->Error(msg, kInitLoc);
   SDL_Quit();
-  Halt(1);
+  Halt(1, "cannot open the game's window: " + msg);
 }
 
 SDL_Rect MakeRect(int x1, int y1, int x2, int y2) {
@@ -98,7 +111,7 @@ void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) 
       SDL_FreeSurface(ScreenSurface);
       ScreenSurface = nullptr;
       SDL_Quit();
-      Halt(1);
+      Halt(1, "cannot create the back buffer: " + std::string(SDL_GetError()));
     }
     BackRecord = std::make_unique<TImage>(BackSurface);
     BackRecord->FlagC = true;
@@ -324,6 +337,7 @@ void HandleEvent(const SDL_Event& event) {
 void ProcessEvents() {
   if (InputScript) InputScript(FrameCount);
   if (BeforeEvents) BeforeEvents();
+  QuitOnHangup();
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
   if (AfterEvents) AfterEvents();
@@ -356,9 +370,9 @@ void Init_Audio() {
 TImagePtr CreateImageWH(int32_t width, int32_t height) {
   SDL_Surface* s = SDL_CreateRGBSurface(0, width, height, static_cast<int>(ScreenDepth), 0, 0, 0, 0);
   if (!s) {
-    Log->Error("Cannot create surface (" + std::to_string(width) + "x" + std::to_string(height) + ")",
-               "ZR_SDL, CreateImageWH");
-    Halt(1);
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    Log->Error("Cannot create surface (" + size + ")", "ZR_SDL, CreateImageWH");
+    Halt(1, "cannot create a picture of " + size + " pixels: " + SDL_GetError());
   }
   SDL_FillRect(s, nullptr, 0);
   return std::make_unique<TImage>(s);
@@ -559,6 +573,7 @@ void WaitForFocus() {
     if (BackSurface && ScreenSurface) SDL_UpperBlit(BackSurface, nullptr, ScreenSurface, nullptr);
     if (ScreenSurface) SDL_Flip(ScreenSurface);
     if (PauseScript) PauseScript(period);
+    QuitOnHangup();
     SDL_PumpEvents();
     const int n = SDL_PeepEvents(events, 16, SDL_GETEVENT, SDL_ACTIVEEVENTMASK | SDL_QUITMASK);
     for (int i = 0; i < n; ++i) HandleEvent(events[i]);
@@ -691,9 +706,9 @@ TImagePtr CreateImageFromRawPicture(const TRawPicture& picture) {
   SDL_Surface* wrap = SDL_CreateRGBSurfaceFrom(const_cast<uint8_t*>(picture.Pixels.data()), picture.Width,
                                                picture.Height, 24, picture.Width * 3, 0, 0, 0, 0);
   if (!wrap) {
-    Log->Error("Cannot create surface (" + std::to_string(picture.Width) + "x" + std::to_string(picture.Height) + ")",
-               loc);
-    Halt(1);
+    const std::string size = std::to_string(picture.Width) + "x" + std::to_string(picture.Height);
+    Log->Error("Cannot create surface (" + size + ")", loc);
+    Halt(1, "cannot create a picture of " + size + " pixels: " + SDL_GetError());
   }
   TImagePtr image = CreateImageWH(picture.Width, picture.Height);
   Blit(wrap, nullptr, image->Surface, 0, 0);

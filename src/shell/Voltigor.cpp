@@ -117,6 +117,22 @@ struct TReplaySwitches {
 };
 TReplaySwitches Replaying;
 
+// Set when the archive did not mount or holds nothing: whatever then ends the
+// start-up for want of data, this is what the player has to hear first.
+std::string ArchiveTrouble;
+
+void NoteArchiveTrouble(const std::string& archive) {
+  ArchiveTrouble.clear();
+  for (const TMAD4VolumeData& v : MAD4Volumes->Volumes) {
+    if (v.FileName != archive || !v.Archive) continue;
+    if (!v.Archive->Mounted) {
+      ArchiveTrouble = "cannot open the data archive " + archive;
+    } else if (v.Archive->FileCount() == 0) {
+      ArchiveTrouble = "the data archive " + archive + " holds no files";
+    }
+  }
+}
+
 // The main program's own objects hold surfaces, so they must go before SDL
 // does, also when a fatal exit cuts the program short. Registered last, this
 // runs first among the finalisations; after a normal end it finds nothing.
@@ -146,7 +162,7 @@ void LoadProgram() {
     if (!Replaying.Replay.Load(Replaying.ReplayFile, error)) {
       const std::string line = "Cannot play the replay " + Replaying.ReplayFile + ": " + error;
       Log->Error(line, "Voltigor");
-      std::cerr << line << "\n";
+      ReportFatal(line);
       throw TReplayRefused();
     }
     Randomize(Replaying.Replay.Header.Seed);
@@ -167,7 +183,9 @@ void LoadProgram() {
   // 6. 60 frames a second: a 16 ms frame period.
   SetFrameRate(60);
   // 7. The archive beside the program serves when the working folder has none.
-  MAD4Volumes->Mount(LocateArchive("Voltigor.mad4"), 100, false);
+  const std::string archive = LocateArchive("Voltigor.mad4");
+  MAD4Volumes->Mount(archive, 100, false);
+  NoteArchiveTrouble(archive);
   // 8. The first frame: "Loading..." in the program's own font.
   BigFont = std::make_unique<TZRRFont>("font\\hamp.zrr");
   BigFont->TextOut("Loading...", 320, 192, taCenter);
@@ -328,7 +346,29 @@ const std::vector<TUnitStart>& UnitStarts() {
   return table;
 }
 
+namespace {
+
+// Every fatal end tells the player in one line on standard error what went
+// wrong and where the log is that says more, or that there is none.
+void TellFatal(const std::string& cause) {
+  std::string where;
+  if (Log->Enabled()) {
+    where = "see " + Log->FileName();
+  } else if (!Log->FileName().empty()) {
+    where = "no log: " + Log->FileName() + " could not be written";
+  } else {
+    where = "no log was written";
+  }
+  const std::string line = ArchiveTrouble.empty() ? cause : ArchiveTrouble + "; then " + cause;
+  std::cerr << "Voltigor: " << LogEscaped(line) << " (" << LogEscaped(where) << ")" << std::endl;
+}
+
+}  // namespace
+
 void StartUnits(int argc, char** argv) {
+  SetFatalReporter(TellFatal);
+  ArchiveTrouble.clear();
+  CatchHangup();
   // A library may end the process with exit() mid-frame; the finalisations
   // must still write the log's closing line and the archive trailer. The
   // mixer outlives them: their music and sounds are freed through it.
@@ -402,8 +442,10 @@ int VoltigorMain(int argc, char** argv) {
     code = 4;
   } catch (const std::exception& e) {
     Log->Error(std::string("Unhandled error: ") + e.what(), "Voltigor");
+    ReportFatal(std::string("unexpected error: ") + e.what());
     code = 3;
   }
   RunExitProcs();
+  SetFatalReporter(nullptr);
   return code;
 }

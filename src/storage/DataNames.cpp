@@ -13,21 +13,7 @@ bool DataNameConfined(const std::string& name) {
   }
 }
 
-std::string EscapedText(const std::string& text) {
-  static const char* const kHex = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
-    if (c >= 32 && c < 127) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
+std::string EscapedText(const std::string& text) { return LogEscaped(text); }
 
 void WarnNameNotConfined(const std::string& dataFile, const std::string& entry, const std::string& location) {
   Log->Warning("Name outside the data folders refused! (" + EscapedText(dataFile) + ", " + EscapedText(entry) + ")",

@@ -42,6 +42,13 @@ void TMAD4HighLevel::Mount(const std::string& fileName, int32_t priority, bool r
   if (!readOnly && volume.Archive->Mounted && volume.Archive->ReadOnly()) {
     Log->Warning("Archive mounted read-only! (" + fileName + ")", "MAD4HighLevelUnit, TMAD4HighLevel.Mount");
   }
+  // Every lookup in such a volume fails; the log says why once, here.
+  if (!volume.Archive->Mounted) {
+    Log->Error("Volume not mounted, nothing will be read from it! (" + fileName + ")",
+               "MAD4HighLevelUnit, TMAD4HighLevel.Mount");
+  } else if (volume.Archive->FileCount() == 0) {
+    Log->Warning("Volume holds no files! (" + fileName + ")", "MAD4HighLevelUnit, TMAD4HighLevel.Mount");
+  }
   std::size_t index = 0;
   while (index < Volumes.size() && Volumes[index].Priority > priority) ++index;
   Volumes.insert(Volumes.begin() + static_cast<std::ptrdiff_t>(index), std::move(volume));

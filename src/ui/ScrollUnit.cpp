@@ -6,6 +6,7 @@
 
 #include "Logger.h"
 #include "ZRFonts.h"
+#include "ZRINIFile.h"
 #include "ZRStream3.h"
 
 namespace {
@@ -61,8 +62,10 @@ void TScroll::LoadFromStream(TStream& stream) {
 }
 
 void TScroll::LoadFromFile(const std::string& name) {
-  // The lookup reports a missing file itself.
-  if (std::unique_ptr<TStream> stream = ZROpenStream(name)) LoadFromStream(*stream);
+  // The lookup reports a missing file itself. Read from memory: the text is
+  // read twice in small pieces, which from a loose file of megabytes cost a
+  // system call every 32 bytes.
+  if (std::unique_ptr<TStream> stream = InMemory(ZROpenStream(name))) LoadFromStream(*stream);
 }
 
 void TScroll::Update(int32_t steps) {

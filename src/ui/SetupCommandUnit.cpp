@@ -108,7 +108,7 @@ bool IsRGB(const std::string& v) {
 
 [[noreturn]] void Fatal(const std::string& msg) {
   Log->Error(msg, kAddCommandLoc);
-  Halt(1);
+  Halt(1, "a screen's setup is faulty: " + msg);
 }
 
 // "NAME" of a stored entry "NAME.PROPERTY": properties never hold a dot, so

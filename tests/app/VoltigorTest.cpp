@@ -113,6 +113,21 @@ TEST(VoltigorProgram, WindowCloseExitsWith2AndStillWritesTheClosingLine) {
   ExpectWellFormedLog(SplitCRLF(ReadTextFile(log)));
 }
 
+// A hang-up (the terminal that started the game closed) ends it as a
+// termination request does, through the finalisations: the log's closing line
+// is written and the archive closed.
+TEST(VoltigorProgram, HangUpExitsWith2AndStillWritesTheClosingLine) {
+  TTempDir dir;
+  const std::string log = dir / "hup.log";
+  TChild child = Spawn({VGR_BIN_DIR "/Voltigor", "-mainlog", log});
+  ASSERT_TRUE(WaitForLine(log, "< Trace >2", 20000));
+  ::kill(child.Pid, SIGHUP);
+  EXPECT_EQ(child.Wait(), 2);
+  const auto lines = SplitCRLF(ReadTextFile(log));
+  ExpectWellFormedLog(lines);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "(ZR_SDL, ProcessEvents) Hang-up received, ending"), lines.end());
+}
+
 namespace {
 
 // Runs the program in this process until frame 3 ends it with exit(1), the

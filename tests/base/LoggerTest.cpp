@@ -248,3 +248,24 @@ TEST(Logger, UnwritableProgramFolderMovesTheLogToTheStateFolder) {
     ::setenv("XDG_STATE_HOME", oldXdg.c_str(), 1);
   }
 }
+
+// Whatever a message holds, the file gets printable ASCII lines, each ended by
+// its own CR LF only: a line feed in a name cannot forge a line, a terminal
+// escape sequence cannot act on whoever reads the log.
+TEST(Logger, EveryLineIsWrittenEscaped) {
+  TTempDir dir;
+  auto log = OpenLog(dir, "game", {});
+  log->Status(std::string("a\nb\r\0c", 6), "U\t1");
+  log->Warning("\x1b[2J", "U");
+  log->Error("caf\xc3\xa9 \x7f~ \\x", "U");
+  log->Debug(std::string(1, '\xff'), "U");
+  log->Trace("\r\n");
+  log->WriteLine(" !~");
+  EXPECT_EQ(ReadTextFile(dir / "game.log"),
+            "(U\\x091) a\\x0Ab\\x0D\\x00c\r\n"
+            "[U] \\x1B[2J\r\n"
+            "{U} caf\\xC3\\xA9 \\x7F~ \\x\r\n"
+            "<U> \\xFF\r\n"
+            "< Trace >\\x0D\\x0A\r\n"
+            " !~\r\n");
+}

@@ -9,7 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "VGRResourceTypesUnit.h"
+#include "XMapPackUnit.h"
+#include "ZRStream3.h"
+#include "ScrollUnit.h"
 #include "ZRINIFile.h"
+#include "ZR_SDL.h"
 
 namespace {
 
@@ -47,5 +52,106 @@ void BM_IniOfOneLine16MB(benchmark::State& state) {
   std::filesystem::remove_all(std::filesystem::path(file).parent_path());
 }
 BENCHMARK(BM_IniOfOneLine16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// "objects.lst" of 16 MB: half a million type aliases, then as many object
+// lines naming an alias that is not there (each one a warning, no picture).
+// Every object line looked its alias up from the front of the list once.
+void BM_ObjectsOfManyAliases16MB(benchmark::State& state) {
+  std::string text = ">1\n";
+  int i = 0;
+  for (; text.size() < kSize / 2; ++i) text += "#A" + std::to_string(i) + ",1\n";
+  for (int j = 0; text.size() < kSize; ++j) text += "p" + std::to_string(j) + ".tga," + std::to_string(j) + ",B\n";
+  text += "!END\n";
+  const std::string file = WriteScratch("objects.lst", text);
+  const std::string folder = std::filesystem::path(file).parent_path().string();
+  {
+    std::FILE* f = std::fopen((folder + "/monsters.txt").c_str(), "wb");
+    if (!f || std::fclose(f) != 0) std::abort();
+  }
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  // Pictures need a display; the dummy driver serves.
+  if (!ScreenSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+  }
+  for (auto _ : state) {
+    TResources resources;
+    benchmark::DoNotOptimize(resources.Count());
+  }
+  std::filesystem::current_path(old);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ObjectsOfManyAliases16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Map packs of 16 MB, chunked and binary, of tiny maps: about 200,000 pieces.
+void BM_MapPack16MB(benchmark::State& state) {
+  TXMapPack pack;
+  const std::vector<uint8_t> piece(64, 33);
+  for (int i = 0; static_cast<std::size_t>(i) * 80 < kSize; ++i) pack.AddEntry("P" + std::to_string(i), "", piece);
+  TMemoryStream saved;
+  const bool ok = state.range(0) == 0 ? pack.SaveMPCK(saved) : pack.SaveMPKB(saved);
+  if (!ok) std::abort();
+  state.SetLabel(std::to_string(saved.Data.size() >> 20) + " MB");
+  for (auto _ : state) {
+    saved.SetPosition(0);
+    TXMapPack loaded;
+    loaded.Load(saved);
+    benchmark::DoNotOptimize(loaded.Count());
+  }
+}
+BENCHMARK(BM_MapPack16MB)->ArgName("binary")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// "monsters.txt" of 16 MB: lines of one frame (state 0) or of 255 frames
+// (state 1), each a strip the game makes for that monster.
+void BM_MonstersOf16MB(benchmark::State& state) {
+  std::string text;
+  std::string frames;
+  for (int f = 0; f < 255; ++f) frames += "," + std::to_string(f % 8);
+  for (int i = 0; text.size() < kSize; ++i) {
+    text += "MONS" + std::string(i % 20 < 9 ? "0" : "") + std::to_string(i % 20 + 1) + "a," +
+            (state.range(0) == 0 ? "1,0" : "255" + frames) + "\n";
+  }
+  const std::string file = WriteScratch("monsters.txt", text);
+  const std::string folder = std::filesystem::path(file).parent_path().string();
+  {
+    std::FILE* f = std::fopen((folder + "/objects.lst").c_str(), "wb");
+    if (!f || std::fputs(">1\n!END\n", f) < 0 || std::fclose(f) != 0) std::abort();
+  }
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  if (!ScreenSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+  }
+  for (auto _ : state) {
+    TResources resources;
+    benchmark::DoNotOptimize(resources.Count());
+  }
+  std::filesystem::current_path(old);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_MonstersOf16MB)->ArgName("frames255")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// "scroll.txt" of 16 MB read by the credits scroller from a loose file.
+void BM_ScrollText16MB(benchmark::State& state) {
+  std::string text;
+  for (int i = 0; text.size() < kSize; ++i) text += "Credits line " + std::to_string(i) + "\r\n";
+  const std::string file = WriteScratch("scroll.txt", text);
+  if (!ScreenSurface) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Initialize(640, 400, 32, VF_BACKBUFFER);
+  }
+  for (auto _ : state) {
+    TScroll scroll(nullptr, 0, 0, 16);
+    scroll.LoadFromFile(file);
+    benchmark::DoNotOptimize(scroll.TextLength);
+  }
+  std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+}
+BENCHMARK(BM_ScrollText16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

@@ -333,3 +333,21 @@ TEST_F(ResourcesTest, DefinitionsAreReadFromTheArchive) {
 }
 
 }  // namespace
+
+// Monsters past the picture budget get no strip and one error line, not one
+// made, refused and logged for each line of a long file.
+TEST_F(ResourcesTest, MonstersPastThePictureBudgetAreRefusedOnce) {
+  Load({});  // the objects' pictures and one monster strip of 32 x 16 pixels
+  const int64_t strip = 32 * 16 * 4;
+  // Room for the objects' pictures and two strips.
+  const int64_t old = SetImageBudgetBytes(ImageBytesHeld() + strip);
+  Resources.reset();
+  WriteMonsters({"MONS01a,1,0", "MONS02a,1,0", "MONS03a,1,0", "MONS04a,1,0", "MONS05a,1,0"});
+  Resources = std::make_unique<TResources>();
+  SetImageBudgetBytes(old);
+  for (const char* name : {"M11", "M12"}) EXPECT_NE(Resources->Images->FindImage(name), nullptr) << name;
+  for (const char* name : {"M13", "M14", "M15"}) EXPECT_EQ(Resources->Images->FindImage(name), nullptr) << name;
+  EXPECT_EQ(LogWith("picture budget"),
+            std::vector<std::string>{"{" + kCreateLoc + "} Monster pictures past the picture budget refused from line 3!"});
+  EXPECT_TRUE(LogWith("Pictures would take more than").empty());
+}
