@@ -169,6 +169,8 @@ TEST_F(ArtGameData, EveryPictureNameHasTheSizeItsPlaceCallsFor) {
     EXPECT_EQ(ImageHeight(m), ImageHeight(meter));
   }
   EXPECT_NE(PixelsOf(Gfx_.FindImage("Meter1")), PixelsOf(Gfx_.FindImage("Meter9")));
+  // The skull at the deadly end stays in sight when the meter is full.
+  EXPECT_EQ(PixelsOf(Gfx_.FindImage("Meter9"), 52, 2, 5, 3), PixelsOf(meter, 52, 2, 5, 3));
 }
 
 TEST_F(ArtGameData, PicturesStayWithinTheirPlaces) {
@@ -178,7 +180,7 @@ TEST_F(ArtGameData, PicturesStayWithinTheirPlaces) {
     const char* Name;
     int X, Y, MaxRight, MaxBottom;
   } places[] = {
-      {"Gold", 64, 40, 127, 119},      {"Picture1", 128, 24, 175, 87}, {"Bulb", 176, 24, 223, 87},
+      {"Gold", 64, 40, 103, 119},      {"Picture1", 128, 24, 175, 87}, {"Bulb", 176, 24, 223, 87},
       {"Picture2", 224, 24, 311, 87},  {"Shelf", 312, 32, 391, 87},    {"Meter", 392, 26, 471, 71},
       {"Device", 472, 40, 561, 119},   {"Wire", 562, 30, 575, 119},    {"Pipe", 544, 342, 575, 375},
       {"ORVANTI", 0, 136, 639, 309},   {"Inlay", 220, 40, 639, 399},   {"LogoVGR", 160, 10, 639, 73},
@@ -281,6 +283,11 @@ TEST_F(ArtGameData, DefinitionsLoadCleanlyAndTheMonstersAreComplete) {
       const auto r = PixelsOf(right, 32 * f, 0, 32, 16);
       EXPECT_EQ(PixelsOf(left, 32 * f, 0, 32, 16), Mirrored(r, 32)) << "monster " << m << " frame " << f;
       EXPECT_GT(std::count_if(r.begin(), r.end(), [](uint32_t v) { return v != 0; }), 40) << m;
+      // A walk or float cycle has to show: each frame differs visibly from the next.
+      const auto n = PixelsOf(right, 32 * ((f + 1) % frames), 0, 32, 16);
+      size_t changed = 0;
+      for (size_t k = 0; k < r.size(); ++k) changed += r[k] != n[k];
+      EXPECT_GE(changed, 40u) << "monster " << m << " frame " << f;
     }
   }
 }
