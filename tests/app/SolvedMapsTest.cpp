@@ -1,0 +1,72 @@
+// The committed solutions in data/replays, played by the program headless:
+// every construction map in both modes is finished without a life lost, and
+// the whole game from map 1 reaches the completion screen. A change to a
+// map, to the professor, the monsters or their pictures that breaks a route
+// fails here; scripts/solve-maps.sh finds the routes again and rewrites the
+// files (see data/replays/README.md).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ProgramRun.h"
+#include "ReplayUnit.h"
+#include "SystemUnit.h"
+#include "TestSupport.h"
+
+namespace {
+
+const std::string kSolutionDir = VGR_SOURCE_DIR "/data/replays/";
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(SolvedMaps, EveryMapAndTheWholeGameAreFinishedWithoutALifeLost) {
+  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  struct TCase {
+    std::string File;
+    int Map;  // the map finished; 0 for the whole game
+  };
+  std::vector<TCase> cases;
+  for (int piece = 1; piece <= 25; ++piece) {
+    char name[24];
+    std::snprintf(name, sizeof name, "%02d", piece);
+    cases.push_back({std::string(name) + ".vrp", 2 * piece - 1});
+    cases.push_back({std::string(name) + "-zararoz.vrp", 2 * piece - 1});
+  }
+  cases.push_back({"game.vrp", 0});
+  vgrtest::TTempDir dir;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    const std::string file = kSolutionDir + c.File;
+    TReplay replay;
+    std::string error;
+    ASSERT_TRUE(replay.Load(file, error)) << error;
+    ASSERT_FALSE(replay.Checks.empty()) << "a key script without checksums";
+    const std::string log = dir / "run.log";
+    const vgrtest::TRun run =
+        vgrtest::RunProgram({"-mainlog", log, "-timedemo", "-replay", file}, dir / "out.txt");
+    EXPECT_EQ(run.Code, 0) << run.Output;
+    const std::string text = vgrtest::ReadTextFile(log);
+    EXPECT_EQ(text.find("Replay diverged"), std::string::npos) << run.Output;
+    if (c.Map != 0) {
+      char line[48];
+      std::snprintf(line, sizeof line, "Map %02d completed with 3 spare lives", c.Map);
+      EXPECT_EQ(Count(text, "completed with"), 1) << text;
+      EXPECT_NE(text.find(line), std::string::npos) << text;
+    } else {
+      // Every map of the game in one go, all lives kept; map 50 ends a game
+      // begun at map 1 with the completion screen.
+      EXPECT_EQ(Count(text, "completed with 3 spare lives"), 49) << text;
+      EXPECT_EQ(Count(text, "completed with"), 49) << text;
+      EXPECT_NE(text.find("Game ended on map 50 with 3 spare lives"), std::string::npos) << text;
+      EXPECT_EQ(replay.Header.StartMap, 1);
+    }
+  }
+}
+
+}  // namespace
