@@ -22,8 +22,10 @@ struct TRun {
   std::string Output;
 };
 
-inline TRun RunProgram(const std::vector<std::string>& args, const std::string& outputFile) {
-  std::vector<std::string> all = {VGR_BIN_DIR "/Voltigor"};
+// Any program, by its path.
+inline TRun RunBinary(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& outputFile) {
+  std::vector<std::string> all = {program};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
@@ -44,6 +46,11 @@ inline TRun RunProgram(const std::vector<std::string>& args, const std::string& 
   posix_spawn_file_actions_destroy(&actions);
   run.Output = ReadTextFile(outputFile);
   return run;
+}
+
+// The game.
+inline TRun RunProgram(const std::vector<std::string>& args, const std::string& outputFile) {
+  return RunBinary(VGR_BIN_DIR "/Voltigor", args, outputFile);
 }
 
 }  // namespace vgrtest

@@ -6,7 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <queue>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "GAME.h"
 #include "ImageCollectionUnit.h"
@@ -39,6 +39,7 @@ const char* const kUsage =
     "        interim maps (map 2) of N seeds from FIRST that can be finished.\n"
     "        ARCHIVE is the data archive (Voltigor.mad4); a loose map pack (Zapkin.mpk)\n"
     "        takes the archive's levels from --data ARCHIVE (default Voltigor.mad4).\n"
+    "        --budget FRAMES bounds the frames one map's search may run (6000000).\n"
     "        The replay holds keys only: play it with `Voltigor -replay REPLAY -record OUT`\n"
     "        to add the checksums.\n";
 
@@ -48,6 +49,8 @@ constexpr const char* kProgramVersion = "Voltigor V1.05 Build 0063";
 constexpr int kMacroLimit = 900;
 // Frames before a map's advance the end-of-level animation may take.
 constexpr int kAdvanceLimit = 400;
+// Frames within which two arrivals at the same place count as one.
+constexpr int kTimeBucket = 16;
 
 void SetKeys(uint8_t keys) {
   KeyState[SYM_LEFT] = (keys & kKeyLeft) != 0;
@@ -96,7 +99,7 @@ class TSearch {
   TOutcome Fire(std::vector<uint8_t>& out);
   TOutcome Wait(int frames, std::vector<uint8_t>& out);
 
-  uint64_t Key() const;
+  uint64_t Key(uint32_t frames) const;
   int32_t Remaining() const { return (8 - G_.Prof->NextPiece()) + G_.Map->DotCount; }
   int32_t Distance() const;
   void Push(TNode node);
@@ -105,7 +108,7 @@ class TSearch {
   TSolveLimits Limits_;
   uint64_t Simulated_ = 0;
   std::vector<TNode> Nodes_;
-  std::unordered_map<uint64_t, int> Visits_;
+  std::unordered_set<uint64_t> Seen_;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
   std::priority_queue<TEntry, std::vector<TEntry>, std::greater<>> Open_;
 };
@@ -145,10 +148,11 @@ TOutcome TSearch::Wait(int frames, std::vector<uint8_t>& out) {
   return Settle(out, kMacroLimit);
 }
 
-// Where he stands and what is left to do; the monsters' phase is left out,
-// so a place is searched again only a few times, at other moments.
-uint64_t TSearch::Key() const {
+// Where he stands, what is left to do and, coarsely, when: the monsters'
+// places follow from the time, and a way past them may need him to come later.
+uint64_t TSearch::Key(uint32_t frames) const {
   TLogicChecksum s;
+  s.Add(frames / kTimeBucket);
   s.Add(G_.Prof->X);
   s.Add(G_.Prof->Y);
   s.Add(G_.Prof->NextPiece());
@@ -190,10 +194,7 @@ int32_t TSearch::Distance() const {
 }
 
 void TSearch::Push(TNode node) {
-  const uint64_t key = Key();
-  int& visits = Visits_[key];
-  if (visits >= 3) return;
-  ++visits;
+  if (!Seen_.insert(Key(node.Frames)).second) return;
   // Greedy on what is left to do, then on the way to the nearest of it, with
   // the frames spent as the tie-breaker that keeps routes short.
   const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + Distance() * 8 + node.Frames;
@@ -222,7 +223,7 @@ TMapSolution TSearch::Run() {
       int Kind;  // 0 walk, 1 fire, 2 wait
       int Arg;
     };
-    static constexpr TMove kMoves[] = {{0, kKeyLeft}, {0, kKeyRight}, {1, 0}, {2, 20}, {2, 60}};
+    static constexpr TMove kMoves[] = {{0, kKeyLeft}, {0, kKeyRight}, {1, 0}, {2, kTimeBucket}, {2, 3 * kTimeBucket}};
     for (const TMove& m : kMoves) {
       G_.RestoreLogic(Nodes_[static_cast<std::size_t>(at)].State);
       std::vector<uint8_t> keys;
@@ -429,6 +430,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   bool zaRaroz = false, wholeGame = false;
   uint32_t seed = 1;
   int interimSeeds = 0;
+  TSolveLimits limits;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& v) {
@@ -445,6 +447,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       seed = static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
     } else if (a == "--interim-seeds" && value(v)) {
       interimSeeds = std::atoi(v.c_str());
+    } else if (a == "--budget" && value(v)) {
+      limits.FrameBudget = std::strtoull(v.c_str(), nullptr, 10);
     } else if (a == "--data" && value(v)) {
       data = v;
     } else if (a == "-o" && value(v)) {
@@ -479,7 +483,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       if (!world.Open(archive, pack, s, err)) return 1;
       auto game = world.NewGame(2, false);
       game->BeginMap();
-      const TMapSolution sol = SolveMapInPlay(*game, {});
+      const TMapSolution sol = SolveMapInPlay(*game, limits);
       finished += sol.Solved ? 1 : 0;
       out << "seed " << s << ": " << (sol.Solved ? "finished" : "NOT finished") << ", frames " << sol.Frames
           << ", searched " << sol.Simulated << "\n";
@@ -504,15 +508,17 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     for (;;) {
       game->BeginMap();
       const uint8_t at = game->CurrentMap;
-      const TMapSolution sol = SolveMapInPlay(*game, {});
+      const TMapSolution sol = SolveMapInPlay(*game, limits);
       if (!sol.Solved) {
         err << "vgrdata level solve: no way through map " << static_cast<int>(at) << " found (searched "
             << sol.Simulated << " frames)\n";
         return 1;
       }
       char line[128];
-      std::snprintf(line, sizeof line, "map %02d: %u frames, meter %.0f %%, searched %llu frames\n", at,
-                    sol.Frames, 100 * sol.MeterShare, static_cast<unsigned long long>(sol.Simulated));
+      char meter[24] = "-";
+      if (at % 2 == 1) std::snprintf(meter, sizeof meter, "%.0f %%", 100 * sol.MeterShare);
+      std::snprintf(line, sizeof line, "map %02d: %u frames, meter %s, searched %llu frames\n", at, sol.Frames,
+                    meter, static_cast<unsigned long long>(sol.Simulated));
       out << line;
       out.flush();
       plan.GameKeys.insert(plan.GameKeys.end(), sol.Keys.begin(), sol.Keys.end());
@@ -530,7 +536,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     plan.NewGame = false;
     auto game = world.NewGame(static_cast<uint8_t>(map), zaRaroz);
     game->BeginMap();
-    const TMapSolution sol = SolveMapInPlay(*game, {});
+    const TMapSolution sol = SolveMapInPlay(*game, limits);
     if (!sol.Solved) {
       err << "vgrdata level solve: no way through map " << map << " found (searched " << sol.Simulated
           << " frames)\n";
