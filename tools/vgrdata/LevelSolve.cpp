@@ -171,9 +171,12 @@ uint64_t TSearch::Key(uint32_t frames) const {
 int32_t TSearch::Distance() const {
   const int32_t fx = G_.Prof->X + 2, fy = G_.Prof->Y + 32;
   int32_t best = 1 << 30;
+  // On an interim map the way up is the whole task: the floors still to
+  // climb count far more than the width of the room.
+  const int32_t across = G_.Interim ? 1 : 8, up = G_.Interim ? 40 : 8;
   auto consider = [&](int32_t column, int32_t row) {
     const int32_t x = 48 + 16 * column, y = 24 + 16 * row;
-    best = std::min(best, std::abs(x - fx) + std::abs(y - fy));
+    best = std::min(best, across * std::abs(x - fx) + up * std::abs(y - fy));
   };
   const uint8_t next = G_.Prof->NextPiece();
   for (int32_t row = 0; row < TMap::Rows; ++row) {
@@ -197,7 +200,7 @@ void TSearch::Push(TNode node) {
   if (!Seen_.insert(Key(node.Frames)).second) return;
   // Greedy on what is left to do, then on the way to the nearest of it, with
   // the frames spent as the tie-breaker that keeps routes short.
-  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + Distance() * 8 + node.Frames;
+  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + Distance() + node.Frames;
   node.State = G_.SaveLogic();
   Nodes_.push_back(std::move(node));
   Open_.push({priority, static_cast<int32_t>(Nodes_.size() - 1)});
