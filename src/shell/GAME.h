@@ -102,6 +102,9 @@ class TGame {
   int32_t TNTY = 0;
   // Songs started in this game (a restart after a death starts none).
   uint32_t MusicStarts = 0;
+  // False for frames no one sees (a level solver's search): the back buffer
+  // is drawn as ever but not copied to the display.
+  bool Present = true;
 
   std::unique_ptr<TMap> Map;
   TImagePtr Background;

@@ -6,10 +6,6 @@
 // (made below) and commit the new files:
 //   VGR_UPDATE_GOLDEN=1 build/bin/app_tests --gtest_filter='CommittedReplays*'
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,47 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
 #include "ZR_SDL.h"
 #include "ZRStream3.h"
 
-extern char** environ;
-
 namespace {
 
 const std::string kReplayDir = VGR_SOURCE_DIR "/tests/app/replays/";
 
-// The program's exit code and standard output.
-struct TRun {
-  int Code = -1;
-  std::string Output;
-};
-
-TRun RunProgram(const std::vector<std::string>& args, const std::string& outputFile) {
-  std::vector<std::string> all = {VGR_BIN_DIR "/Voltigor"};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::setenv("SDL_VIDEODRIVER", "dummy", 1);
-  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  pid_t pid = -1;
-  TRun run;
-  if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  run.Output = vgrtest::ReadTextFile(outputFile);
-  return run;
-}
+using vgrtest::RunProgram;
+using vgrtest::TRun;
 
 // Key scripts: presses and releases by frame, no checks.
 struct TScript {

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "LevelSolve.h"
 #include "MapCommand.h"
 #include "ToolScopes.h"
 #include "VGRResourceTypesUnit.h"
@@ -47,7 +48,10 @@ const char* const kUsage =
     "                     both beside it) into a wall or off the room\n"
     "          wire       every wire's burnt form (its number + 1) is in the object list\n"
     "                     and still carries him\n"
-    "          pack       a pack holds the pieces 01.mpp..26.mpp\n";
+    "          pack       a pack holds the pieces 01.mpp..26.mpp\n"
+    "  solve ARCHIVE|PACK MAP|--game|--interim-seeds N ...\n"
+    "        find a way through a map with the game's own rules and write it as a\n"
+    "        replay (vgrdata level solve --help)\n";
 
 constexpr int32_t kCols = 32;
 constexpr int32_t kRows = 22;
@@ -508,6 +512,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 
 int LevelCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (!args.empty() && args[0] == "check") return Check(args, out, err);
+  if (!args.empty() && args[0] == "solve") return SolveCommand(args, out, err);
   if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
     out << kUsage;
     return 0;

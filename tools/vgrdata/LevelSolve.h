@@ -1,0 +1,53 @@
+#pragma once
+// `vgrdata level solve`: finds a way through a map with the game's own
+// professor, monsters, boulder and meter, run frame by frame headless, and
+// writes it as a replay that starts the program at the title, chooses the
+// map in the menu, plays it to the next map and quits.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class TGame;
+
+namespace vgrdata {
+
+// Keys of one game frame: the bits below, held during that frame's update.
+enum : uint8_t { kKeyLeft = 1, kKeyRight = 2, kKeyFire = 4 };
+
+struct TSolveLimits {
+  // Frames simulated in the search of one map before it gives up.
+  uint64_t FrameBudget = 6'000'000;
+};
+
+// One map searched from the game's live state at its start (BeginMap done).
+struct TMapSolution {
+  bool Solved = false;
+  std::vector<uint8_t> Keys;  // one entry per frame, through the advance to the next map
+  uint32_t Frames = 0;        // frames until the exit was reached
+  double MeterShare = 0;      // of the full meter, when the exit was reached
+  uint64_t Simulated = 0;     // frames the search ran
+};
+
+// Searches the map in play; when solved, the game is left at the end of the
+// map's frames (the next map reached), played with the found keys.
+TMapSolution SolveMapInPlay(TGame& game, const TSolveLimits& limits);
+
+// The whole session as a key script: the title skipped, the menu's keys that
+// start map `startMap` (a new game for map 1 when `newGame`), the game's keys,
+// and the keys that leave the game and quit.
+struct TSessionPlan {
+  uint32_t Seed = 0;
+  uint8_t StartMap = 1;
+  bool ZaRaroz = false;
+  bool NewGame = false;
+  bool GameCompleted = false;  // the game ended at map 50: the completion screen follows
+  std::vector<uint8_t> GameKeys;
+};
+bool WriteSessionReplay(const TSessionPlan& plan, const std::string& fileName, std::string& error);
+
+// args: "solve" and its arguments. Returns the exit code.
+int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace vgrdata
