@@ -94,6 +94,7 @@ std::vector<TRow> EverySubcommand(const TFixture& f) {
       {{"art", "sheet", "OUT"}},
       {{"art", "playfield", "OUT"}},
       {{"level", "check", f.Map}},
+      {{"level", "solve", "IN", "1", "-o", "OUT"}},
   };
 }
 

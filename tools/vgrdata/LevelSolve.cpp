@@ -13,6 +13,8 @@
 #include "PlaylistUnit.h"
 #include "ReplayUnit.h"
 #include "SystemUnit.h"
+#include "ToolFiles.h"
+#include "ToolOptions.h"
 #include "ToolScopes.h"
 #include "VGRGameValues.h"
 #include "VGRResourceUnit.h"
@@ -21,6 +23,7 @@
 #include "XMapPackUnit.h"
 #include "ZR_SDL.h"
 #include "ZRStream3.h"
+#include "ZRToolbox.h"
 
 namespace vgrdata {
 
@@ -434,35 +437,50 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   uint32_t seed = 1;
   int interimSeeds = 0;
   TSolveLimits limits;
+  if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--data", "-o"},
+                                            {"--zararoz", "--game"});
+      !bad.empty()) {
+    err << "vgrdata level solve: unknown option '" << bad << "'\n" << kUsage;
+    return 2;
+  }
+  // Counts and seeds are plain digits; a seed may use all 32 bits.
+  auto number = [](const std::string& text, int64_t max, int64_t& value) {
+    TDecimalRule rule;
+    rule.PlusSign = false;
+    rule.Min = 0;
+    rule.Max = max;
+    return ParseDecimal(text, value, rule) == TDecimal::Ok;
+  };
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string& v) {
-      if (i + 1 >= args.size()) return false;
-      v = args[++i];
-      return true;
-    };
-    std::string v;
+    const bool valued = a == "--seed" || a == "--interim-seeds" || a == "--budget" || a == "--data" || a == "-o";
+    if (valued && i + 1 >= args.size()) {
+      err << "vgrdata level solve: " << a << " needs a value\n" << kUsage;
+      return 2;
+    }
+    const std::string v = valued ? args[++i] : std::string();
+    int64_t n = 0;
     if (a == "--zararoz") {
       zaRaroz = true;
     } else if (a == "--game") {
       wholeGame = true;
-    } else if (a == "--seed" && value(v)) {
-      seed = static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
-    } else if (a == "--interim-seeds" && value(v)) {
-      interimSeeds = std::atoi(v.c_str());
-    } else if (a == "--budget" && value(v)) {
-      limits.FrameBudget = std::strtoull(v.c_str(), nullptr, 10);
-    } else if (a == "--data" && value(v)) {
+    } else if (a == "--data") {
       data = v;
-    } else if (a == "-o" && value(v)) {
+    } else if (a == "-o") {
       output = v;
-    } else if (a == "--help") {
-      out << kUsage;
-      return 0;
+    } else if (valued && !number(v, a == "--seed" ? UINT32_MAX : a == "--budget" ? int64_t{1} << 40 : 1000000, n)) {
+      err << "vgrdata level solve: " << a << " takes a whole number, not '" << v << "'\n" << kUsage;
+      return 2;
+    } else if (a == "--seed") {
+      seed = static_cast<uint32_t>(n);
+    } else if (a == "--interim-seeds") {
+      interimSeeds = static_cast<int>(n);
+    } else if (a == "--budget") {
+      limits.FrameBudget = static_cast<uint64_t>(n);
     } else if (source.empty()) {
       source = a;
-    } else if (map == 0 && !a.empty() && a.find_first_not_of("0123456789") == std::string::npos) {
-      map = std::atoi(a.c_str());
+    } else if (map == 0 && number(a, 99, n)) {
+      map = static_cast<int>(n);
     } else {
       err << "vgrdata level solve: unexpected argument " << a << "\n" << kUsage;
       return 2;
@@ -475,6 +493,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   }
   const std::string archive = IsArchiveName(source) ? source : data;
   const std::string pack = IsArchiveName(source) ? "" : source;
+  RequireInputFile(source);
+  RequireInputFile(archive);
 
   if (interimSeeds > 0) {
     // Each seed's interim map 2, played from a game whose first map was
