@@ -166,7 +166,8 @@ void TZRRFont::Read(TStream& s) {
   if (!complete) Log->Warning("Font file is truncated! (" + Name + ")", kLocZRR);
   GlyphStream = std::make_unique<TMemoryStream>(std::move(data));
 
-  Image = CreateImageWH(CellWidth * 256, CellHeight);
+  // SetColor makes the sheet: making it here too doubled the largest
+  // allocation of a font load.
   SetColor(255, 255, 255);
   Spacing = 0;
   SpaceWidth = CellWidth;

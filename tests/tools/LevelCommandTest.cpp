@@ -89,6 +89,8 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
        {"05.mpp: column 24, row 3: the professor cannot stand on the exit: solid above it"}},
       {"exit", [](TPiece& p) { p.Rows[4][24] = '!'; },
        {"05.mpp: column 24, row 4: the exit works here but the cell shows solid, not an exit door"}},
+      {"monster", [](TPiece& p) { p.Extra[4] = ""; },
+       {"monster 4 (\"\") is not \".\" or six numbers"}},
       {"monster", [](TPiece& p) { p.Extra[3] = "20,8,7,7,2,1"; },
        {"monster 3 (\"20,8,7,7,2,1\"): columns 8..7", "start column 7 must lie strictly between"}},
       {"monster", [](TPiece& p) { p.Extra[1] = "20,1,8,4,0,21"; },

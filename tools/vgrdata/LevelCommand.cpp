@@ -272,7 +272,7 @@ class TPieceCheck {
       if (line == ".") continue;
       const std::string where = "monster " + std::to_string(slot + 1) + " (\"" + line + "\")";
       std::vector<int32_t> v;
-      std::stringstream fields(line.back() == ',' ? line.substr(0, line.size() - 1) : line);
+      std::stringstream fields(!line.empty() && line.back() == ',' ? line.substr(0, line.size() - 1) : line);
       std::string field;
       bool numbers = true;
       while (std::getline(fields, field, ',')) {
