@@ -12,7 +12,7 @@ fuzz_targets() {
 }
 
 # The limits every input must keep: no allocation over 256 MiB, no more than
-# 512 MiB in all, no input taking more than a second. The parsers' messages
+# 512 MiB in all, no input taking more than three seconds (a hang, not a slow unit on a busy machine). The parsers' messages
 # on standard output would drown the fuzzer's own.
 fuzz_limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=3 -max_len=4096 -close_fd_mask=1)
 
