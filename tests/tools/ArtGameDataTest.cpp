@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -364,6 +365,20 @@ TEST(ArtMaps, TemplatesAndPieces) {
   EXPECT_EQ(interim.ExtraLines[0], "29");
   // The four random monsters take their rows from slots 0 to 3: none "." .
   for (int slot = 1; slot <= 4; ++slot) EXPECT_NE(interim.ExtraLines[static_cast<size_t>(slot)], ".");
+  // Their start columns are drawn from 2 to 28 (x 96 to 512): a patrol that
+  // does not hold every one of them leaves the monster turning on the spot.
+  // And the patrol stops short of the right wall: the professor, who walks
+  // up to x 558 there, has at least x 553 to 558 to wait out a monster at
+  // the end of each floor, beyond the wires the random sequences lay.
+  for (int slot = 1; slot <= 4; ++slot) {
+    int row = 0, left = 0, right = 0;
+    ASSERT_EQ(std::sscanf(interim.ExtraLines[static_cast<size_t>(slot)].c_str(), "%d,%d,%d", &row, &left, &right), 3);
+    const int leftLimit = 16 * left + 72, rightLimit = 16 * right + 56;
+    EXPECT_LE(leftLimit, 96) << slot;
+    EXPECT_GE(rightLimit, 512) << slot;
+    // The monster walks one pixel past its limit and is 32 pixels wide.
+    EXPECT_LT(rightLimit + 1 + 31, 553) << slot;
+  }
 
   // The end screens' stage: the floor at row 16, the platforms at row 12.
   TXMap stage;
