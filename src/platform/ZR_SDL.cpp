@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <bitset>
 #include <cstring>
 
 #include "BASS.h"
@@ -28,6 +29,20 @@ std::function<void()> AfterEvents;
 // belong to SDL (display) or are freed by Finalize (back buffer).
 std::unique_ptr<TImage> ScreenRecord;
 std::unique_ptr<TImage> BackRecord;
+
+// A key pressed and let go between two event polls would otherwise never be
+// seen held by a frame (a quick tap, or a tool sending both at once); its
+// release waits for the next poll.
+std::bitset<512> PressedThisPoll;
+std::bitset<512> ReleaseNextPoll;
+
+void ApplyDeferredReleases() {
+  for (std::size_t sym = 0; sym < ReleaseNextPoll.size(); ++sym) {
+    if (ReleaseNextPoll.test(sym)) KeyState[sym] = false;
+  }
+  ReleaseNextPoll.reset();
+  PressedThisPoll.reset();
+}
 
 uint32_t Ticks() { return TickSource ? TickSource() : SDL_GetTicks(); }
 void Delay(uint32_t ms) {
@@ -292,7 +307,11 @@ void HandleEvent(const SDL_Event& event) {
   switch (event.type) {
     case SDL_KEYDOWN: {
       const int sym = event.key.keysym.sym;
-      if (sym >= 0 && sym < 512) KeyState[sym] = true;
+      if (sym >= 0 && sym < 512) {
+        KeyState[sym] = true;
+        PressedThisPoll.set(static_cast<std::size_t>(sym));
+        ReleaseNextPoll.reset(static_cast<std::size_t>(sym));
+      }
       if (sym >= 97 && sym <= 122) {
         const bool shift = (event.key.keysym.mod & (KMOD_LSHIFT | KMOD_RSHIFT)) != 0;
         KeyBuffer.Push(static_cast<uint8_t>(shift ? sym - 32 : sym));
@@ -313,7 +332,13 @@ void HandleEvent(const SDL_Event& event) {
     }
     case SDL_KEYUP: {
       const int sym = event.key.keysym.sym;
-      if (sym >= 0 && sym < 512) KeyState[sym] = false;
+      if (sym >= 0 && sym < 512) {
+        if (PressedThisPoll.test(static_cast<std::size_t>(sym))) {
+          ReleaseNextPoll.set(static_cast<std::size_t>(sym));
+        } else {
+          KeyState[sym] = false;
+        }
+      }
       break;
     }
     case SDL_MOUSEMOTION:
@@ -335,6 +360,8 @@ void HandleEvent(const SDL_Event& event) {
 }
 
 void ProcessEvents() {
+  // Before the scripts, so that a key a script holds is not let go here.
+  ApplyDeferredReleases();
   if (InputScript) InputScript(FrameCount);
   if (BeforeEvents) BeforeEvents();
   QuitOnHangup();
@@ -343,7 +370,11 @@ void ProcessEvents() {
   if (AfterEvents) AfterEvents();
 }
 
-void ClearKeys() { std::memset(KeyState, 0, sizeof KeyState); }
+void ClearKeys() {
+  std::memset(KeyState, 0, sizeof KeyState);
+  PressedThisPoll.reset();
+  ReleaseNextPoll.reset();
+}
 
 void ClearKeyBuffer() {
   KeyBuffer.WriteIndex = 0;

@@ -159,6 +159,25 @@ TEST_F(Display, KeyEventsFillKeyStateAndTheRing) {
   EXPECT_FALSE(KeyState[SYM_UP]);
 }
 
+// A tap shorter than a frame still reaches one frame; a release in a later
+// poll, or a second press after the tap, behaves as ever.
+TEST_F(Display, KeyTappedWithinOnePollIsHeldUntilTheNextPoll) {
+  PushKeyEvent(SYM_RETURN, true);
+  PushKeyEvent(SYM_RETURN, false);
+  PushKeyEvent('x', true);
+  PushKeyEvent('x', false);
+  PushKeyEvent('x', true);
+  ProcessEvents();
+  EXPECT_TRUE(KeyState[SYM_RETURN]);
+  EXPECT_TRUE(KeyState[int{'x'}]);
+  ProcessEvents();
+  EXPECT_FALSE(KeyState[SYM_RETURN]);
+  EXPECT_TRUE(KeyState[int{'x'}]);
+  PushKeyEvent('x', false);
+  ProcessEvents();
+  EXPECT_FALSE(KeyState[int{'x'}]);
+}
+
 TEST_F(Display, F12TogglesMuteAndIsNeverSeenHeld) {
   BASS_SetVolume(60.0f);
   PushKeyEvent(SYM_F12, true);
