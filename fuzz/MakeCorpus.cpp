@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -421,17 +422,16 @@ void LevelChecks() {
   TXMap map;
   map.Grow(32, 22);
   const auto put = [&map](int x, int y, int object) { map.SetPhysicalTile(x, y, 32 + object); };
+  struct TCell {
+    int X, Y, Object;
+  };
+  const auto putAll = [&put](std::initializer_list<TCell> cells) {
+    for (const TCell& c : cells) put(c.X, c.Y, c.Object);
+  };
   for (int y = 0; y < 22; ++y)
     for (int x = 0; x < 32; ++x) put(x, y, y == 21 || (y == 4 && x < 10) ? 1 : 0);
   for (int i = 0; i < 7; ++i) put(12 + i, 20, 7 + i);
-  put(24, 4, 16);
-  put(2, 10, 4);
-  put(3, 10, 4);
-  put(2, 11, 1);
-  put(3, 11, 1);
-  put(6, 15, 5);
-  put(8, 15, 2);
-  put(30, 21, 99);
+  putAll({{24, 4, 16}, {2, 10, 4}, {3, 10, 4}, {2, 11, 1}, {3, 11, 1}, {6, 15, 5}, {8, 15, 2}, {30, 21, 99}});
   map.ExtraLines = {"1", "20,2,9,5,2,3", "20,20,28,21,-1,4", "3,30,31,31,9,21", "", "", std::string(176, '0')};
   map.ExtraLines[6][40] = 'F';
   map.ExtraLines[6][100] = 'g';
@@ -461,13 +461,7 @@ void LevelChecks() {
   // transporter at the edge, a wire that burns into nothing, a background
   // that is no number; and with an object list that never ends, and a map of
   // the wrong size.
-  put(4, 4, 0);
-  put(20, 20, 7);
-  put(24, 4, 0);
-  put(24, 3, 1);
-  put(4, 10, 1);
-  put(0, 15, 5);
-  put(1, 15, 5);
+  putAll({{4, 4, 0}, {20, 20, 7}, {24, 4, 0}, {24, 3, 1}, {4, 10, 1}, {0, 15, 5}, {1, 15, 5}});
   map.ExtraLines[0] = "x";
   map.ExtraLines[6] = "0F0";
   const std::string unended = objects.substr(0, objects.size() - 5);
