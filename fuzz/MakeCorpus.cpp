@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -421,74 +422,60 @@ void LevelChecks() {
   TXMap map;
   map.Grow(32, 22);
   const auto put = [&map](int x, int y, int object) { map.SetPhysicalTile(x, y, 32 + object); };
+  struct TCell {
+    int X, Y, Object;
+  };
+  const auto putAll = [&put](std::initializer_list<TCell> cells) {
+    for (const TCell& c : cells) put(c.X, c.Y, c.Object);
+  };
   for (int y = 0; y < 22; ++y)
     for (int x = 0; x < 32; ++x) put(x, y, y == 21 || (y == 4 && x < 10) ? 1 : 0);
   for (int i = 0; i < 7; ++i) put(12 + i, 20, 7 + i);
-  put(24, 4, 16);
-  put(2, 10, 4);
-  put(3, 10, 4);
-  put(2, 11, 1);
-  put(3, 11, 1);
-  put(6, 15, 5);
-  put(8, 15, 2);
-  put(30, 21, 99);
+  putAll({{24, 4, 16}, {2, 10, 4}, {3, 10, 4}, {2, 11, 1}, {3, 11, 1}, {6, 15, 5}, {8, 15, 2}, {30, 21, 99}});
   map.ExtraLines = {"1", "20,2,9,5,2,3", "20,20,28,21,-1,4", "3,30,31,31,9,21", "", "", std::string(176, '0')};
   map.ExtraLines[6][40] = 'F';
   map.ExtraLines[6][100] = 'g';
-  // The smallest of the formats, to stay within the fuzzers' input length.
-  TMemoryStream piece;
-  for (char mode : {'B', 'W', 'T', 'X'}) {
-    TMemoryStream s;
-    map.Save(s, mode);
-    if (piece.Data.empty() || s.Data.size() < piece.Data.size()) piece.Data = s.Data;
-  }
-  const auto seed = [&](uint8_t which, const Bytes& body) {
-    Bytes b{which, static_cast<uint8_t>(objects.size()), static_cast<uint8_t>(objects.size() >> 8)};
-    b.insert(b.end(), objects.begin(), objects.end());
+  // The map in the smallest of the formats, to stay within the fuzzers'
+  // input length.
+  const auto smallest = [&map] {
+    Bytes best;
+    for (char mode : {'B', 'W', 'T', 'X'}) {
+      TMemoryStream s;
+      map.Save(s, mode);
+      if (best.empty() || s.Data.size() < best.size()) best = s.Data;
+    }
+    return best;
+  };
+  // A seed: which kind of map, the object list's length and text, the map.
+  const auto seed = [](uint8_t which, const std::string& list, const Bytes& body) {
+    Bytes b{which, static_cast<uint8_t>(list.size()), static_cast<uint8_t>(list.size() >> 8)};
+    b.insert(b.end(), list.begin(), list.end());
     b.insert(b.end(), body.begin(), body.end());
     return b;
   };
-  Put("levelcheck", "construction", seed(1, piece.Data));
-  Put("levelcheck", "interim", seed(0, piece.Data));
+  const Bytes piece = smallest();
+  Put("levelcheck", "construction", seed(1, objects, piece));
+  Put("levelcheck", "interim", seed(0, objects, piece));
   // The same piece breaking other rules: the start floor gone, a piece twice,
   // the exit hidden under a wall, a short dot line, ice into a wall, a
   // transporter at the edge, a wire that burns into nothing, a background
   // that is no number; and with an object list that never ends, and a map of
   // the wrong size.
-  put(4, 4, 0);
-  put(20, 20, 7);
-  put(24, 4, 0);
-  put(24, 3, 1);
-  put(4, 10, 1);
-  put(0, 15, 5);
-  put(1, 15, 5);
+  putAll({{4, 4, 0}, {20, 20, 7}, {24, 4, 0}, {24, 3, 1}, {4, 10, 1}, {0, 15, 5}, {1, 15, 5}});
   map.ExtraLines[0] = "x";
   map.ExtraLines[6] = "0F0";
-  const std::string burnt = objects.substr(0, objects.size() - 5) + "#O,0\nu,3,O\n!END\n";
-  Bytes withBurnt{1, static_cast<uint8_t>(burnt.size()), static_cast<uint8_t>(burnt.size() >> 8)};
-  withBurnt.insert(withBurnt.end(), burnt.begin(), burnt.end());
-  TMemoryStream smallest;
-  for (char mode : {'B', 'W', 'T', 'X'}) {
-    TMemoryStream s;
-    map.Save(s, mode);
-    if (smallest.Data.empty() || s.Data.size() < smallest.Data.size()) smallest.Data = s.Data;
-  }
-  withBurnt.insert(withBurnt.end(), smallest.Data.begin(), smallest.Data.end());
-  Put("levelcheck", "broken", withBurnt);
   const std::string unended = objects.substr(0, objects.size() - 5);
-  Bytes noEnd{1, static_cast<uint8_t>(unended.size()), static_cast<uint8_t>(unended.size() >> 8)};
-  noEnd.insert(noEnd.end(), unended.begin(), unended.end());
-  noEnd.insert(noEnd.end(), piece.Data.begin(), piece.Data.end());
-  Put("levelcheck", "no-end", noEnd);
+  Put("levelcheck", "broken", seed(1, unended + "#O,0\nu,3,O\n!END\n", smallest()));
+  Put("levelcheck", "no-end", seed(1, unended, piece));
   TXMap small;
   small.Grow(10, 3);
   TMemoryStream smallMap;
   small.Save(smallMap, 'B');
-  Put("levelcheck", "wrong-size", seed(0, smallMap.Data));
+  Put("levelcheck", "wrong-size", seed(0, objects, smallMap.Data));
   TXMapPack pack;
-  pack.AddEntry("01.mpp", "", piece.Data);
+  pack.AddEntry("01.mpp", "", piece);
   TMemoryStream packed;
-  if (pack.SaveMPCK(packed)) Put("levelcheck", "pack", seed(1, packed.Data));
+  if (pack.SaveMPCK(packed)) Put("levelcheck", "pack", seed(1, objects, packed.Data));
 }
 
 // ------------------------------------------------------------------ fonts

@@ -198,12 +198,23 @@ void LoadProgram() {
   // 11. How many practice levels the menu offers.
   LastLevel = ReadLastLevel("Voltigor.mad4");
   Log->TraceNumber(2);  // 12.
+  LoadGameData(true);  // 13. to 16.
+  // 17. A black back buffer for the menu to start from.
+  Bar(0, 0, 639, 399, 0, 0, 0);
+}
+
+void LoadGameData(bool withMusic) {
+  // The data tool and the tests run without the units' start-ups.
+  if (!MusicCollection) MusicCollection = std::make_unique<TMusicCollection>();
+  if (!PlayLists) PlayLists = std::make_unique<TPlayLists>();
+  if (!WaveCollection) WaveCollection = std::make_unique<TWaveCollection>();
+  if (!ImageCollection) ImageCollection = std::make_unique<TImageCollection>();
   // 13. The object and monster definitions; unusable data ends the start-up here.
   Resources = std::make_unique<TResources>();
   // 14. A new run starts without a high score.
   HighScore = 0;
   // 15. Music, playlists and sound effects; the images follow from the same file.
-  MusicCollection->Load("Zapkin.ini", "Music");
+  if (withMusic) MusicCollection->Load("Zapkin.ini", "Music");
   PlayLists->Load("Zapkin.ini", "Playlists");
   WaveCollection->Load("Zapkin.ini", "Waves");
   ImageCollection->AddByList("Zapkin.ini", "GFX");
@@ -215,8 +226,14 @@ void LoadProgram() {
       Log->Error(std::string("Image not found! (") + name + ")", "Voltigor");
     }
   }
-  // 17. A black back buffer for the menu to start from.
-  Bar(0, 0, 639, 399, 0, 0, 0);
+}
+
+void FreeGameData() {
+  ImageCollection.reset();
+  WaveCollection.reset();
+  PlayLists.reset();
+  MusicCollection.reset();
+  Resources.reset();
 }
 
 // Menu and game take turns until the player quits; MODE and any unknown

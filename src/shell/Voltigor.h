@@ -44,5 +44,17 @@ void LoadProgram();
 void RunMainLoop();
 void StopProgram();
 
+// The object and monster definitions, a new run's high score, the
+// collections named in "Zapkin.ini" and the opaque background tiles: steps
+// 13 to 16 of LoadProgram. Pictures that start at a random frame draw from
+// the generator as they load, so whatever must play as the program plays
+// (the level solver, the tests on the game's data) loads through here.
+// Collections not made yet (no unit start-ups ran) are made first. Without
+// `withMusic` the songs are left out: a headless game plays none, and they
+// draw nothing.
+void LoadGameData(bool withMusic);
+// Frees what LoadGameData loaded, the collections with it.
+void FreeGameData();
+
 // Runs the whole program; returns the process's exit code.
 int VoltigorMain(int argc, char** argv);

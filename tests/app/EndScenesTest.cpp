@@ -9,17 +9,12 @@
 #include <set>
 #include <string>
 
-#include "ImageCollectionUnit.h"
-#include "MAD4HighLevelUnit.h"
-#include "MusicCollectionUnit.h"
-#include "PlaylistUnit.h"
+#include "GameArchive.h"
 #include "PngGolden.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
-#include "VGRResourceTypesUnit.h"
 #include "VGRResourceUnit.h"
 #include "Voltigor.h"
-#include "WaveCollectionUnit.h"
 #include "ZR_SDL.h"
 #include "ZRStream3.h"
 
@@ -33,21 +28,11 @@ class EndScenes : public ::testing::Test {
     if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
     SetFrameRate(60);
-    Previous_ = MAD4Volumes;
-    Volumes_.Mount(VGR_BIN_DIR "/Voltigor.mad4", 100, true);
-    MAD4Volumes = &Volumes_;
-    Mounted_ = true;
+    Archive_.Mount();
     if (!ZROpenStream("Zapkin.ini")) GTEST_SKIP() << "the data archive holds no configuration";
-    Resources = std::make_unique<TResources>();
-    MusicCollection = std::make_unique<TMusicCollection>();
-    PlayLists = std::make_unique<TPlayLists>();
-    WaveCollection = std::make_unique<TWaveCollection>();
-    ImageCollection = std::make_unique<TImageCollection>();
-    MusicCollection->Load("Zapkin.ini", "Music");
-    PlayLists->Load("Zapkin.ini", "Playlists");
-    WaveCollection->Load("Zapkin.ini", "Waves");
-    ImageCollection->AddByList("Zapkin.ini", "GFX");
-    for (const char* name : {"DarkBrick1", "DarkBrick2"}) SetImageColorKey(ImageCollection->FindImage(name), false);
+    // Made anew, whatever an earlier test left.
+    FreeGameData();
+    LoadGameData(true);
     ClearKeys();
     // A clock that moves only when Flip waits, and then at once.
     SetFrameClock([this] { return OnTick(); }, [this](uint32_t ms) { Now_ += ms; });
@@ -61,12 +46,7 @@ class EndScenes : public ::testing::Test {
     SetInputScript(nullptr);
     SetFrameClock(nullptr, nullptr);
     ClearKeys();
-    ImageCollection.reset();
-    WaveCollection.reset();
-    PlayLists.reset();
-    MusicCollection.reset();
-    Resources.reset();
-    if (Mounted_) MAD4Volumes = Previous_;
+    FreeGameData();
     if (ScreenSurface) Finalize();
   }
 
@@ -94,9 +74,7 @@ class EndScenes : public ::testing::Test {
   uint32_t FirstFrame_ = 0;
   uint32_t CaptureAt_ = UINT32_MAX;
   vgrtest::TScopedLog Log_;
-  TMAD4HighLevel Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Mounted_ = false;
+  vgrtest::TGameArchive Archive_;
 };
 
 // Pixels that are not black in rows y1..y2 of the back buffer.

@@ -24,19 +24,15 @@
 #include <string>
 
 #include "GAME.h"
+#include "GameArchive.h"
 #include "ImageCollectionUnit.h"
-#include "MAD4HighLevelUnit.h"
-#include "MusicCollectionUnit.h"
-#include "PlaylistUnit.h"
 #include "PngGolden.h"
 #include "ReplayUnit.h"
 #include "VGRResourceUnit.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
 #include "VGRGameValues.h"
-#include "VGRResourceTypesUnit.h"
 #include "Voltigor.h"
-#include "WaveCollectionUnit.h"
 #include "XMapPackUnit.h"
 #include "ZR_SDL.h"
 #include "ZRStream3.h"
@@ -108,10 +104,7 @@ class GameLoop : public ::testing::Test {
     Initialize(640, 400, 32, VF_BACKBUFFER);
     SetFrameRate(60);
     UnpacedFrames = true;
-    Previous_ = MAD4Volumes;
-    Volumes_.Mount(VGR_BIN_DIR "/Voltigor.mad4", 100, true);
-    MAD4Volumes = &Volumes_;
-    Mounted_ = true;
+    Archive_.Mount();
     if (!ZROpenStream("Zapkin.ini")) GTEST_SKIP() << "the data archive holds no configuration";
     // The tests' pack, found first as a loose file in the working folder.
     TXMapPack pack;
@@ -127,14 +120,9 @@ class GameLoop : public ::testing::Test {
     std::ofstream(Dir_ / "Zapkin.mpk", std::ios::binary)
         .write(reinterpret_cast<const char*>(out.Data.data()), static_cast<std::streamsize>(out.Data.size()));
 
-    Resources = std::make_unique<TResources>();
-    PlayLists = std::make_unique<TPlayLists>();
-    MusicCollection = std::make_unique<TMusicCollection>();
-    WaveCollection = std::make_unique<TWaveCollection>();
-    ImageCollection = std::make_unique<TImageCollection>();
-    PlayLists->Load("Zapkin.ini", "Playlists");
-    ImageCollection->AddByList("Zapkin.ini", "GFX");
-    for (const char* name : {"DarkBrick1", "DarkBrick2"}) SetImageColorKey(ImageCollection->FindImage(name), false);
+    // Made anew, whatever an earlier test left; a headless game plays no music.
+    FreeGameData();
+    LoadGameData(false);
     ClearKeys();
     GameOverScreen = [this] { ++End.GameOvers; };
     CompletionScreen = [this] { ++End.Completions; };
@@ -151,13 +139,8 @@ class GameLoop : public ::testing::Test {
     CompletionScreen = [] { ShowCompletion(); };
     UnpacedFrames = false;
     ClearKeys();
-    ImageCollection.reset();
-    WaveCollection.reset();
-    MusicCollection.reset();
-    PlayLists.reset();
-    Resources.reset();
+    FreeGameData();
     if (!OldDir_.empty()) std::filesystem::current_path(OldDir_);
-    if (Mounted_) MAD4Volumes = Previous_;
     if (ScreenSurface) Finalize();
   }
 
@@ -198,9 +181,7 @@ class GameLoop : public ::testing::Test {
 
  private:
   vgrtest::TScopedLog Log_;
-  TMAD4HighLevel Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Mounted_ = false;
+  vgrtest::TGameArchive Archive_;
   std::filesystem::path OldDir_;
 };
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "GameArchive.h"
 #include "ImageCollectionUnit.h"
 #include "Logger.h"
-#include "MAD4HighLevelUnit.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
 #include "VGRGameValues.h"
@@ -25,22 +25,16 @@ class RealData : public ::testing::Test {
   void SetUp() override {
     if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
-    Previous_ = MAD4Volumes;
-    Volumes_.Mount(VGR_BIN_DIR "/Voltigor.mad4", 100, true);
-    MAD4Volumes = &Volumes_;
-    Mounted_ = true;
+    Archive_.Mount();
     if (!ZROpenStream("objects.lst")) GTEST_SKIP() << "the data archive holds no definitions";
   }
   void TearDown() override {
     Resources.reset();
-    if (Mounted_) MAD4Volumes = Previous_;
     if (ScreenSurface) Finalize();
   }
 
   vgrtest::TScopedLog Log_;
-  TMAD4HighLevel Volumes_;
-  TMAD4HighLevel* Previous_ = nullptr;
-  bool Mounted_ = false;
+  vgrtest::TGameArchive Archive_;
 };
 
 TEST_F(RealData, DefinitionsLoadAndEveryPackedLevelBuilds) {

@@ -20,13 +20,42 @@ namespace {
 
 constexpr std::size_t kSize = 16u << 20;
 
+void WriteText(const std::string& file, const std::string& text) {
+  std::FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) std::abort();
+}
+
+// The file `name` holding `text` in a new scratch folder.
 std::string WriteScratch(const std::string& name, const std::string& text) {
   std::string templ = (std::filesystem::temp_directory_path() / "vgrbench-XXXXXX").string();
   if (!::mkdtemp(templ.data())) std::abort();
   const std::string file = templ + "/" + name;
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) std::abort();
+  WriteText(file, text);
   return file;
+}
+
+// Pictures and the scroller's font need a display; the dummy driver serves.
+void OpenDummyDisplay() {
+  if (ScreenSurface) return;
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  Initialize(640, 400, 32, VF_BACKBUFFER);
+}
+
+// The object and monster definitions loaded from a scratch working folder
+// holding "objects.lst" and "monsters.txt" as given.
+void LoadDefinitions(benchmark::State& state, const std::string& objects, const std::string& monsters) {
+  const std::string folder = std::filesystem::path(WriteScratch("objects.lst", objects)).parent_path().string();
+  WriteText(folder + "/monsters.txt", monsters);
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  OpenDummyDisplay();
+  for (auto _ : state) {
+    TResources resources;
+    benchmark::DoNotOptimize(resources.Count());
+  }
+  std::filesystem::current_path(old);
+  std::filesystem::remove_all(folder);
 }
 
 // Distinct sections of one line each: about a million of them.
@@ -62,26 +91,7 @@ void BM_ObjectsOfManyAliases16MB(benchmark::State& state) {
   for (; text.size() < kSize / 2; ++i) text += "#A" + std::to_string(i) + ",1\n";
   for (int j = 0; text.size() < kSize; ++j) text += "p" + std::to_string(j) + ".tga," + std::to_string(j) + ",B\n";
   text += "!END\n";
-  const std::string file = WriteScratch("objects.lst", text);
-  const std::string folder = std::filesystem::path(file).parent_path().string();
-  {
-    std::FILE* f = std::fopen((folder + "/monsters.txt").c_str(), "wb");
-    if (!f || std::fclose(f) != 0) std::abort();
-  }
-  const std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
-  // Pictures need a display; the dummy driver serves.
-  if (!ScreenSurface) {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Initialize(640, 400, 32, VF_BACKBUFFER);
-  }
-  for (auto _ : state) {
-    TResources resources;
-    benchmark::DoNotOptimize(resources.Count());
-  }
-  std::filesystem::current_path(old);
-  std::filesystem::remove_all(folder);
+  LoadDefinitions(state, text, "");
 }
 BENCHMARK(BM_ObjectsOfManyAliases16MB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -113,25 +123,7 @@ void BM_MonstersOf16MB(benchmark::State& state) {
     text += "MONS" + std::string(i % 20 < 9 ? "0" : "") + std::to_string(i % 20 + 1) + "a," +
             (state.range(0) == 0 ? "1,0" : "255" + frames) + "\n";
   }
-  const std::string file = WriteScratch("monsters.txt", text);
-  const std::string folder = std::filesystem::path(file).parent_path().string();
-  {
-    std::FILE* f = std::fopen((folder + "/objects.lst").c_str(), "wb");
-    if (!f || std::fputs(">1\n!END\n", f) < 0 || std::fclose(f) != 0) std::abort();
-  }
-  const std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
-  if (!ScreenSurface) {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Initialize(640, 400, 32, VF_BACKBUFFER);
-  }
-  for (auto _ : state) {
-    TResources resources;
-    benchmark::DoNotOptimize(resources.Count());
-  }
-  std::filesystem::current_path(old);
-  std::filesystem::remove_all(folder);
+  LoadDefinitions(state, ">1\n!END\n", text);
 }
 BENCHMARK(BM_MonstersOf16MB)->ArgName("frames255")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -140,11 +132,7 @@ void BM_ScrollText16MB(benchmark::State& state) {
   std::string text;
   for (int i = 0; text.size() < kSize; ++i) text += "Credits line " + std::to_string(i) + "\r\n";
   const std::string file = WriteScratch("scroll.txt", text);
-  if (!ScreenSurface) {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Initialize(640, 400, 32, VF_BACKBUFFER);
-  }
+  OpenDummyDisplay();
   for (auto _ : state) {
     TScroll scroll(nullptr, 0, 0, 16);
     scroll.LoadFromFile(file);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ToolScopes.h"
 #include "ToolTestSupport.h"
 #include "FileWriteHook.h"
 #include "XMapUnit.h"
@@ -316,6 +317,15 @@ TEST(ToolFailures, ArchiveInUseIsNotReplaced) {
     EXPECT_EQ(vgrtest::ReadBinaryFile(f.Archive), before) << args[1] << " changed the archive";
   }
   ::close(held);
+}
+
+// The archive layer creates a missing archive even for a read-only mount; the
+// tool's mount says no instead, so no command makes an archive it only reads.
+TEST(ToolFailures, MissingArchiveIsNotMountedNorCreated) {
+  vgrtest::TTempDir dir;
+  vgrdata::TMountedArchive mounted;
+  EXPECT_FALSE(mounted.Mount(dir / "missing.mad4"));
+  EXPECT_FALSE(::FileExists(dir / "missing.mad4"));
 }
 
 }  // namespace

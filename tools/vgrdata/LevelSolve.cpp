@@ -9,8 +9,6 @@
 #include <unordered_set>
 
 #include "GAME.h"
-#include "ImageCollectionUnit.h"
-#include "PlaylistUnit.h"
 #include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "ToolFiles.h"
@@ -18,8 +16,7 @@
 #include "ToolScopes.h"
 #include "VGRGameValues.h"
 #include "VGRResourceUnit.h"
-#include "VGRResourceTypesUnit.h"
-#include "WaveCollectionUnit.h"
+#include "Voltigor.h"
 #include "XMapPackUnit.h"
 #include "ZR_SDL.h"
 #include "ZRStream3.h"
@@ -283,8 +280,8 @@ TMapSolution TSearch::Run() {
   return result;
 }
 
-// The game's data as the program loads it, in the same order, so that the
-// random draws of loading leave the same seed for the game.
+// The game's data loaded by the program's own steps, so that the random
+// draws of loading leave the same seed for the game.
 class TSolveWorld {
  public:
   bool Open(const std::string& archive, const std::string& pack, uint32_t seed, std::ostream& err) {
@@ -300,16 +297,7 @@ class TSolveWorld {
     SetFrameRate(60);
     UnpacedFrames = true;
     Randomize(seed);
-    Resources = std::make_unique<TResources>();
-    PlayLists = std::make_unique<TPlayLists>();
-    WaveCollection = std::make_unique<TWaveCollection>();
-    ImageCollection = std::make_unique<TImageCollection>();
-    PlayLists->Load("Zapkin.ini", "Playlists");
-    WaveCollection->Load("Zapkin.ini", "Waves");
-    ImageCollection->AddByList("Zapkin.ini", "GFX");
-    for (const char* name : {"DarkBrick1", "DarkBrick2"}) {
-      if (PImage brick = ImageCollection->FindImage(name)) SetImageColorKey(brick, false);
-    }
+    LoadGameData(false);
     GameOverScreen = [] {};
     CompletionScreen = [] {};
     ClearKeys();
@@ -331,10 +319,7 @@ class TSolveWorld {
     GameOverScreen = [] { ShowGameOver(); };
     CompletionScreen = [] { ShowCompletion(); };
     UnpacedFrames = false;
-    ImageCollection.reset();
-    WaveCollection.reset();
-    PlayLists.reset();
-    Resources.reset();
+    FreeGameData();
     MrRobotMode = false;
   }
 

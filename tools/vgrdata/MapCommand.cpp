@@ -160,14 +160,7 @@ bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data) {
 }
 
 int MapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
-    out << kUsage;
-    return 0;
-  }
-  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
-    err << "vgrdata map: unknown option '" << bad << "'\n" << kUsage;
-    return 2;
-  }
+  if (const auto refused = CheckCommandLine(args, 1, "map", kUsage, out, err)) return *refused;
   if (!args.empty() && args[0] == "convert") return Convert(args, out, err);
   if (!args.empty() && args[0] == "show") return Show(args, out, err);
   if (!args.empty()) err << "vgrdata map: unknown subcommand '" << args[0] << "'\n";

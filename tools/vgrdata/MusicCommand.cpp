@@ -18,15 +18,14 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void Usage(std::ostream& to) {
-  to << "usage: vgrdata music build SONG OUT.xm          build a module from a song source\n"
-         "       vgrdata music render SONG OUT.wav [SECS]  play it through once and SECS (default 10)\n"
-         "                                                 past its loop jump into a WAV\n"
-         "       vgrdata music mp3 SONG OUT.mp3            encode one repetition of its loop\n"
-         "       vgrdata music measure SONG...             print length, loop, levels, loudness range,\n"
-         "                                                 stereo side level and the click at the loop join\n"
-         "SONG is a song source (.song) or a module (.xm).\n";
-}
+const char* const kUsage =
+    "usage: vgrdata music build SONG OUT.xm          build a module from a song source\n"
+    "       vgrdata music render SONG OUT.wav [SECS]  play it through once and SECS (default 10)\n"
+    "                                                 past its loop jump into a WAV\n"
+    "       vgrdata music mp3 SONG OUT.mp3            encode one repetition of its loop\n"
+    "       vgrdata music measure SONG...             print length, loop, levels, loudness range,\n"
+    "                                                 stereo side level and the click at the loop join\n"
+    "SONG is a song source (.song) or a module (.xm).\n";
 
 bool ParseNumberArg(const std::string& s, double& v) {
   char* end = nullptr;
@@ -90,31 +89,21 @@ int Measure(const std::vector<std::string>& songs, std::ostream& out, std::ostre
 }  // namespace
 
 int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
-    Usage(out);
-    return 0;
-  }
-  if (!args.empty() && args[0] != "build" && args[0] != "render" && args[0] != "mp3" && args[0] != "measure") {
-    err << "vgrdata music: unknown subcommand '" << args[0] << "'\n";
-    Usage(err);
-    return 2;
-  }
-  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
-    err << "vgrdata music: unknown option '" << bad << "'\n";
-    Usage(err);
-    return 2;
+  if (const auto refused =
+          CheckCommandLine(args, 1, "music", kUsage, out, err, {"build", "render", "mp3", "measure"})) {
+    return *refused;
   }
   if (args.size() >= 2 && args[0] == "measure")
     return Measure(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   if (args.size() < 3 || (args[0] != "build" && args[0] != "render" && args[0] != "mp3") ||
       (args.size() > 3 && args[0] != "render") || args.size() > 4) {
-    Usage(err);
+    err << kUsage;
     return 2;
   }
   double after = 10;
   if (args.size() == 4 && (!ParseNumberArg(args[3], after) || after < 0 || after > 600)) {
     err << "vgrdata music: SECS is a number of seconds from 0 to 600, not '" << args[3] << "'\n";
-    Usage(err);
+    err << kUsage;
     return 2;
   }
   std::vector<uint8_t> module;

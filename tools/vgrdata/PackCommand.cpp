@@ -247,14 +247,7 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int PackCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (!args.empty() && args[0] == "build") return Build(args, out, err);
-  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
-    out << kUsage;
-    return 0;
-  }
-  if (const std::string bad = UnknownOption(args, 1); !bad.empty()) {
-    err << "vgrdata pack: unknown option '" << bad << "'\n" << kUsage;
-    return 2;
-  }
+  if (const auto refused = CheckCommandLine(args, 1, "pack", kUsage, out, err)) return *refused;
   if (!args.empty() && args[0] == "list") return List(args, out, err);
   if (!args.empty() && args[0] == "extract") return Extract(args, out, err);
   if (!args.empty()) err << "vgrdata pack: unknown subcommand '" << args[0] << "'\n";

@@ -34,26 +34,17 @@ void PrintLevels(std::ostream& out, const std::string& label, const TPcm& pcm) {
 
 namespace {
 
-void Usage(std::ostream& to) {
-  to << "usage: vgrdata sound RECIPE OUT.wav     render a sound-effect recipe\n"
-         "       vgrdata sound stats FILE.wav...  print the levels of WAV files\n";
-}
+const char* const kUsage =
+    "usage: vgrdata sound RECIPE OUT.wav     render a sound-effect recipe\n"
+    "       vgrdata sound stats FILE.wav...  print the levels of WAV files\n";
 
 }  // namespace
 
 int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
-    Usage(out);
-    return 0;
-  }
-  if (const std::string bad = UnknownOption(args, 0); !bad.empty()) {
-    err << "vgrdata sound: unknown option '" << bad << "'\n";
-    Usage(err);
-    return 2;
-  }
+  if (const auto refused = CheckCommandLine(args, 0, "sound", kUsage, out, err)) return *refused;
   if (!args.empty() && args[0] == "stats") {
     if (args.size() < 2) {
-      Usage(err);
+      err << kUsage;
       return 2;
     }
     int rc = 0;
@@ -71,7 +62,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
     return rc;
   }
   if (args.size() != 2) {
-    Usage(err);
+    err << kUsage;
     return 2;
   }
   std::vector<uint8_t> text;

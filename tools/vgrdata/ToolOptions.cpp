@@ -1,6 +1,7 @@
 #include "ToolOptions.h"
 
 #include <algorithm>
+#include <ostream>
 
 namespace vgrdata {
 
@@ -30,6 +31,24 @@ std::string UnknownOption(const std::vector<std::string>& args, std::size_t from
     }
   }
   return {};
+}
+
+std::optional<int> CheckCommandLine(const std::vector<std::string>& args, std::size_t from, std::string_view command,
+                                    std::string_view usage, std::ostream& out, std::ostream& err,
+                                    std::initializer_list<std::string_view> subcommands) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
+    out << usage;
+    return 0;
+  }
+  if (!args.empty() && subcommands.size() > 0 && !Among(args[0], subcommands)) {
+    err << "vgrdata " << command << ": unknown subcommand '" << args[0] << "'\n" << usage;
+    return 2;
+  }
+  if (const std::string bad = UnknownOption(args, from); !bad.empty()) {
+    err << "vgrdata " << command << ": unknown option '" << bad << "'\n" << usage;
+    return 2;
+  }
+  return std::nullopt;
 }
 
 }  // namespace vgrdata

@@ -37,7 +37,8 @@ class TMountedArchive {
   ~TMountedArchive();
   TMountedArchive(const TMountedArchive&) = delete;
   TMountedArchive& operator=(const TMountedArchive&) = delete;
-  // Read-only; false when the archive cannot be mounted.
+  // Read-only; false when the archive cannot be mounted or is not there
+  // (a missing one is never created).
   bool Mount(const std::string& fileName);
 
  private:
