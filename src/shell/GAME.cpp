@@ -369,18 +369,8 @@ bool TGame::EndMap() {
 
 TGameLogic TGame::SaveLogic() const {
   TGameLogic l;
-  l.CurrentMap = CurrentMap;
-  l.MusicMap = MusicMap;
-  l.SkipLimit = SkipLimit;
-  l.Lives = Lives;
+  static_cast<TGameValues&>(l) = *this;
   l.Score = Score;
-  l.Interim = Interim;
-  l.FrameCounter = FrameCounter;
-  l.MeterTicks = MeterTicks;
-  l.MeterValue = MeterValue;
-  l.MeterLimit = MeterLimit;
-  l.TNTX = TNTX;
-  l.TNTY = TNTY;
   l.RandSeed = RandSeed;
   for (int32_t y = 0; y < Map->Height; ++y) {
     for (int32_t x = 0; x < Map->Width; ++x) {
@@ -398,18 +388,8 @@ TGameLogic TGame::SaveLogic() const {
 }
 
 void TGame::RestoreLogic(const TGameLogic& l) {
-  CurrentMap = l.CurrentMap;
-  MusicMap = l.MusicMap;
-  SkipLimit = l.SkipLimit;
-  Lives = l.Lives;
+  static_cast<TGameValues&>(*this) = l;
   Score = l.Score;
-  Interim = l.Interim;
-  FrameCounter = l.FrameCounter;
-  MeterTicks = l.MeterTicks;
-  MeterValue = l.MeterValue;
-  MeterLimit = l.MeterLimit;
-  TNTX = l.TNTX;
-  TNTY = l.TNTY;
   RandSeed = l.RandSeed;
   std::size_t i = 0;
   for (int32_t y = 0; y < Map->Height; ++y) {

@@ -36,14 +36,14 @@ extern TGame* GameInPlay;
 extern std::function<void()> GameOverScreen;
 extern std::function<void()> CompletionScreen;
 
-// Everything that decides the rest of a map in play; the pictures that only
-// show it are not part of it.
-struct TGameLogic {
+// The game's own values, declared once: the game holds them as its fields
+// and a saved state holds them as one copy, so a value added here is saved
+// and restored with the rest.
+struct TGameValues {
   uint8_t CurrentMap = 0;
   uint8_t MusicMap = 255;
   uint8_t SkipLimit = 50;
   int32_t Lives = 3;
-  int32_t Score = 0;
   bool Interim = false;
   uint32_t FrameCounter = 0;
   uint16_t MeterTicks = 0;
@@ -51,6 +51,12 @@ struct TGameLogic {
   uint16_t MeterLimit = 184;
   int32_t TNTX = 0;
   int32_t TNTY = 0;
+};
+
+// Everything that decides the rest of a map in play; the pictures that only
+// show it are not part of it.
+struct TGameLogic : TGameValues {
+  int32_t Score = 0;  // the program-wide points
   uint32_t RandSeed = 0;
   std::vector<int32_t> Physical;  // the map's cells, row by row
   std::vector<int32_t> Logical;
@@ -61,7 +67,7 @@ struct TGameLogic {
   TBoulderLogic Boulder;
 };
 
-class TGame {
+class TGame : public TGameValues {
  public:
   // Game start.
   TGame();
@@ -89,17 +95,6 @@ class TGame {
   void DrawNumber(int32_t value, int digits, int x, int clearRight);
   void DrawScore() { DrawNumber(Score, 5, 190, 254); }
 
-  uint8_t CurrentMap = 0;
-  uint8_t MusicMap = 255;
-  uint8_t SkipLimit = 50;
-  int32_t Lives = 3;
-  bool Interim = false;
-  uint32_t FrameCounter = 0;
-  uint16_t MeterTicks = 0;
-  uint16_t MeterValue = 0;
-  uint16_t MeterLimit = 184;
-  int32_t TNTX = 0;
-  int32_t TNTY = 0;
   // Songs started in this game (a restart after a death starts none).
   uint32_t MusicStarts = 0;
   // False for frames no one sees (a level solver's search): the back buffer

@@ -244,10 +244,14 @@ std::unique_ptr<TMAD4ChunkData> TMAD4LowLevel::ReadChunkData(int64_t position) {
   auto chunk = std::make_unique<TMAD4ChunkData>();
   chunk->Start = static_cast<int32_t>(position);
   if (!Stream) return chunk;
+  // Type and size in one read: the walk calls this for every chunk.
   Stream->SetPosition(position);
-  chunk->FourCC = Stream->ReadU32();
+  uint8_t header[8] = {};
+  const int64_t got = Stream->Read(header, sizeof header);
+  TMemoryStream fields(std::vector<uint8_t>(header, header + std::max<int64_t>(got, 0)));
+  chunk->FourCC = fields.ReadU32();
   Log->Debug("Chunk found: " + FourCCHex(chunk->FourCC), Loc("ReadChunkData"));
-  chunk->Size = static_cast<int32_t>(Stream->ReadU32());
+  chunk->Size = static_cast<int32_t>(fields.ReadU32());
   if (chunk->Size >= 0) Stream->Seek(chunk->Size, soCurrent);
   return chunk;
 }

@@ -1,5 +1,7 @@
 #include "MAD4MidLevelUnit.h"
 
+#include <algorithm>
+
 #include "CompressorUnit.h"
 #include "Logger.h"
 #include "ZRToolbox.h"
@@ -39,16 +41,22 @@ void TMAD4MidLevel::Mount(const std::string& fileName, bool readOnly) {
 void TMAD4MidLevel::ReadEntry(const TMAD4ChunkData& chunk) {
   const uint32_t t = chunk.FourCC;
   if (t != kFourCC_RAWD && t != kFourCC_COMP && t != kFourCC_LINK && t != kFourCC_FVER) return;
-  int32_t size = 0;
-  std::unique_ptr<TStream> s = OpenChunk(chunk.Start, size);
-  if (!s) return;
-  int64_t left = size;
+  if (!Stream) return;
+  // The chunk's head (the names, and a link's position behind its name) is
+  // read through the archive's own stream in one read, so that a mount opens
+  // the file once however many members it holds.
+  const int64_t head = t == kFourCC_FVER ? 2 * (1 + 255) : 1 + 255 + 4;
+  TMemoryStream s;
+  s.Data.resize(static_cast<std::size_t>(std::clamp<int64_t>(chunk.Size, 0, head)));
+  Stream->SetPosition(chunk.Start + int64_t{8});
+  s.Data.resize(static_cast<std::size_t>(Stream->Read(s.Data.data(), static_cast<int64_t>(s.Data.size()))));
+  int64_t left = chunk.Size;
   auto entry = std::make_unique<TMAD4FileData>();
   entry->ChunkStart = chunk.Start;
   const std::string where = " (Start=" + std::to_string(chunk.Start) + ")";
   if (t == kFourCC_FVER) {
     std::string v1, v2;
-    if (!ReadShortString(*s, left, v1) || !ReadShortString(*s, left, v2)) {
+    if (!ReadShortString(s, left, v1) || !ReadShortString(s, left, v2)) {
       Log->Error("Version record does not fit its chunk!" + where, kMountLoc);
       return;
     }
@@ -58,7 +66,7 @@ void TMAD4MidLevel::ReadEntry(const TMAD4ChunkData& chunk) {
     entry->DataStart = chunk.Start;
     entry->DataSize = static_cast<int32_t>(v1.size() + v2.size() + 2);
   } else {
-    if (!ReadShortString(*s, left, entry->Name)) {
+    if (!ReadShortString(s, left, entry->Name)) {
       Log->Error("Stored name does not fit its chunk!" + where, kMountLoc);
       return;
     }
@@ -66,7 +74,7 @@ void TMAD4MidLevel::ReadEntry(const TMAD4ChunkData& chunk) {
     entry->DataSize = static_cast<int32_t>(left);
     if (t == kFourCC_LINK) {
       bool ok = false;
-      const uint32_t rel = left >= 4 ? s->ReadU32(&ok) : 0;
+      const uint32_t rel = left >= 4 ? s.ReadU32(&ok) : 0;
       if (!ok) {
         Log->Error("Link does not fit its chunk! (" + entry->Name + ")", kMountLoc);
         return;

@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <zlib.h>
 
 #include "Logger.h"
@@ -195,6 +200,41 @@ TEST_F(Directory, EntriesThatDoNotFitTheirChunksAreSkipped) {
   EXPECT_EQ(a.GetFileData(0)->Name, "ok");
   EXPECT_EQ(Open(v, "ok"), Bytes("ok"));
   EXPECT_EQ(CountLinesContaining(Log.Lines(), "{MAD4MidLevelUnit, TMAD4MidLevel.Mount}"), 4);
+}
+
+// A process with room for one more file handle mounts an archive of many
+// members in either mode and opens them: the mount reads every name through
+// the archive's one open file.
+TEST_F(Directory, MountingOpensTheFileOnce) {
+  const std::string a = Make("m.mad4", {Chunk("RAWD", Named("a", Bytes("one"))), Chunk("COMP", Named("b", Stored(Bytes("two")))),
+                                        Link("c", 8), Version("v1", "v2"), Chunk("RAWD", Named("d", Bytes("four")))});
+  for (const bool readOnly : {true, false}) {
+    auto mountAndOpen = [&] {
+      TMAD4MidLevel m;
+      m.Mount(a, readOnly);
+      std::unique_ptr<TMemoryStream> b = m.OpenFile("B");
+      std::unique_ptr<TMemoryStream> c = m.OpenFile("c");
+      return m.FileCount() == 5 && m.VersionText2 == "v2" && b && b->Data == Bytes("two") && c && c->Data == Bytes("one") &&
+             m.GetFileData(4)->DataSize == 4;
+    };
+    EXPECT_EXIT(
+        {
+          // Once with handles to spare: the sanitizers' runtime takes handles
+          // of its own the first time it checks a type.
+          if (!mountAndOpen()) std::_Exit(2);
+          // Descriptors are handed out lowest first: below this limit only
+          // the lowest free one is left.
+          const int next = ::open("/dev/null", O_RDONLY);
+          ::close(next);
+          struct rlimit limit {};
+          ::getrlimit(RLIMIT_NOFILE, &limit);
+          limit.rlim_cur = static_cast<rlim_t>(next) + 1;
+          if (next < 0 || ::setrlimit(RLIMIT_NOFILE, &limit) != 0) std::_Exit(3);
+          std::_Exit(mountAndOpen() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << (readOnly ? "read-only" : "read/write");
+  }
 }
 
 TEST_F(Directory, VolumeWithBadMagicStaysListedWithoutEntries) {
