@@ -372,6 +372,13 @@ bool StopReplay() {
       std::string error;
       ok = out.Save(Session.OutFile, error);
       if (!ok) Log->Error(error, "ReplayUnit, StopReplay");
+    } else if (Session.Frame < Session.Replay.FrameTotal && Session.Replay.Checks.empty()) {
+      // A key script (the level solver's, or one written by hand) holds no
+      // checksums that could be missed: its keys quit the program, which
+      // may take fewer frames than the script allows for.
+      Log->Status("Key script played until the program ended: " + std::to_string(Session.Frame) + " of " +
+                      std::to_string(Session.Replay.FrameTotal) + " frames",
+                  "ReplayUnit, StopReplay");
     } else if (Session.Frame < Session.Replay.FrameTotal) {
       const std::string line = "Replay ended early at frame " + std::to_string(Session.Frame) + " of " +
                                std::to_string(Session.Replay.FrameTotal);

@@ -99,6 +99,12 @@ TEST(SolvedMaps, TheSolversRoutesPlayBackClean) {
     EXPECT_TRUE(keys.Checks.empty());
     EXPECT_EQ(keys.Header.Mode, c.ZaRaroz);
 
+    // Watched as it is, the key script plays the map and quits cleanly.
+    const vgrtest::TRun watch = vgrtest::RunProgram(
+        {"-mainlog", dir / "watch.log", "-timedemo", "-replay", dir / "keys.vrp"}, dir / "watch.txt");
+    EXPECT_EQ(watch.Code, 0) << watch.Output;
+    EXPECT_NE(vgrtest::ReadTextFile(dir / "watch.log").find(c.Line), std::string::npos);
+
     const vgrtest::TRun record = vgrtest::RunProgram(
         {"-mainlog", dir / "record.log", "-timedemo", "-replay", dir / "keys.vrp", "-record", dir / "solved.vrp"},
         dir / "record.txt");
