@@ -8,22 +8,14 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "BenchFiles.h"
 #include "MAD4MidLevelUnit.h"
 
 namespace {
-
-std::string ArchiveBesideBench() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "Voltigor.mad4";
-  std::string exe(path, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/') + 1) + "Voltigor.mad4";
-}
 
 void BM_MountGameArchive(benchmark::State& state) {
   const bool readOnly = state.range(0) == 0;

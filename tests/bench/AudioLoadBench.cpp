@@ -10,12 +10,12 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "BASS.h"
+#include "BenchFiles.h"
 #include "MAD4HighLevelUnit.h"
 #include "MusicCollectionUnit.h"
 #include "WaveCollectionUnit.h"
@@ -39,16 +39,8 @@ double PeakRssMB() {
   return kb / 1024.0;
 }
 
-std::string ArchiveBesideUs() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "Voltigor.mad4";
-  std::string exe(path, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/') + 1) + "Voltigor.mad4";
-}
-
 void BM_LoadGameAudio(benchmark::State& state) {
-  const std::string archive = ArchiveBesideUs();
+  const std::string archive = ArchiveBesideBench();
   if (access(archive.c_str(), R_OK) != 0) {
     state.SkipWithError("build the archive first (target vgr_data)");
     return;
