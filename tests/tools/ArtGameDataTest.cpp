@@ -451,6 +451,27 @@ TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
   EXPECT_EQ(a.Height, 400);
   // The same seed draws the same level.
   EXPECT_EQ(a.Pixels, b.Pixels);
+  // The HUD names the map drawn: its two digits at (515, 380), in the font
+  // of the built archive, differ between map 2 and map 12.
+  if (FileExists(VGR_BIN_DIR "/Voltigor.mad4")) {
+    TRawPicture m[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string name = "m" + std::to_string(i) + ".bmp";
+      std::ostringstream om, em;
+      ArtCommand({"playfield", name, "--level", i == 0 ? "2" : "12", "--seed", "5", "--archive",
+                  VGR_BIN_DIR "/Voltigor.mad4"},
+                 om, em);
+      m[i].ReadBMP(name);
+      ASSERT_EQ(m[i].Height, 400) << em.str();
+    }
+    bool digitsDiffer = false;
+    for (int y = 380; y < 400; ++y) {
+      for (int x = 515; x <= 540; ++x) {
+        digitsDiffer |= !std::equal(m[0].PixelAt(x, y), m[0].PixelAt(x, y) + 3, m[1].PixelAt(x, y));
+      }
+    }
+    EXPECT_TRUE(digitsDiffer);
+  }
   std::ostringstream o, e;
   EXPECT_EQ(ArtCommand({"playfield", "c.bmp", "--level", "99"}, o, e), 2);
 }

@@ -284,7 +284,7 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
   score.Spacing = 0;
   score.TextOut("SCORE: 00000  HIGH: 00000  MAP: 00", 320, 380, taCenter);
   Bar(515, 380, 540, 399, 0, 0, 0);
-  Digits(score, interim ? 2 : 1, 2, 515, 380);
+  Digits(score, level > 0 ? level : interim ? 2 : 1, 2, 515, 380);
   Bar(190, 380, 254, 399, 0, 0, 0);
   Digits(score, 3, 5, 190, 380);
   Bar(359, 380, 423, 399, 0, 0, 0);
