@@ -270,8 +270,7 @@ bool TMAD4LowLevel::WriteTrailer() {
   bool ok = true;
   if (!Chunks.empty() && Chunks.back().FourCC == kFourCC_ENDS && Chunks.back().Size == 4 &&
       Chunks.back().Start + int64_t{12} == length) {
-    Stream->SetPosition(Chunks.back().Start + 8);
-    ok = Stream->WriteU32(static_cast<uint32_t>(length - ArchiveStart));
+    ok = UpdateU32(Chunks.back().Start + 8, static_cast<uint32_t>(length - ArchiveStart));
   } else {
     Stream->SetPosition(length);
     ok = Stream->WriteU32(kFourCC_ENDS) && Stream->WriteU32(4) &&
@@ -281,8 +280,16 @@ bool TMAD4LowLevel::WriteTrailer() {
   // The header of an archive that starts after other data is at its own
   // start, not at the start of the file.
   const int64_t newLength = Stream->Size();
-  Stream->SetPosition(ArchiveStart + 4);
-  return ok && Stream->WriteU32(static_cast<uint32_t>(newLength - ArchiveStart - 8));
+  return ok && UpdateU32(ArchiveStart + 4, static_cast<uint32_t>(newLength - ArchiveStart - 8));
+}
+
+bool TMAD4LowLevel::UpdateU32(int64_t position, uint32_t value) {
+  // An archive closed unchanged keeps its bytes and its modification time.
+  Stream->SetPosition(position);
+  bool read = false;
+  if (Stream->ReadU32(&read) == value && read) return true;
+  Stream->SetPosition(position);
+  return Stream->WriteU32(value);
 }
 
 TMAD4LowLevel::TUndo TMAD4LowLevel::Snapshot(int64_t from, int64_t to) {

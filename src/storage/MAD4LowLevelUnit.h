@@ -101,6 +101,8 @@ class TMAD4LowLevel {
   // too is the archive marked damaged (nothing more is written to it).
   void RollBack(const TUndo& undo, const char* op);
   bool WriteTrailer();
+  // Writes a number at `position` unless it is there already.
+  bool UpdateU32(int64_t position, uint32_t value);
   bool OpenExisting(bool readOnly);
   bool CreateEmpty();
   void Walk();

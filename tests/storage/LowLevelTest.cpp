@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileWriteHook.h"
 #include "MAD4LowLevelUnit.h"
 #include "StorageTestSupport.h"
 
@@ -401,6 +402,38 @@ TEST_F(LowLevel, ReadOnlyMountWritesNothing) {
   EXPECT_EQ(a.Add(FourCC("RAWD"), data), -1);
   a.Unmount();
   EXPECT_EQ(Read(), file);
+}
+
+// Closing an archive that nothing changed writes nothing: its bytes and its
+// modification time stay as they were (the game mounts its archive for
+// writing at every start).
+TEST_F(LowLevel, ReadWriteMountOfAnUnchangedArchiveWritesNothing) {
+  static int writes = 0;
+  for (const bool trailer : {true, false}) {
+    SCOPED_TRACE(trailer ? "with its trailer" : "without a trailer");
+    Write(Archive({Raw("p", 1, 9), NullChunk(3)}, trailer));
+    TMAD4LowLevel a;
+    a.Mount(Path(), false);
+    ASSERT_FALSE(a.ReadOnly());
+    a.Unmount();
+    // Once the trailer is there, further closes find it right.
+    const TBytes closed = Read();
+    struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path().c_str(), old, 0), 0);
+    writes = 0;
+    SetFileWriteHook([](int64_t, int64_t) {
+      ++writes;
+      return true;
+    });
+    a.Mount(Path(), false);
+    a.Unmount();
+    SetFileWriteHook(nullptr);
+    EXPECT_EQ(writes, 0);
+    EXPECT_EQ(Read(), closed);
+    struct stat st {};
+    ASSERT_EQ(::stat(Path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000);
+  }
 }
 
 TEST_F(LowLevel, MemberThatEndsLikeATrailerIsNotOverwritten) {
