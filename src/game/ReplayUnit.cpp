@@ -1,13 +1,21 @@
 #include "ReplayUnit.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
 
 #include "Logger.h"
+#include "StreamUnit.h"
 #include "SystemUnit.h"
 #include "ZR_SDL.h"
 
@@ -15,6 +23,8 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'G', 'R', 'R', 'E', 'P', 'L', 'Y'};
 constexpr uint32_t kCheckEvery = 60;
+// Frames between two writes of a recording.
+constexpr uint32_t kFlushEvery = 60;
 constexpr std::size_t kMaxVersionLength = 64;
 
 class TWriter {
@@ -70,36 +80,56 @@ class TReader {
 
 }  // namespace
 
-std::vector<uint8_t> TReplay::Encode() const {
-  TWriter w;
-  w.Bytes.assign(std::begin(kMagic), std::end(kMagic));
-  w.U16(Header.FormatVersion);
-  w.U32(Header.Seed);
-  w.U8(Header.StartMap);
-  w.U8(Header.Mode ? 1 : 0);
-  w.U32(static_cast<uint32_t>(Header.LastLevel));
-  const std::string version = Header.ProgramVersion.substr(0, kMaxVersionLength);
+namespace {
+
+void EncodeHeader(TWriter& w, const TReplayHeader& h) {
+  w.Bytes.insert(w.Bytes.end(), std::begin(kMagic), std::end(kMagic));
+  w.U16(h.FormatVersion);
+  w.U32(h.Seed);
+  w.U8(h.StartMap);
+  w.U8(h.Mode ? 1 : 0);
+  w.U32(static_cast<uint32_t>(h.LastLevel));
+  const std::string version = h.ProgramVersion.substr(0, kMaxVersionLength);
   w.U8(static_cast<uint8_t>(version.size()));
   w.Bytes.insert(w.Bytes.end(), version.begin(), version.end());
+}
+
+void EncodeKeys(TWriter& w, const TReplayKeys& k) {
+  w.U8('K');
+  w.U32(k.Frame);
+  w.U16(static_cast<uint16_t>(k.Changes.size()));
+  for (const TKeyChange& ch : k.Changes) w.U16(static_cast<uint16_t>(ch.Sym | (ch.Down ? 0x8000 : 0)));
+}
+
+void EncodeCheck(TWriter& w, const TReplayCheck& c) {
+  w.U8('C');
+  w.U32(c.Frame);
+  w.U8(TReplayChecks::Parts);
+  for (uint32_t v : c.Checks.Values) w.U32(v);
+}
+
+void EncodeEnd(TWriter& w, uint32_t frameTotal) {
+  w.U8('E');
+  w.U32(frameTotal);
+}
+
+constexpr int64_t kEndRecordSize = 5;
+
+}  // namespace
+
+std::vector<uint8_t> TReplay::Encode() const {
+  TWriter w;
+  EncodeHeader(w, Header);
   // Key and check records merged by frame, keys first within a frame.
   std::size_t k = 0, c = 0;
   while (k < Keys.size() || c < Checks.size()) {
     if (k < Keys.size() && (c == Checks.size() || Keys[k].Frame <= Checks[c].Frame)) {
-      w.U8('K');
-      w.U32(Keys[k].Frame);
-      w.U16(static_cast<uint16_t>(Keys[k].Changes.size()));
-      for (const TKeyChange& ch : Keys[k].Changes) w.U16(static_cast<uint16_t>(ch.Sym | (ch.Down ? 0x8000 : 0)));
-      ++k;
+      EncodeKeys(w, Keys[k++]);
     } else {
-      w.U8('C');
-      w.U32(Checks[c].Frame);
-      w.U8(TReplayChecks::Parts);
-      for (uint32_t v : Checks[c].Checks.Values) w.U32(v);
-      ++c;
+      EncodeCheck(w, Checks[c++]);
     }
   }
-  w.U8('E');
-  w.U32(FrameTotal);
+  EncodeEnd(w, FrameTotal);
   return std::move(w.Bytes);
 }
 
@@ -203,23 +233,186 @@ bool TReplay::Save(const std::string& fileName, std::string& error) const {
 }
 
 bool TReplay::Load(const std::string& fileName, std::string& error) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    *this = TReplay();
+  *this = TReplay();
+  // Opened without waiting: a pipe with no writer would hold the open for
+  // ever, and a device or a pipe is no replay anyway.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     error = "cannot open " + fileName;
     return false;
   }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = S_ISDIR(st.st_mode) ? "it is a folder" : "not a regular file";
+    return false;
+  }
+  if (st.st_size > static_cast<off_t>(MaxFileSize)) {
+    ::close(fd);
+    error = "replay too large";
+    return false;
+  }
   std::vector<uint8_t> bytes;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+  uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + n);
     if (bytes.size() > MaxFileSize) {
-      *this = TReplay();
+      ::close(fd);
       error = "replay too large";
       return false;
     }
   }
+  ::close(fd);
   return Decode(bytes.data(), bytes.size(), error);
+}
+
+// ---- Writing a recording --------------------------------------------------
+
+TReplayWriter::TReplayWriter() = default;
+TReplayWriter::~TReplayWriter() = default;
+
+bool TReplayWriter::Open(const std::string& fileName, std::string& error) {
+  FileName_ = fileName;
+  TempName_ = fileName + ".part";
+  auto refuse = [&](const std::string& why) {
+    error = "cannot record to " + fileName + ": " + why;
+    Stream_.reset();
+    return false;
+  };
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) == 0) {
+    // Renamed over, a folder would refuse and a device would be replaced.
+    if (S_ISDIR(st.st_mode)) return refuse("it is a folder");
+    if (!S_ISREG(st.st_mode)) return refuse("it is not a regular file");
+  }
+  int fd = ::open(TempName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == EEXIST) {
+    // Left by an earlier session: one still recording holds its lock; one
+    // cut off by a kill holds its frames, which are the player's to keep.
+    fd = ::open(TempName_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return refuse("another copy of the game is recording to it");
+    }
+    struct stat part {};
+    const bool empty = fd >= 0 && ::fstat(fd, &part) == 0 && part.st_size == 0;
+    TReplay earlier;
+    std::string why;
+    if (fd >= 0 && !empty) {
+      // Only a recording of no frames at all may go: it holds nothing.
+      const bool replay = earlier.Load(TempName_, why);
+      if (!replay || earlier.FrameTotal > 0) {
+        ::close(fd);
+        return refuse(TempName_ + (replay ? " holds a recording cut short earlier" : " is in the way") +
+                      "; move or remove it first");
+      }
+    }
+    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) return refuse(std::string(std::strerror(errno)) + " (" + TempName_ + ")");
+  ::close(fd);
+  // Written through the program's file stream, so that the crash and
+  // full-disk tests see every write; its lock tells other copies.
+  Stream_ = std::make_unique<TFileStream>(TempName_, fmOpenReadWrite);
+  if (!Stream_->IsOpen()) return refuse(std::string(std::strerror(errno)) + " (" + TempName_ + ")");
+  ::flock(Stream_->Handle(), LOCK_EX | LOCK_NB);
+  return true;
+}
+
+bool TReplayWriter::Write(const std::vector<uint8_t>& bytes) {
+  if (!Stream_ || Failed_) return false;
+  errno = 0;
+  const int64_t at = Length_ - (Begun_ ? kEndRecordSize : 0);
+  bool ok = Stream_->Seek(at, soBeginning) == at &&
+            Stream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  if (ok) {
+    Length_ = at + static_cast<int64_t>(bytes.size());
+    return true;
+  }
+  Error_ = errno != 0 ? std::strerror(errno) : "the disk refused the write";
+  Failed_ = true;
+  // Back to the last whole replay: the old length, and the old end record
+  // over whatever part of the new bytes went in. Neither grows the file, so
+  // a full disk takes them.
+  if (Begun_) {
+    TWriter end;
+    EncodeEnd(end, FramesWritten_);
+    Stream_->Seek(Length_, soBeginning);
+    Stream_->Truncate();
+    Stream_->Seek(Length_ - kEndRecordSize, soBeginning);
+    Stream_->WriteBuffer(end.Bytes.data(), kEndRecordSize);
+  } else {
+    Stream_->Seek(0, soBeginning);
+    Stream_->Truncate();
+  }
+  return false;
+}
+
+bool TReplayWriter::Begin(const TReplayHeader& header) {
+  TWriter w;
+  EncodeHeader(w, header);
+  EncodeEnd(w, 0);
+  if (!Write(w.Bytes)) return false;
+  Begun_ = true;
+  FramesWritten_ = 0;
+  return true;
+}
+
+void TReplayWriter::Add(const TReplayKeys& keys) {
+  if (Failed_) return;
+  TWriter w;
+  w.Bytes = std::move(Pending_);
+  EncodeKeys(w, keys);
+  Pending_ = std::move(w.Bytes);
+}
+
+void TReplayWriter::Add(const TReplayCheck& check) {
+  if (Failed_) return;
+  TWriter w;
+  w.Bytes = std::move(Pending_);
+  EncodeCheck(w, check);
+  Pending_ = std::move(w.Bytes);
+}
+
+bool TReplayWriter::Flush(uint32_t frameTotal) {
+  if (!Begun_ || Failed_) return false;
+  TWriter w;
+  w.Bytes = std::move(Pending_);
+  Pending_.clear();
+  EncodeEnd(w, frameTotal);
+  if (!Write(w.Bytes)) return false;
+  FramesWritten_ = frameTotal;
+  return true;
+}
+
+bool TReplayWriter::Commit(uint32_t frameTotal) {
+  if (!Flush(frameTotal)) return false;
+  // On the disk before the name points at it: a power cut after the rename
+  // must not leave an empty file under the old name.
+  if (!Stream_->Flush()) {
+    Error_ = std::strerror(errno);
+    Failed_ = true;
+    return false;
+  }
+  if (::rename(TempName_.c_str(), FileName_.c_str()) != 0) {
+    Error_ = std::strerror(errno);
+    Failed_ = true;
+    return false;
+  }
+  Stream_.reset();
+  return true;
+}
+
+void TReplayWriter::Abandon() {
+  if (!Stream_) return;
+  Stream_.reset();
+  ::unlink(TempName_.c_str());
 }
 
 // ---- Sessions -------------------------------------------------------------
@@ -231,19 +424,66 @@ enum class TSessionMode { Off, Record, Play };
 struct TSession {
   TSessionMode Mode = TSessionMode::Off;
   TReplay Replay;
-  std::string FileName;
   uint32_t Frame = 0;
+  // Where a playback ends: the frame total, or earlier when the file holds
+  // nothing more.
+  uint32_t End = 0;
   bool Before[512] = {};
   std::size_t NextKeys = 0;
   std::size_t NextCheck = 0;
-  // Playback may record again: the same keys with the checks of this run.
-  std::string OutFile;
-  std::vector<TReplayCheck> OutChecks;
+  // The recording, or a playback's new recording of the same keys.
+  std::unique_ptr<TReplayWriter> Out;
+  bool OutFailureTold = false;
 };
 
 TSession Session;
 std::function<TReplayChecks()> ChecksSource;
 std::function<void(const std::string&)> FailureHandler;
+std::function<void()> RunOutHandler;
+
+// A recording that cannot be written is told at once: the player may not
+// see the end of the session.
+void TellOutFailure() {
+  if (Session.OutFailureTold || !Session.Out) return;
+  Session.OutFailureTold = true;
+  const TReplayWriter& out = *Session.Out;
+  std::string line = "cannot write the recording " + out.FileName() + ": " + out.Error() + "; it stops at frame " +
+                     std::to_string(Session.Frame);
+  line += out.FramesWritten() > 0 ? " (" + out.TempName() + " holds the frames before " +
+                                        std::to_string(out.FramesWritten()) + ", " + out.FileName() +
+                                        " is left as it was)"
+                                  : " (" + out.FileName() + " is left as it was)";
+  Log->Error(line, "ReplayUnit, Recording");
+  ReportFatal(line);
+  // Nothing of the session is in it: no use keeping an empty temporary.
+  if (out.FramesWritten() == 0) Session.Out->Abandon();
+}
+
+void FlushOut() {
+  if (!Session.Out || Session.Out->Failed()) return;
+  if (!Session.Out->Flush(Session.Frame)) TellOutFailure();
+}
+
+// True when the recording took its file's place.
+bool CommitOut() {
+  if (!Session.Out) return true;
+  bool ok = !Session.Out->Failed() && Session.Out->Commit(Session.Frame);
+  if (ok) {
+    Log->Status("Replay written: " + std::to_string(Session.Frame) + " frames (" + Session.Out->FileName() + ")",
+                "ReplayUnit, StopReplay");
+  } else {
+    TellOutFailure();
+  }
+  Session.Out.reset();
+  return ok;
+}
+
+void AbandonOut(const std::string& why) {
+  if (!Session.Out) return;
+  Log->Status(why + ": " + Session.Out->FileName() + " is left as it was", "ReplayUnit, StopReplay");
+  Session.Out->Abandon();
+  Session.Out.reset();
+}
 
 void Fail(const std::string& line) {
   Log->Error(line, "ReplayUnit, Playback");
@@ -252,6 +492,7 @@ void Fail(const std::string& line) {
   // hooks stay installed (this runs inside one) but do nothing from now on.
   WindowKeysIgnored = false;
   Session.Mode = TSessionMode::Off;
+  AbandonOut("Replay diverged");
   if (FailureHandler) {
     FailureHandler(line);
   } else {
@@ -280,33 +521,43 @@ void RecordAfter() {
   for (uint16_t sym = 0; sym < 512; ++sym) {
     if (KeyState[sym] != Session.Before[sym]) k.Changes.push_back({sym, KeyState[sym]});
   }
-  if (!k.Changes.empty()) Session.Replay.Keys.push_back(std::move(k));
-  if (ChecksSource && Session.Frame % kCheckEvery == 0) {
-    Session.Replay.Checks.push_back({Session.Frame, ChecksSource()});
-  }
+  if (!k.Changes.empty()) Session.Out->Add(k);
+  if (ChecksSource && Session.Frame % kCheckEvery == 0) Session.Out->Add({Session.Frame, ChecksSource()});
   Session.Frame += 1;
+  if (Session.Frame % kFlushEvery == 0) FlushOut();
+}
+
+// The end of a playback that went well: its new recording takes its file's
+// place. False when that could not be written.
+bool FinishPlayback() {
+  WindowKeysIgnored = false;
+  Session.Mode = TSessionMode::Off;
+  return CommitOut();
 }
 
 void PlayAfter() {
   if (Session.Mode != TSessionMode::Play) return;
   TReplay& r = Session.Replay;
-  if (Session.Frame >= r.FrameTotal) {
-    // The recording stopped here, by a closed window or a killed program:
-    // the game ends as Escape ends it, and the program with it.
-    if (Session.Frame == r.FrameTotal) {
-      Log->Status("Replay ran out at frame " + std::to_string(Session.Frame) + "; Escape ends the game",
-                  "ReplayUnit, Playback");
+  if (Session.Frame >= Session.End) {
+    Log->Status("Replay ran out at frame " + std::to_string(Session.Frame), "ReplayUnit, Playback");
+    if (RunOutHandler) {
+      RunOutHandler();
+      return;
     }
-    KeyState[SYM_ESCAPE] = true;
-    Session.Frame += 1;
+    // The keys it held are let go, and the window's keys count again.
+    ClearKeys();
+    FinishPlayback();
+    Log->Status("The keyboard is the player's again", "ReplayUnit, Playback");
     return;
   }
   if (Session.NextKeys < r.Keys.size() && r.Keys[Session.NextKeys].Frame == Session.Frame) {
-    for (const TKeyChange& ch : r.Keys[Session.NextKeys].Changes) KeyState[ch.Sym] = ch.Down;
+    const TReplayKeys& keys = r.Keys[Session.NextKeys];
+    for (const TKeyChange& ch : keys.Changes) KeyState[ch.Sym] = ch.Down;
+    if (Session.Out) Session.Out->Add(keys);
     Session.NextKeys += 1;
   }
-  if (!Session.OutFile.empty() && ChecksSource && Session.Frame % kCheckEvery == 0) {
-    Session.OutChecks.push_back({Session.Frame, ChecksSource()});
+  if (Session.Out && ChecksSource && Session.Frame % kCheckEvery == 0) {
+    Session.Out->Add({Session.Frame, ChecksSource()});
   }
   if (Session.NextCheck < r.Checks.size() && r.Checks[Session.NextCheck].Frame == Session.Frame) {
     const TReplayChecks& want = r.Checks[Session.NextCheck].Checks;
@@ -326,74 +577,135 @@ void PlayAfter() {
     return;
   }
   Session.Frame += 1;
+  if (Session.Frame % kFlushEvery == 0) FlushOut();
+}
+
+// Where a playback ends. A genuine recording holds a check every 60 frames
+// of play and ends soon after its last key in the menu; a frame total far
+// past its last record (2^32 - 1 with no keys at all) would keep the program
+// busy for weeks on frames that hold nothing.
+uint32_t PlaybackEnd(const TReplay& r) {
+  uint64_t held = 0;
+  if (!r.Keys.empty()) held = std::max<uint64_t>(held, uint64_t{r.Keys.back().Frame} + 1);
+  if (!r.Checks.empty()) held = std::max<uint64_t>(held, uint64_t{r.Checks.back().Frame} + 1);
+  return static_cast<uint32_t>(std::min<uint64_t>(r.FrameTotal, held + kCheckEvery));
 }
 
 }  // namespace
 
 void SetReplayChecksSource(std::function<TReplayChecks()> source) { ChecksSource = std::move(source); }
 
-void StartRecording(const std::string& fileName, const TReplayHeader& header) {
+bool StartRecording(std::unique_ptr<TReplayWriter> out, const TReplayHeader& header) {
   Session = TSession();
+  if (!out || !out->Begin(header)) {
+    if (out) {
+      const std::string line = "cannot write the recording " + out->FileName() + ": " + out->Error();
+      Log->Error(line, "ReplayUnit, StartRecording");
+      ReportFatal(line);
+      out->Abandon();
+    }
+    return false;
+  }
   Session.Mode = TSessionMode::Record;
-  Session.FileName = fileName;
-  Session.Replay.Header = header;
+  Session.Out = std::move(out);
   SetEventHooks(RecordBefore, RecordAfter);
+  return true;
 }
 
-void StartPlayback(TReplay replay, const std::string& recordFile) {
+bool StartRecording(const std::string& fileName, const TReplayHeader& header) {
+  auto out = std::make_unique<TReplayWriter>();
+  std::string error;
+  if (!out->Open(fileName, error)) {
+    Log->Error(error, "ReplayUnit, StartRecording");
+    Session = TSession();
+    return false;
+  }
+  return StartRecording(std::move(out), header);
+}
+
+void StartPlayback(TReplay replay, std::unique_ptr<TReplayWriter> out) {
   Session = TSession();
   Session.Mode = TSessionMode::Play;
   Session.Replay = std::move(replay);
-  Session.OutFile = recordFile;
+  Session.End = PlaybackEnd(Session.Replay);
+  if (out && (out->Begun() || out->Begin(Session.Replay.Header))) {
+    Session.Out = std::move(out);
+  } else if (out) {
+    Session.Out = std::move(out);
+    TellOutFailure();
+    Session.Out.reset();
+  }
   WindowKeysIgnored = true;
   SetEventHooks(nullptr, PlayAfter);
+}
+
+void StartPlayback(TReplay replay, const std::string& recordFile) {
+  std::unique_ptr<TReplayWriter> out;
+  if (!recordFile.empty()) {
+    out = std::make_unique<TReplayWriter>();
+    std::string error;
+    if (!out->Open(recordFile, error)) {
+      Log->Error(error, "ReplayUnit, StartPlayback");
+      out.reset();
+    }
+  }
+  StartPlayback(std::move(replay), std::move(out));
 }
 
 bool StopReplay() {
   bool ok = true;
   if (Session.Mode == TSessionMode::Record) {
-    Session.Replay.FrameTotal = Session.Frame;
-    std::string error;
-    ok = Session.Replay.Save(Session.FileName, error);
-    if (ok) {
-      Log->Status("Replay written: " + std::to_string(Session.Frame) + " frames (" + Session.FileName + ")",
-                  "ReplayUnit, StopReplay");
-    } else {
-      Log->Error(error, "ReplayUnit, StopReplay");
-    }
+    ok = CommitOut();
   } else if (Session.Mode == TSessionMode::Play) {
-    WindowKeysIgnored = false;
-    if (!Session.OutFile.empty()) {
-      // A key script re-recorded: the session ends where the game ended.
-      TReplay out = Session.Replay;
-      std::erase_if(out.Keys, [](const TReplayKeys& k) { return k.Frame >= Session.Frame; });
-      out.Checks = std::move(Session.OutChecks);
-      out.FrameTotal = Session.Frame;
-      std::string error;
-      ok = out.Save(Session.OutFile, error);
-      if (!ok) Log->Error(error, "ReplayUnit, StopReplay");
-    } else if (Session.Frame < Session.Replay.FrameTotal && Session.Replay.Checks.empty()) {
+    const uint32_t end = Session.End;
+    if (Session.Frame < end && !Session.Replay.Checks.empty()) {
+      const std::string line =
+          "Replay ended early at frame " + std::to_string(Session.Frame) + " of " + std::to_string(end);
+      Log->Error(line, "ReplayUnit, StopReplay");
+      ReportFatal(line);
+      AbandonOut("Replay ended early");
+      ok = false;
+    } else if (Session.Frame < end) {
       // A key script (the level solver's, or one written by hand) holds no
       // checksums that could be missed: its keys quit the program, which
       // may take fewer frames than the script allows for.
       Log->Status("Key script played until the program ended: " + std::to_string(Session.Frame) + " of " +
-                      std::to_string(Session.Replay.FrameTotal) + " frames",
+                      std::to_string(end) + " frames",
                   "ReplayUnit, StopReplay");
-    } else if (Session.Frame < Session.Replay.FrameTotal) {
-      const std::string line = "Replay ended early at frame " + std::to_string(Session.Frame) + " of " +
-                               std::to_string(Session.Replay.FrameTotal);
-      Log->Error(line, "ReplayUnit, StopReplay");
-      ReportFatal(line);
-      ok = false;
     } else {
       Log->Status("Replay played to the end: " + std::to_string(Session.Frame) + " frames",
                   "ReplayUnit, StopReplay");
     }
+    ok = FinishPlayback() && ok;
+  } else if (Session.Out) {
+    // A recording whose writes failed before its session ended.
+    Session.Out.reset();
+    ok = false;
   }
+  // A recording that failed on the way says so in the exit code.
+  if (Session.OutFailureTold) ok = false;
+  WindowKeysIgnored = false;
   SetEventHooks(nullptr, nullptr);
   Session.Mode = TSessionMode::Off;
+  Session.OutFailureTold = false;
   return ok;
 }
+
+void StopReplayAtExit() {
+  if (Session.Mode == TSessionMode::Play) {
+    if (Session.Frame < Session.End && !Session.Replay.Checks.empty()) {
+      const std::string line =
+          "Replay ended early at frame " + std::to_string(Session.Frame) + " of " + std::to_string(Session.End);
+      Log->Error(line, "ReplayUnit, StopReplay");
+      ReportFatal(line);
+    }
+    AbandonOut("Replay stopped at frame " + std::to_string(Session.Frame));
+    Session.Mode = TSessionMode::Off;
+  }
+  StopReplay();
+}
+
+void SetReplayRunOutHandler(std::function<void()> handler) { RunOutHandler = std::move(handler); }
 
 uint32_t ReplayFrame() { return Session.Frame; }
 bool ReplayActive() { return Session.Mode != TSessionMode::Off; }

@@ -158,18 +158,37 @@ TEST(ReplaySession, RecordsKeysAndChecksAndStopsAtADivergence) {
   EXPECT_EQ(failure, "Replay diverged at frame 60: score differs");
   StopReplay();
 
-  // Cut short, as by a closed window: from the end on Escape is held, the
-  // way the recording's session ended.
+  // Cut short, as by a killed program: from its end on, the keys it held
+  // are let go and the window's keys count again.
   altered = r;
   altered.FrameTotal = 121;
   ClearKeys();
   StartPlayback(altered);
   run(130, false);
   EXPECT_EQ(seen[120], recorded[120]);
-  EXPECT_FALSE(seen[120][3]);
-  EXPECT_TRUE(seen[121][3]);
-  EXPECT_TRUE(seen[129][3]);
+  EXPECT_TRUE(seen[120][1]);
+  EXPECT_FALSE(seen[121][1]);
+  PushKeyEvent(SYM_RIGHT, true);
+  ProcessEvents();
+  EXPECT_TRUE(KeyState[SYM_RIGHT]);
   EXPECT_TRUE(StopReplay());
+
+  // A frame total far past what the file holds (here nothing at all) ends
+  // 60 frames on; a timedemo's run-out handler is called there.
+  TReplay empty;
+  empty.Header = r.Header;
+  empty.FrameTotal = 0xFFFFFFFF;
+  uint32_t ranOutAt = 0;
+  SetReplayRunOutHandler([&] {
+    ranOutAt = ReplayFrame();
+    throw std::runtime_error("ran out");
+  });
+  ClearKeys();
+  StartPlayback(empty);
+  EXPECT_THROW(run(1000, false), std::runtime_error);
+  EXPECT_EQ(ranOutAt, 60u);
+  EXPECT_TRUE(StopReplay());
+  SetReplayRunOutHandler(nullptr);
 
   SetReplayFailureHandler(nullptr);
   SetReplayChecksSource(nullptr);
