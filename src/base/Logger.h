@@ -3,6 +3,7 @@
 // debug lines carry a location and pass a level switch and a location filter;
 // traces and plain lines always pass while the log is open.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,18 @@ class TLogger {
 
   bool Enabled() const { return Enabled_; }
   const std::string& FileName() const { return FileName_; }
+  // Why no log is written, when one was asked for: empty after "-nolog" and
+  // while the log is open.
+  const std::string& OpenFailure() const { return OpenFailure_; }
+  // A line could not be written (a full disk): the log lacks lines from the
+  // first such failure on, whose reason this is; empty while none failed.
+  const std::string& WriteFailure() const { return WriteFailure_; }
+  // Lines in the file.
+  int64_t LinesWritten() const { return LinesWritten_; }
+  // The file the command line chooses for the log, before a move to the
+  // state folder; empty with "-nolog". `besideProgram`: the program's folder
+  // was chosen, not a name the player gave.
+  static std::string ChosenFileName(const TParameters& params, bool* besideProgram = nullptr);
   // The folder beside the program could not take the log, so it went to the
   // player's state folder.
   bool Relocated() const { return Relocated_; }
@@ -51,6 +64,9 @@ class TLogger {
   bool Enabled_ = false;
   bool Relocated_ = false;
   std::string FileName_;
+  std::string OpenFailure_;
+  std::string WriteFailure_;
+  int64_t LinesWritten_ = 0;
 };
 
 // Never null: a disabled logger until Logger's start-up opens the real one, and

@@ -1,9 +1,17 @@
 #include "Voltigor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <vector>
 
@@ -114,6 +122,8 @@ struct TReplaySwitches {
   bool TimeDemo = false;
   TReplay Replay;
   uint32_t Seed = 0;  // the seed this run started with
+  // The recording's file, claimed before anything is drawn.
+  std::unique_ptr<TReplayWriter> Out;
 };
 TReplaySwitches Replaying;
 
@@ -129,6 +139,10 @@ void NoteArchiveTrouble(const std::string& archive) {
       ArchiveTrouble = "cannot open the data archive " + archive;
     } else if (v.Archive->FileCount() == 0) {
       ArchiveTrouble = "the data archive " + archive + " holds no files";
+    } else if (v.Archive->Damaged()) {
+      // Cut short or overwritten: the members past the damage are lost, and
+      // the first of them to be missed is not what the player must mend.
+      ArchiveTrouble = "the data archive " + archive + " is damaged";
     }
   }
 }
@@ -168,6 +182,25 @@ void LoadProgram() {
     Randomize(Replaying.Replay.Header.Seed);
   } else {
     Randomize(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1)));
+  }
+  // A recording that cannot be written is told now, not after the session.
+  if (!Replaying.RecordFile.empty()) {
+    Replaying.Out = std::make_unique<TReplayWriter>();
+    std::string error;
+    bool ok = Replaying.Out->Open(Replaying.RecordFile, error);
+    // A replay recorded anew has its header already: a disk that cannot
+    // take even that is found here too.
+    if (ok && !Replaying.ReplayFile.empty() && !Replaying.Out->Begin(Replaying.Replay.Header)) {
+      error = "cannot write the recording " + Replaying.RecordFile + ": " + Replaying.Out->Error();
+      Replaying.Out->Abandon();
+      ok = false;
+    }
+    if (!ok) {
+      Replaying.Out.reset();
+      Log->Error(error, "Voltigor");
+      ReportFatal(error);
+      throw TReplayRefused();
+    }
   }
   Replaying.Seed = RandSeed;
   // 3. The program's version line.
@@ -258,6 +291,8 @@ void StopProgram() {
 
 namespace {
 
+void EndTimeDemo();
+
 // A replay holds the whole session from the title on: the menu's keys as
 // well as the games'.
 void StartSession() {
@@ -274,34 +309,51 @@ void StartSession() {
     if (h.Mode) ZaRarozUnlocked = true;
     UnpacedFrames = Replaying.TimeDemo;
     FrameTimer.Enabled = Replaying.TimeDemo;
-    StartPlayback(Replaying.Replay, Replaying.RecordFile);
-  } else if (!Replaying.RecordFile.empty()) {
+    // A timedemo whose replay runs out ends there; in real time the player
+    // takes over.
+    if (Replaying.TimeDemo) SetReplayRunOutHandler(EndTimeDemo);
+    StartPlayback(Replaying.Replay, std::move(Replaying.Out));
+  } else if (Replaying.Out) {
     TReplayHeader h;
     h.Seed = Replaying.Seed;
     h.StartMap = static_cast<uint8_t>(StartMap);
     h.Mode = MrRobotMode;
     h.LastLevel = LastLevel;
     h.ProgramVersion = kVersionLine;
-    StartRecording(Replaying.RecordFile, h);
+    if (!StartRecording(std::move(Replaying.Out), h)) throw TReplayRefused();
   }
   // A window closed mid-game still leaves a recording that plays.
-  if (ReplayActive()) AddExitProc("ReplayUnit", [] { StopReplay(); });
+  if (ReplayActive()) AddExitProc("ReplayUnit", StopReplayAtExit);
 }
+
+std::chrono::steady_clock::time_point WallStart;
+
+// The replay's end, and the timedemo's figures; false when the replay did
+// not play well.
+bool FinishSession() {
+  const bool replayOk = StopReplay();
+  SetReplayRunOutHandler(nullptr);
+  if (Replaying.TimeDemo) {
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - WallStart).count();
+    const std::string report = FrameTimer.Report(wall);
+    Log->Status(report, "Voltigor");
+    std::cout << report << std::endl;
+  }
+  return replayOk;
+}
+
+// Runs inside the frame that asked for more than the replay holds: nothing
+// more can happen without keys, so the program ends here, its finalisations
+// run as after a quit.
+void EndTimeDemo() { Halt(FinishSession() ? 0 : 4); }
 
 void RunProgram() {
   LoadProgram();
   // 18.
   StartSession();
-  const auto wallStart = std::chrono::steady_clock::now();
+  WallStart = std::chrono::steady_clock::now();
   RunMainLoop();
-  const bool replayOk = StopReplay();
-  if (Replaying.TimeDemo) {
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    const std::string report = FrameTimer.Report(wall);
-    Log->Status(report, "Voltigor");
-    std::cout << report << "\n";
-  }
-  if (!replayOk) throw TReplayRefused();
+  if (!FinishSession()) throw TReplayRefused();
   // 19.
   StopProgram();
 }
@@ -369,7 +421,12 @@ namespace {
 // wrong and where the log is that says more, or that there is none.
 void TellFatal(const std::string& cause) {
   std::string where;
-  if (Log->Enabled()) {
+  if (Log->Enabled() && !Log->WriteFailure().empty()) {
+    // A full disk: the log holds less than it should, or nothing.
+    where = Log->LinesWritten() == 0
+                ? "no log: " + Log->FileName() + " could not be written (" + Log->WriteFailure() + ")"
+                : "see " + Log->FileName() + ", incomplete: " + Log->WriteFailure();
+  } else if (Log->Enabled()) {
     where = "see " + Log->FileName();
   } else if (!Log->FileName().empty()) {
     where = "no log: " + Log->FileName() + " could not be written";
@@ -426,6 +483,106 @@ int32_t ReadLastLevel(const std::string& archiveName) {
   return level;
 }
 
+namespace {
+
+// Standard input, output and error opened on /dev/null when the caller
+// closed them: otherwise the first files the program opens (the log, the
+// archive) would take their numbers, and the timedemo's report would be
+// written into them.
+void KeepStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+}
+
+// One file by identity: the device and inode when it exists, else the path
+// it would have.
+struct TFileIdentity {
+  bool Exists = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  std::string Path;
+};
+
+TFileIdentity IdentityOf(const std::string& name) {
+  TFileIdentity id;
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0) {
+    id.Exists = true;
+    id.Device = st.st_dev;
+    id.Inode = st.st_ino;
+  }
+  std::error_code ec;
+  id.Path = std::filesystem::weakly_canonical(name, ec).string();
+  if (ec) id.Path = name;
+  return id;
+}
+
+bool SameFile(const TFileIdentity& a, const TFileIdentity& b) {
+  if (a.Exists && b.Exists) return a.Device == b.Device && a.Inode == b.Inode;
+  return !a.Exists && !b.Exists && a.Path == b.Path;
+}
+
+// The switches that name files, checked before the log opens: the log and a
+// recording may not be written over the archive, the program, the replay
+// being played or each other (by whatever name, link or path they are
+// reached). Empty when all is well, else the one line that says why not.
+std::string RefusedFileSwitch(const TParameters& params) {
+  auto value = [&](const char* name) {
+    const std::string v = params.ValueAfter(std::string("-") + name);
+    return v.empty() ? params.ValueAfter(std::string("/") + name) : v;
+  };
+  auto lastWithoutValue = [&](const char* name) {
+    for (const char* prefix : {"-", "/"}) {
+      const int i = params.IndexOf(prefix + std::string(name));
+      if (i > 0 && static_cast<std::size_t>(i) + 1 == params.Args.size()) return true;
+    }
+    return false;
+  };
+  for (const char* name : {"record", "replay"}) {
+    if (lastWithoutValue(name) && value(name).empty()) return std::string("-") + name + " needs a file name";
+  }
+  struct TGuarded {
+    std::string What;
+    TFileIdentity Id;
+  };
+  const std::string replay = value("replay");
+  std::vector<TGuarded> guarded = {
+      {"the game's data archive", IdentityOf(LocateArchive("Voltigor.mad4"))},
+      {"the program itself", IdentityOf(params.Args[0])},
+  };
+  const std::string log = TLogger::ChosenFileName(params);
+  const bool logNamed =
+      !value("mainlog").empty() && params.IndexOf("-safelog") < 0 && params.IndexOf("/safelog") < 0;
+  const std::string logSwitch = (logNamed ? "-mainlog " : "the log ") + log;
+  if (!log.empty()) {
+    const TFileIdentity id = IdentityOf(log);
+    for (const TGuarded& g : guarded) {
+      if (SameFile(id, g.Id)) return logSwitch + " is " + g.What + "; the log is not written over it";
+    }
+    // The replay is read after the log opens, which would have emptied it.
+    if (!replay.empty() && SameFile(id, IdentityOf(replay))) {
+      return logSwitch + " is the replay being played; the log is not written over it";
+    }
+  }
+  const std::string record = value("record");
+  if (!record.empty()) {
+    const TFileIdentity id = IdentityOf(record);
+    if (!log.empty()) guarded.push_back({"the log", IdentityOf(log)});
+    for (const TGuarded& g : guarded) {
+      if (SameFile(id, g.Id)) return "-record " + record + " is " + g.What + "; nothing is recorded over it";
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
 int VoltigorMain(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (IsHelpSwitch(argv[i])) {
@@ -449,6 +606,15 @@ int VoltigorMain(int argc, char** argv) {
   }
   std::setlocale(LC_ALL, "");
   std::setlocale(LC_NUMERIC, "C");
+  KeepStandardStreams();
+  // A reader of standard output that went away (a closed pipe) costs the
+  // report, not the finalisations that write the log's last line.
+  std::signal(SIGPIPE, SIG_IGN);
+  if (const std::string refused = RefusedFileSwitch(TParameters(TParameters::FromCommandLine(argc, argv)));
+      !refused.empty()) {
+    std::cerr << "Voltigor: " << LogEscaped(refused) << " (no log was written)" << std::endl;
+    return 4;
+  }
   int code = 0;
   try {
     StartUnits(argc, argv);

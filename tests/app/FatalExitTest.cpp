@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "TestSupport.h"
 
 using vgrtest::ReadTextFile;
@@ -31,7 +33,16 @@ struct TFatalCase {
   std::string Video;     // SDL_VIDEODRIVER
   int ExitCode;
   std::string Line;  // the one line on standard error, LOG and DIR as above
+  int64_t FileSizeLimit = -1;  // bytes a file may grow to, as on a disk that fills up
 };
+
+// Where the stored name "objects.lst" first appears in the archive: cut
+// there, the member is lost with everything behind it.
+std::size_t ObjectsOffset(const std::vector<uint8_t>& archive) {
+  const std::string name = "objects.lst";
+  const auto at = std::search(archive.begin(), archive.end(), name.begin(), name.end());
+  return at == archive.end() ? archive.size() / 2 : static_cast<std::size_t>(at - archive.begin());
+}
 
 std::string Expand(std::string text, const std::string& dir, const std::string& log) {
   for (std::size_t at; (at = text.find("LOG")) != std::string::npos;) text.replace(at, 3, log);
@@ -49,8 +60,20 @@ TEST(VoltigorProgram, EveryFatalExitSaysWhyInOneLine) {
       {"empty file, no log", "no bytes", "", "-nolog", "dummy", 3,
        "Voltigor: cannot open the data archive Voltigor.mad4; then " + noObjects + " (no log was written)"},
       {"empty archive, log not writable", "empty", "", "-mainlog DIR/none/x.log", "dummy", 3,
+       "Voltigor: no log could be written: DIR/none/x.log: No such file or directory\n"
        "Voltigor: the data archive Voltigor.mad4 holds no files; then " + noObjects +
            " (no log: DIR/none/x.log could not be written)"},
+      {"log on a full disk", "only text, no archive", "", "-mainlog LOG", "dummy", 3,
+       "Voltigor: writing the log LOG failed (File too large); it is incomplete\n"
+       "Voltigor: cannot open the data archive Voltigor.mad4; then " + noObjects + " (see LOG, incomplete: File too large)",
+       1024},
+      {"log on a disk already full", "only text, no archive", "", "-mainlog LOG", "dummy", 3,
+       "Voltigor: writing the log LOG failed (File too large); it is incomplete\n"
+       "Voltigor: cannot open the data archive Voltigor.mad4; then " + noObjects +
+           " (no log: LOG could not be written (File too large))",
+       0},
+      {"archive cut short", "cut", "", "-mainlog LOG", "dummy", 3,
+       "Voltigor: the data archive Voltigor.mad4 is damaged; then " + noObjects + " (see LOG)"},
       {"malformed monster", "", "MONS00a,1,0\n", "-mainlog LOG", "dummy", 0,
        "Voltigor: malformed monster definition in monsters.txt, line 1 (see LOG)"},
       {"replay missing", "", "", "-replay DIR/none.vrp -mainlog LOG", "dummy", 4,
@@ -64,6 +87,11 @@ TEST(VoltigorProgram, EveryFatalExitSaysWhyInOneLine) {
     const std::string log = dir / "fatal.log";
     if (c.Archive == "empty") {
       WriteFile(dir / "Voltigor.mad4", EmptyArchive());
+    } else if (c.Archive == "cut") {
+      // The real archive cut short before the member the start-up reads first.
+      std::vector<uint8_t> whole = vgrtest::ReadBinaryFile(VGR_BIN_DIR "/Voltigor.mad4");
+      whole.resize(ObjectsOffset(whole));
+      WriteFile(dir / "Voltigor.mad4", whole);
     } else if (c.Archive == "no bytes") {
       WriteFile(dir / "Voltigor.mad4", std::string());
     } else if (!c.Archive.empty()) {
@@ -73,14 +101,21 @@ TEST(VoltigorProgram, EveryFatalExitSaysWhyInOneLine) {
       WriteFile(dir / "objects.lst", ">1\n!END\n");
       WriteFile(dir / "monsters.txt", c.Monsters);
     }
-    const std::string err = dir / "stderr.txt";
-    const std::string cmd = "cd " + dir.Path() + " && SDL_VIDEODRIVER=" + c.Video + " SDL_AUDIODRIVER=dummy " +
-                            VGR_BIN_DIR "/Voltigor " + Expand(c.Args, dir.Path(), log) + " 2> " + err +
-                            " > /dev/null";
-    const int status = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), c.ExitCode);
-    EXPECT_EQ(ReadTextFile(err), Expand(c.Line, dir.Path(), log) + "\n");
+    std::vector<std::string> args;
+    std::string expanded = Expand(c.Args, dir.Path(), log);
+    for (std::size_t from = 0, to; from <= expanded.size(); from = to + 1) {
+      to = std::min(expanded.find(' ', from), expanded.size());
+      args.push_back(expanded.substr(from, to - from));
+    }
+    vgrtest::TRunOptions o;
+    o.WorkDir = dir.Path();
+    o.VideoDriver = c.Video;
+    o.Stdout = vgrtest::TRunOptions::Discarded;
+    o.FileSizeLimit = c.FileSizeLimit;
+    const vgrtest::TRun run = vgrtest::RunProgramWith(args, o);
+    EXPECT_EQ(run.Code, c.ExitCode);
+    EXPECT_EQ(run.Output, Expand(c.Line, dir.Path(), log) + "\n");
+    if (c.FileSizeLimit >= 0) continue;
     if (c.Args.find("LOG") != std::string::npos) {
       // The log has the closing line as well.
       const auto lines = SplitCRLF(ReadTextFile(log));
