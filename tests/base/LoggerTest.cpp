@@ -6,6 +6,7 @@
 #include "Logger.h"
 #include "ParametersUnit.h"
 #include "TestSupport.h"
+#include <algorithm>
 #include <filesystem>
 
 using vgrtest::ReadTextFile;
@@ -247,6 +248,53 @@ TEST(Logger, UnwritableProgramFolderMovesTheLogToTheStateFolder) {
   } else {
     ::setenv("XDG_STATE_HOME", oldXdg.c_str(), 1);
   }
+}
+
+// An installed game whose log has nowhere to go (no HOME, a state folder
+// that cannot be made) says so once on standard error; a log that opened on
+// a full disk says so at its first failed line and keeps that for the fatal
+// line to tell.
+TEST(Logger, ALogThatCannotBeWrittenIsToldOnce) {
+  const std::string oldXdg = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  struct Case {
+    const char* xdg;   // null: unset
+    const char* home;  // null: unset
+    std::vector<std::string> args;
+    std::string said;  // the start of what standard error gets
+  };
+  const std::vector<Case> cases = {
+      {nullptr, nullptr, {},
+       "Voltigor: no log could be written: /proc/none/Voltigor.log: No such file or directory; no state folder "
+       "(neither XDG_STATE_HOME nor HOME is set)\n"},
+      // /proc takes no new folder, whoever asks.
+      {"/proc", nullptr, {}, "Voltigor: no log could be written: /proc/none/Voltigor.log: No such file or directory; /proc/voltigor: "},
+      {nullptr, nullptr, {"-appendlog", "-mainlog", "/dev/full"},
+       "Voltigor: writing the log /dev/full failed (No space left on device); it is incomplete\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    c.xdg ? ::setenv("XDG_STATE_HOME", c.xdg, 1) : ::unsetenv("XDG_STATE_HOME");
+    c.home ? ::setenv("HOME", c.home, 1) : ::unsetenv("HOME");
+    auto saved = std::move(Parameters);
+    std::vector<std::string> args = {"/proc/none/Voltigor"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Parameters = std::make_unique<TParameters>(args);
+    testing::internal::CaptureStderr();
+    Logger_Startup();
+    LogUnitVersion("StackUnit", "1.01");
+    const bool full = !Log->WriteFailure().empty();
+    const int64_t lines = Log->LinesWritten();
+    Logger_Shutdown();
+    const std::string said = testing::internal::GetCapturedStderr();
+    Parameters = std::move(saved);
+    EXPECT_EQ(said.rfind(c.said, 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(full, c.args.size() > 1);
+    EXPECT_EQ(lines, 0);
+  }
+  ::setenv("HOME", oldHome.c_str(), 1);
+  oldXdg.empty() ? ::unsetenv("XDG_STATE_HOME") : ::setenv("XDG_STATE_HOME", oldXdg.c_str(), 1);
 }
 
 // Whatever a message holds, the file gets printable ASCII lines, each ended by
