@@ -392,6 +392,28 @@ void TXMap::LoadText(TStream& stream, bool hex) {
   auto badLine = [&](const std::string& what) {
     FailLoad(what + " in line " + std::to_string(lineNumber) + ": " + line, loc);
   };
+  // Lines the map cannot use are told once per file, however many there are
+  // (a piece with half a million extra rows would otherwise fill the log at
+  // every map load), when the load ends by whatever way.
+  struct TIgnoredLines {
+    const std::string& Format;
+    const std::string& Location;
+    int64_t ExtraRows = 0;
+    int64_t Unknown = 0;
+    std::string FirstUnknown;
+    ~TIgnoredLines() {
+      if (ExtraRows > 0) {
+        Log->Warning("Too many map lines in " + Format + " mode." +
+                         (ExtraRows > 1 ? " (" + std::to_string(ExtraRows) + " lines ignored)" : std::string()),
+                     Location);
+      }
+      if (Unknown > 0) {
+        Log->Warning("Unknown identifier in " + Format + " mode. (" + FirstUnknown +
+                         (Unknown > 1 ? ", and " + std::to_string(Unknown - 1) + " more lines" : std::string()) + ")",
+                     Location);
+      }
+    }
+  } ignored{format, loc, 0, 0, {}};
 
   while (reader.ReadLine(line)) {
     ++lineNumber;
@@ -441,7 +463,7 @@ void TXMap::LoadText(TStream& stream, bool hex) {
       }
       if (!sizeFits()) return badLine("Map size out of range");
       if (rows >= Height) {
-        Log->Warning("Too many map lines in " + format + " mode.", loc);
+        ++ignored.ExtraRows;
         continue;
       }
       fitLayers();
@@ -462,8 +484,8 @@ void TXMap::LoadText(TStream& stream, bool hex) {
       ++rows;
     } else if (key == "XX") {
       break;
-    } else {
-      Log->Warning("Unknown identifier in " + format + " mode. (" + key + ")", loc);
+    } else if (ignored.Unknown++ == 0) {
+      ignored.FirstUnknown = key;
     }
   }
   // Also reached at the end of the data without "XX": what was read stays.

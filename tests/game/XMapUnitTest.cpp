@@ -186,7 +186,23 @@ TEST(XMap, MAPTRowsAreCutAndPadded) {
   EXPECT_EQ(m.MapName, "First");
   EXPECT_EQ(m.GameName, "Game");
   EXPECT_EQ(m.ExtraLines, (std::vector<std::string>{"one", ""}));
-  EXPECT_EQ(Count(log.Lines(), "[XMapUnit, TXMap.LoadMAPT] Too many map lines in MAPT mode."), 2);
+  // Told once for the file, with the count.
+  EXPECT_EQ(Count(log.Lines(), "[XMapUnit, TXMap.LoadMAPT] Too many map lines in MAPT mode. (2 lines ignored)"), 1);
+}
+
+// A piece with a great many surplus or unknown lines costs one log line for
+// each kind, not one per line.
+TEST(XMap, ManyIgnoredLinesAreSummedUpInOneLine) {
+  vgrtest::TScopedLog log;
+  TXMap m;
+  std::string text = "MAPT\r\nWI2\r\nHE1\r\nMPab\r\n";
+  for (int i = 0; i < 5000; ++i) text += i % 2 ? "MPcd\r\n" : "QQ\r\n";
+  LoadFrom(m, text + "XX\r\n");
+  EXPECT_EQ(Row(m, 0), (std::vector<int32_t>{'a', 'b'}));
+  const auto lines = log.Lines();
+  EXPECT_EQ(Count(lines, "[XMapUnit, TXMap.LoadMAPT] Too many map lines in MAPT mode. (2500 lines ignored)"), 1);
+  EXPECT_EQ(Count(lines, "[XMapUnit, TXMap.LoadMAPT] Unknown identifier in MAPT mode. (QQ, and 2499 more lines)"), 1);
+  EXPECT_LE(lines.size(), 4u);
 }
 
 TEST(XMap, MAPXRowsFillMissingGroupsWith32) {
