@@ -216,7 +216,24 @@ namespace {
 // file can claim that. No picture takes more than this (some 22 million
 // pixels, 85 times the screen) at once; its surface takes a third more.
 int64_t MaxPictureBytes = int64_t{64} << 20;
+bool SizeRefused = false;
+int32_t RefusedWidth = 0;
+int32_t RefusedHeight = 0;
+
+void NoteSizeRefusal(int32_t width, int32_t height) {
+  SizeRefused = true;
+  RefusedWidth = width;
+  RefusedHeight = height;
+}
 }  // namespace
+
+bool TakeSizeRefusal(int32_t& width, int32_t& height) {
+  const bool refused = SizeRefused;
+  width = RefusedWidth;
+  height = RefusedHeight;
+  SizeRefused = false;
+  return refused;
+}
 
 bool PictureSizeAllowed(int64_t width, int64_t height) {
   return width >= 0 && height >= 0 && width <= MaxPictureSide && height <= MaxPictureSide &&
@@ -231,6 +248,7 @@ int64_t SetMaxPictureBytes(int64_t bytes) {
 
 bool TRawPicture::SetSize(int32_t width, int32_t height) {
   if (!PictureSizeAllowed(width, height)) {
+    NoteSizeRefusal(width, height);
     Clear();
     return false;
   }
@@ -252,6 +270,7 @@ void TRawPicture::Fail(const std::string& msg, const char* location) {
 
 bool TRawPicture::Allocate(int32_t width, int32_t height, const char* location) {
   if (!PictureSizeAllowed(width, height)) {
+    NoteSizeRefusal(width, height);
     Fail("Picture too large! " + SizeText(width, height), location);
     return false;
   }

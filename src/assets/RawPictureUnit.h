@@ -28,6 +28,11 @@ constexpr int32_t MaxPictureSide = 16384;
 int64_t SetMaxPictureBytes(int64_t bytes);
 // Whether a picture of this size keeps both limits.
 bool PictureSizeAllowed(int64_t width, int64_t height);
+// The size of the last picture refused for its size, right after its header
+// was read (before any pixel was decoded), and forgets it; false when none
+// was refused since the last call. A caller that lowers the limit for one
+// load learns from it why the load gave nothing.
+bool TakeSizeRefusal(int32_t& width, int32_t& height);
 
 // Kinds of attribute block.
 enum : int32_t {

@@ -1,6 +1,9 @@
 #include "ImageCollectionUnit.h"
 
+#include <algorithm>
+
 #include "DataNames.h"
+#include "RawPictureUnit.h"
 #include "Logger.h"
 #include "ZRINIFile.h"
 #include "ZRStream3.h"
@@ -32,15 +35,43 @@ int64_t ImageBytesHeld() { return ImageBytes; }
 
 int64_t ImageBudgetBytes() { return ImageBudget; }
 
+namespace {
+
+void RefuseOverBudget(const std::string& name, int64_t width, int64_t height) {
+  Log->Error("Pictures would take more than " + std::to_string(ImageBudget >> 20) + " MiB! (" + name + ", " +
+                 std::to_string(width) + "x" + std::to_string(height) + ")",
+             kAddLoc);
+}
+
+// A picture whose pixels alone would take more than the budget has left is
+// refused by the reader right after its header: decoding it first only to
+// refuse it costs the time for nothing, hundreds of times over for a list
+// that names one large picture on every line.
+TImagePtr LoadWithinBudget(const std::string& fileSpec, const std::string& name) {
+  const int64_t left = std::max<int64_t>(0, ImageBudget - ImageBytes);
+  // Surfaces take four bytes a pixel, decoded pictures three.
+  const int64_t budgetLimit = left / 4 * 3;
+  const int64_t limit = SetMaxPictureBytes(0);
+  SetMaxPictureBytes(std::min(limit, budgetLimit));
+  int32_t width = 0, height = 0;
+  TakeSizeRefusal(width, height);
+  TImagePtr image = LoadImage(fileSpec);
+  SetMaxPictureBytes(limit);
+  if (!image && TakeSizeRefusal(width, height) && int64_t{width} * height * 4 > left && budgetLimit < limit) {
+    RefuseOverBudget(name, width, height);
+  }
+  return image;
+}
+
+}  // namespace
+
 TImageCollectionItem::TImageCollectionItem(std::string name, TImagePtr image)
     : Name(std::move(name)), Image(std::move(image)) {
   if (!Image) return;
   // Four bytes a pixel, as the display's surfaces hold them.
   const int64_t bytes = int64_t{ImageWidth(Image.get())} * ImageHeight(Image.get()) * 4;
   if (ImageBytes + bytes > ImageBudget) {
-    Log->Error("Pictures would take more than " + std::to_string(ImageBudget >> 20) + " MiB! (" + Name + ", " +
-                   std::to_string(ImageWidth(Image.get())) + "x" + std::to_string(ImageHeight(Image.get())) + ")",
-               kAddLoc);
+    RefuseOverBudget(Name, ImageWidth(Image.get()), ImageHeight(Image.get()));
     Image.reset();
     return;
   }
@@ -63,7 +94,7 @@ TImageCollectionItem* TImageCollection::Add(TImagePtr image, const std::string& 
 }
 
 TImageCollectionItem* TImageCollection::Add(const std::string& fileSpec, const std::string& name, PMask mask) {
-  return Add(LoadImage(fileSpec), name, mask);
+  return Add(LoadWithinBudget(fileSpec, name), name, mask);
 }
 
 bool TImageCollection::AddImageEx(const std::string& line) {
@@ -95,7 +126,7 @@ bool TImageCollection::AddImageEx(const std::string& line) {
     WarnNameNotConfined(ListSource_.empty() ? "GFX list" : ListSource_, line, kAddImageExLoc);
     return false;
   }
-  TImageCollectionItem* item = Add(LoadImage(fileSpec), name, nullptr);
+  TImageCollectionItem* item = Add(LoadWithinBudget(fileSpec, name), name, nullptr);
   if (item->Image) {
     if (keyed) SetImageColorKeyRLE(item->Image.get());
     if (maskFlag == "*") {

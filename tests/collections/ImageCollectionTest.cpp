@@ -280,8 +280,9 @@ TEST(ImageCollectionUnit, StartupCreatesAndShutdownFrees) {
 namespace {
 
 // Every line naming one picture holds its own copy: past the budget for all
-// pictures together, the lines beyond it are refused with an error line each
-// and hold nothing, and what the collection held is given back when it goes.
+// pictures together, the lines beyond it are refused with an error line each,
+// before their pixels are decoded, and hold nothing; what the collection held
+// is given back when it goes.
 TEST_F(ImageCollectionTest, PicturesTogetherKeepToTheBudget) {
   vgrtest::WriteFile(Folder_ / "big.tga", MakeTGA24(64, 64, [](int x, int) { return x == 0 ? 0u : 0xFFFFFFu; }));
   const int64_t before = ImageBytesHeld();
@@ -298,6 +299,8 @@ TEST_F(ImageCollectionTest, PicturesTogetherKeepToTheBudget) {
     EXPECT_EQ(ImageBytesHeld(), before + 3 * 64 * 64 * 4);
     EXPECT_EQ(vgrtest::Matching(Log_.Lines(), "! (Big").size(), 2u);
     EXPECT_EQ(vgrtest::Matching(Log_.Lines(), "Pictures would take more than").size(), 2u);
+    // Those past the budget were refused from their header, never decoded.
+    EXPECT_EQ(vgrtest::Matching(Log_.Lines(), "Load ok. (64x64)").size(), 3u);
   }
   EXPECT_EQ(ImageBytesHeld(), before);
   SetImageBudgetBytes(previous);
