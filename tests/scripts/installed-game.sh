@@ -87,4 +87,13 @@ grep -q 'Archive mounted read-only! (.*/lib/games/voltigor/Voltigor.mad4)' "$LOG
 check "the archive is read only" 0 $?
 check "nothing written into the install folder" "" "$(find "$WORK/prefix" -newer "$WORK/install.log" -type f)"
 
+# With neither HOME nor XDG_STATE_HOME the log has nowhere to go: the game
+# says so once on standard error and plays on (a replay, without a window).
+cp "$HERE/../app/replays/interim-zararoz.vrp" "$WORK/quick.vrp"
+chmod 644 "$WORK/quick.vrp"
+(cd / && exec env -u HOME -u XDG_STATE_HOME SDL_VIDEODRIVER=dummy "${PLAYER[@]}" "$PREFIX/games/voltigor" \
+  -timedemo -replay "$WORK/quick.vrp") >"$WORK/stdout-nolog" 2>"$WORK/stderr-nolog"
+check "the game without a place for its log plays on" 0 $?
+check "no log is told once" 1 "$(grep -c '^Voltigor: no log could be written: .*neither XDG_STATE_HOME nor HOME is set' "$WORK/stderr-nolog")"
+
 [ "$failures" -eq 0 ]
