@@ -202,6 +202,11 @@ void LoadProgram() {
       ReportFatal(error);
       throw TReplayRefused();
     }
+    // A start-up that ends before the session begins leaves no temporary.
+    AddExitProc("Voltigor", [] {
+      if (Replaying.Out) Replaying.Out->Abandon();
+      Replaying.Out.reset();
+    });
   }
   Replaying.Seed = RandSeed;
   // 3. The program's version line.
