@@ -131,7 +131,15 @@ bool TMap::LoadLevel(uint8_t level, bool drawTiles) {
     for (int32_t y = 0; y < Rows; ++y) {
       for (int32_t x = kFirstVisibleColumn; x <= kLastVisibleColumn; ++x) {
         const int32_t number = GetPhysicalTile(x, y);
-        if (number != 0) PutImage(ScreenX(x), ScreenY(y), ObjectImage(number));
+        if (number == 0) continue;
+        if (PieceLiesAbove(ScreenX(x), ScreenY(y))) {
+          // A piece is taken from the floor he stands on: the floor goes on
+          // under it, and the piece lies on top of it, where he walks in.
+          PutImage(ScreenX(x), ScreenY(y), ObjectImage(ClearedCellFloor(ScreenX(x), ScreenY(y))));
+          PutImage(ScreenX(x), ScreenY(y - 1), ObjectImage(number));
+        } else {
+          PutImage(ScreenX(x), ScreenY(y), ObjectImage(number));
+        }
       }
     }
   }
@@ -319,21 +327,57 @@ TMonsterStart TMap::MonsterStart(uint32_t slot) const { return MonsterStarts[slo
 
 // ---------------------------------------------------------------- drawing
 
+int32_t TMap::ClearedCellFloor(int32_t x, int32_t y) const {
+  const int32_t c = ColumnOf(x), r = RowOf(y);
+  const int32_t type = GetLogicalTile(c, r);
+  const int32_t number = GetPhysicalTile(c, r);
+  // An eaten dot leaves the cell as it is, spring, wire or floor.
+  if (type < otFirstPiece || type > otLastPiece) return number;
+  // A taken piece leaves a cell that still carries him: it shows the floor
+  // the piece was set in, the nearest plain floor of its row.
+  for (int32_t d = 1; d < Columns; ++d) {
+    for (int32_t n : {c - d, c + d}) {
+      if (n >= kFirstVisibleColumn && n <= kLastVisibleColumn && GetLogicalTile(n, r) == otSolid) {
+        return GetPhysicalTile(n, r);
+      }
+    }
+  }
+  return 0;
+}
+
+bool TMap::PieceLiesAbove(int32_t x, int32_t y) const {
+  const int32_t type = GetLogicalTile(ColumnOf(x), RowOf(y));
+  return type >= otFirstPiece && type <= otLastPiece && RowOf(y) > 0 && ClearedCellFloor(x, y) != 0;
+}
+
 template <class Put>
 void TMap::DrawClearedCell(int32_t x, int32_t y, Put put) {
-  const bool even = ((x - 64) / 16 + (y - 24) / 16) % 2 == 0;
-  if (ImageCollection) put(ImageCollection->FindImage(even ? "DarkBrick1" : "DarkBrick2"));
-  put(ObjectImage(BackgroundNumber));
-  if (HasDotAt(x, y) && Resources) put(Resources->MoreBlocks.get());
+  const auto wall = [this, &put](int32_t cx, int32_t cy) {
+    const bool even = ((cx - 64) / 16 + (cy - 24) / 16) % 2 == 0;
+    if (ImageCollection) put(cx, cy, ImageCollection->FindImage(even ? "DarkBrick1" : "DarkBrick2"));
+    put(cx, cy, ObjectImage(BackgroundNumber));
+  };
+  // The piece drawn on top of the cell goes with it; what was behind it, a
+  // decoration or the bare wall, shows again.
+  if (PieceLiesAbove(x, y)) {
+    wall(x, y - 16);
+    if (const int32_t above = ObjectNumberAt(x, y - 16); above != 0) put(x, y - 16, ObjectImage(above));
+    if (HasDotAt(x, y - 16) && Resources) put(x, y - 16, Resources->MoreBlocks.get());
+  }
+  wall(x, y);
+  if (const int32_t floor = ClearedCellFloor(x, y); floor != 0) put(x, y, ObjectImage(floor));
+  if (HasDotAt(x, y) && Resources) put(x, y, Resources->MoreBlocks.get());
 }
 
 void TMap::ClearCell(int32_t x, int32_t y) {
-  DrawClearedCell(x, y, [x, y](PImage image) { PutImage(x, y, image); });
+  DrawClearedCell(x, y, [](int32_t px, int32_t py, PImage image) { PutImage(px, py, image); });
 }
 
 void TMap::RedrawCell(int32_t x, int32_t y, PImage target) {
   if (!target) return;
-  DrawClearedCell(x, y, [x, y, target](PImage image) { PutImageOnImage(target, x - 62, y - 22, image); });
+  DrawClearedCell(x, y, [target](int32_t px, int32_t py, PImage image) {
+    PutImageOnImage(target, px - 62, py - 22, image);
+  });
 }
 
 void TMap::ShowTypes() {

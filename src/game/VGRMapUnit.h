@@ -106,7 +106,14 @@ class TMap : public TXMap {
   void DressInterim();
   void PlaceSprings();
   void ReadDots();
-  // The three pictures of a cleared cell, each drawn by `put` at (x, y).
+  // The object a cleared cell still shows: its own, or for a taken piece the
+  // floor around it; 0 for none.
+  int32_t ClearedCellFloor(int32_t x, int32_t y) const;
+  // A body piece is drawn lying on its floor cell, in the cell above, when
+  // there is a floor to show under it.
+  bool PieceLiesAbove(int32_t x, int32_t y) const;
+  // The pictures of a cleared cell (and of the cell above, for a piece
+  // drawn there), each drawn by `put`(x, y, image).
   template <class Put>
   void DrawClearedCell(int32_t x, int32_t y, Put put);
 };

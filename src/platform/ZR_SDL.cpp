@@ -273,6 +273,42 @@ uint32_t TimeLeft() {
   return NextFrameTime - now;
 }
 
+namespace {
+
+bool SoundMuted = false;
+
+// A loudspeaker struck through, in the top right corner of the display, while
+// F12 holds the sound off. It goes onto the display surface only, after the
+// back buffer: no screen grabs it and nothing drawn later has to erase it.
+void DrawMuteMark(SDL_Surface* screen, int scale) {
+  static const char* const kRows[] = {
+      "...#.......",
+      "..##..#...#",
+      "####...#.#.",
+      "####....#..",
+      "####...#.#.",
+      "..##..#...#",
+      "...#.......",
+  };
+  constexpr int kW = 11, kH = 7, kRight = 6, kTop = 6;
+  const int x0 = (640 - kRight - kW) * scale, y0 = kTop * scale;
+  const auto fill = [screen, scale](int x, int y, int w, int h, Uint32 colour) {
+    SDL_Rect r{static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(w * scale),
+               static_cast<Uint16>(h * scale)};
+    SDL_FillRect(screen, &r, colour);
+  };
+  fill(x0 - 2 * scale, y0 - 2 * scale, kW + 4, kH + 4, SDL_MapRGB(screen->format, 24, 14, 22));
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) {
+      if (kRows[y][x] != '#') continue;
+      const Uint32 colour = x < 4 ? SDL_MapRGB(screen->format, 196, 200, 212) : SDL_MapRGB(screen->format, 236, 80, 48);
+      fill(x0 + x * scale, y0 + y * scale, 1, 1, colour);
+    }
+  }
+}
+
+}  // namespace
+
 void Flip() {
   if (UseBackBuffer && BackSurface && ScreenSurface) {
     if (HalfSize) {
@@ -284,6 +320,7 @@ void Flip() {
       }
     }
   }
+  if (SoundMuted && ScreenSurface) DrawMuteMark(ScreenSurface, HalfSize ? 2 : 1);
   if (!UnpacedFrames) {
     SpareTotal += TimeLeft();
     WaitForFrame();
@@ -322,9 +359,11 @@ void HandleEvent(const SDL_Event& event) {
         const float v = BASS_GetVolume();
         if (v == 0) {
           BASS_SetVolume(SavedVolume);
+          SoundMuted = false;
         } else {
           BASS_SetVolume(0);
           SavedVolume = v;
+          SoundMuted = true;
         }
         KeyState[SYM_F12] = false;
       }
@@ -455,6 +494,17 @@ void Bar(int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b) {
   if (!t) return;
   SDL_Rect rect = MakeRect(x1, y1, x2, y2);
   SDL_FillRect(t, &rect, SDL_MapRGB(t->format, r, g, b));
+}
+
+void SetClipArea(int x1, int y1, int x2, int y2) {
+  if (SDL_Surface* t = TargetSurface()) {
+    SDL_Rect rect = MakeRect(x1, y1, x2, y2);
+    SDL_SetClipRect(t, &rect);
+  }
+}
+
+void ClearClipArea() {
+  if (SDL_Surface* t = TargetSurface()) SDL_SetClipRect(t, nullptr);
 }
 
 void BarColor(int x1, int y1, int x2, int y2, uint32_t pixel) {

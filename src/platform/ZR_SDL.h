@@ -121,6 +121,10 @@ void PutImagePart(int x, int y, int sx1, int sy1, int sx2, int sy2, PImage image
 void PutImageOnImage(PImage dest, int x, int y, PImage source);
 void PutImagePartOnImage(PImage dest, int x, int y, int sx1, int sy1, int sx2, int sy2, PImage source);
 void Bar(int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b);
+// Drawing into the back buffer (or the display without one) stays inside
+// the rectangle (x1, y1)-(x2, y2) until ClearClipArea.
+void SetClipArea(int x1, int y1, int x2, int y2);
+void ClearClipArea();
 void BarColor(int x1, int y1, int x2, int y2, uint32_t pixel);
 void ImageBar(PImage image, int x1, int y1, int x2, int y2, uint8_t r, uint8_t g, uint8_t b);
 uint32_t GetPixel(SDL_Surface* surface, int x, int y);

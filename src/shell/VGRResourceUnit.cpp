@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "ImageCollectionUnit.h"
 #include "MusicCollectionUnit.h"
@@ -65,18 +66,39 @@ TImagePtr CreateColorBar() {
   return bar;
 }
 
-// Every pixel of the font's sheet that is not black becomes (1, 1, 1): on
-// the colour-keyed scroller strip the letters are opaque shapes that show
-// only where they cross the bright bar.
-void DarkenFont(TBMPFont& font) {
+// The scroller's letters pass over black and over every colour of the
+// swinging bar, so they are drawn light with a near-black rim inside each
+// glyph's cell: readable on both, at every moment of the swing.
+void OutlineScrollFont(TBMPFont& font) {
   PImage image = font.GetImage();
   if (!image || !image->Surface) return;
   SDL_Surface* s = image->Surface;
   if (!LockSurface(s)) return;
   const int w = SurfaceWidth(s), h = SurfaceHeight(s);
+  std::vector<uint8_t> ink(static_cast<std::size_t>(w) * h);
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      if (GetPixel(s, x, y) != 0) PutPixel(s, x, y, 1, 1, 1);
+    for (int x = 0; x < w; ++x) ink[static_cast<std::size_t>(y) * w + x] = GetPixel(s, x, y) != 0;
+  }
+  const auto inked = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && ink[static_cast<std::size_t>(y) * w + x]; };
+  for (const TGlyphRect& g : font.Glyphs) {
+    for (int y = std::max(g.Top, 0); y <= std::min(g.Bottom, h - 1); ++y) {
+      for (int x = std::max(g.Left, 0); x <= std::min(g.Right, w - 1); ++x) {
+        if (inked(x, y)) {
+          // A light top, a warmer foot: the letters keep the bar's glow.
+          const bool foot = y - g.Top > (g.Bottom - g.Top) / 2;
+          if (foot) {
+            PutPixel(s, x, y, 255, 214, 120);
+          } else {
+            PutPixel(s, x, y, 255, 246, 214);
+          }
+          continue;
+        }
+        bool rim = false;
+        for (int dy = -1; dy <= 1 && !rim; ++dy) {
+          for (int dx = -1; dx <= 1 && !rim; ++dx) rim = inked(x + dx, y + dy);
+        }
+        if (rim) PutPixel(s, x, y, 24, 14, 22);
+      }
     }
   }
   UnlockSurface(s);
@@ -190,7 +212,7 @@ uint8_t MainMenu(uint8_t Previous) {
   Fonts[1]->SetColor(250, 56, 128);
   // 4.
   auto scrollFont = std::make_unique<TTGAFont>("font\\scrfnt.tga");
-  DarkenFont(*scrollFont);
+  OutlineScrollFont(*scrollFont);
   auto scroller = std::make_unique<TScroll>(scrollFont.get(), 345, 0, 30);
   scroller->LoadFromFile("scroll.txt");
   // 5.
@@ -385,6 +407,9 @@ void ShowGameOver() {
   if (song) song->Play();
 
   PImage boulder = Picture("Boulder");
+  // The professor's last leap ends below the stage: what moves is kept
+  // inside the frame, so he drops out of sight through the floor.
+  SetClipArea(64, 103, 576, 312);
   for (int c = 0; c < 720; ++c) {
     stage.DrawMonsters();
     stage.Prof->Draw();
@@ -422,6 +447,7 @@ void ShowGameOver() {
     stage.MoveMonsters();
   }
 
+  ClearClipArea();
   stage.TitleFont->TextOut("PRESS SPACE", 320, 330, taCenter);
   for (;;) {
     stage.DrawMonsters();
@@ -453,6 +479,9 @@ void ShowCompletion() {
                           Start(8, 12, 10, 9, 2, kinds[2]), Start(20, 12, 22, 21, -2, kinds[3])});
 
   stage.DrawCommon("GAME COMPLETED!");
+  // The creature stands on a stand that reaches the floor; the stand is part
+  // of the stage, so the foot coming down leaves it whole.
+  if (PImage plinth = Picture("Plinth")) PutImage(292, 253, plinth);
   stage.GrabBackground();
   PutImage(296, 189, Picture("Zapkin"));
   ClearKeyBuffer();

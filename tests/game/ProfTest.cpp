@@ -139,10 +139,13 @@ TEST_F(ProfTest, StatesFrameByFrame) {
          EXPECT_EQ(p.PieceValue, 8);
          // A picked piece's cell keeps its type: he still stood on it.
          EXPECT_EQ(m.ObjectAt(CellX(3), CellY(21)), 2);
-         // Its cell shows the level's background picture, on the screen and
-         // on the playfield copy; the piece is in the creature display.
-         EXPECT_EQ(t.Screen(CellX(3), CellY(21)), ObjColour(kBackground));
-         EXPECT_EQ(t.Back(CellX(3), CellY(21)), ObjColour(kBackground));
+         // Its cell shows the floor around it, and the cell above, where the
+         // piece lay, the level's background picture again, on the screen
+         // and on the playfield copy; the piece is in the creature display.
+         EXPECT_EQ(t.Screen(CellX(3), CellY(21)), ObjColour(kSolid));
+         EXPECT_EQ(t.Back(CellX(3), CellY(21)), ObjColour(kSolid));
+         EXPECT_EQ(t.Screen(CellX(3), CellY(20)), ObjColour(kBackground));
+         EXPECT_EQ(t.Back(CellX(3), CellY(20)), ObjColour(kBackground));
          EXPECT_EQ(t.Screen(512 + 4, 56 + 4), ObjColour(kFirstPiece));
          EXPECT_EQ(t.Screen(504 + 4, 88 + 4), ObjColour(kFirstPiece + 3));
          EXPECT_EQ(t.Screen(520 + 15, 104 + 15), ObjColour(kFirstPiece + 6));
@@ -169,9 +172,10 @@ TEST_F(ProfTest, StatesFrameByFrame) {
        [](TProf&, TMap& m, TProfFixture& t) {
          EXPECT_EQ(m.DotCount, 0);
          EXPECT_FALSE(m.HasDotAt(CellX(9), CellY(21)));
-         // The eaten dot's cell is repaired on the copy and on the screen.
-         EXPECT_EQ(t.Back(CellX(9), CellY(21)), ObjColour(kBackground));
-         EXPECT_EQ(t.Screen(CellX(9), CellY(21)), ObjColour(kBackground));
+         // The eaten dot's cell is repaired on the copy and on the screen:
+         // the exit it lay on shows again.
+         EXPECT_EQ(t.Back(CellX(9), CellY(21)), ObjColour(kExit));
+         EXPECT_EQ(t.Screen(CellX(9), CellY(21)), ObjColour(kExit));
        }},
   };
 

@@ -521,40 +521,63 @@ TEST_F(MapTest, TilesAreDrawnOnlyWhenAsked) {
   ASSERT_TRUE(map->LoadLevel(1, false));
   EXPECT_EQ(Screen(X(3) + 8, Y(20) + 8), 0u);
   ASSERT_TRUE(map->LoadLevel(1, true));
-  EXPECT_EQ(Screen(X(3) + 8, Y(20) + 8), ObjColour(kFirstPiece));
+  // A body piece lies on the floor it is set in: the row's floor in its
+  // cell, the piece in the cell above. The eighth picture is no piece.
+  EXPECT_EQ(Screen(X(3) + 8, Y(20) + 8), ObjColour(kSolid));
+  EXPECT_EQ(Screen(X(3) + 8, Y(19) + 8), ObjColour(kFirstPiece));
+  EXPECT_EQ(Screen(X(11) + 8, Y(20) + 8), ObjColour(kFirstPiece + 7));
+  EXPECT_EQ(Screen(X(11) + 8, Y(19) + 8), 0u);
   EXPECT_EQ(Screen(X(1) + 8, Y(21) + 8), ObjColour(kSolid));
   EXPECT_EQ(Screen(X(32) + 15, Y(19) + 15), ObjColour(kSolid));
   EXPECT_EQ(Screen(X(5) + 8, Y(10) + 8), 0u);  // empty cells are not drawn
   EXPECT_EQ(Screen(X(0) + 8, Y(21) + 8), 0u);  // nor the border columns
 }
 
-TEST_F(MapTest, ClearedCellsShowChequerBackgroundAndDot) {
+TEST_F(MapTest, ClearedCellsShowWhatTheCellStillIs) {
   UseBricks();
   Pieces[1] = Piece(ConstructionCells(), ConstructionExtra(1, DotLine("8")));
   auto map = MakeMap();
   MrRobotMode = true;
   ASSERT_TRUE(map->LoadLevel(1, true));
-  // Even cells get DarkBrick1, odd ones DarkBrick2; the background picture's
-  // black half lets the chequer through.
+  // A taken piece still carries him and shows the nearest plain floor of its
+  // row; any other cell (an eaten dot) shows its own object again; an empty
+  // cell is chequer (DarkBrick1 on even cells, DarkBrick2 on odd ones) with
+  // the background picture, whose black half lets the chequer through.
+  const uint32_t solid = ObjColour(kSolid);
   struct {
     int col, row;
-    uint32_t brick;
-  } cells[] = {{3, 20, 0x0000A0u}, {4, 20, 0x00A000u}, {5, 21, 0x00A000u}, {6, 21, 0x0000A0u}, {32, 0, 0x00A000u}};
+    uint32_t left, right;  // pixels (2, 2) and (12, 2) of the cell
+  } cells[] = {{3, 20, solid, solid},
+               {9, 20, solid, solid},
+               {5, 21, solid, solid},
+               {13, 20, ObjColour(kWire), ObjColour(kWire)},
+               {15, 20, ObjColour(kSpring), ObjColour(kSpring)},
+               {11, 20, ObjColour(kFirstPiece + 7), ObjColour(kFirstPiece + 7)},  // the eighth picture is no piece
+               {32, 0, 0x00A000u, ObjColour(kBackground)},
+               {31, 0, 0x0000A0u, ObjColour(kBackground)}};
   for (const auto& c : cells) {
     SCOPED_TRACE(c.col);
+    Bar(X(c.col), Y(c.row), X(c.col) + 15, Y(c.row) + 15, 0, 0, 0);
     map->ClearCell(X(c.col), Y(c.row));
-    EXPECT_EQ(Screen(X(c.col) + 2, Y(c.row) + 2), c.brick);
-    EXPECT_EQ(Screen(X(c.col) + 12, Y(c.row) + 2), ObjColour(kBackground));
+    EXPECT_EQ(Screen(X(c.col) + 2, Y(c.row) + 2), c.left);
+    EXPECT_EQ(Screen(X(c.col) + 12, Y(c.row) + 2), c.right);
   }
-  // The dot is drawn over both.
+  // The piece drawn over the cell above a taken one goes with it.
+  EXPECT_EQ(Screen(X(4) + 2, Y(19) + 2), ObjColour(kFirstPiece + 1));
+  map->ClearCell(X(4), Y(20));
+  EXPECT_EQ(Screen(X(4) + 2, Y(19) + 2), 0x0000A0u);
+  EXPECT_EQ(Screen(X(4) + 12, Y(19) + 2), ObjColour(kBackground));
+  // The dot is drawn over all.
   map->ClearCell(X(1), Y(0));
   EXPECT_EQ(Screen(X(1) + 2, Y(0) + 2), kMoreBlocksColour);
 
   TImagePtr background = CreateImageWH(516, 356);
   map->RedrawCell(X(4), Y(20), background.get());
-  EXPECT_EQ(ImagePx(background.get(), X(4) - 62 + 2, Y(20) - 22 + 2), 0x00A000u);
-  EXPECT_EQ(ImagePx(background.get(), X(4) - 62 + 12, Y(20) - 22 + 2), ObjColour(kBackground));
+  EXPECT_EQ(ImagePx(background.get(), X(4) - 62 + 2, Y(20) - 22 + 2), solid);
   EXPECT_EQ(ImagePx(background.get(), X(5) - 62 + 2, Y(20) - 22 + 2), 0u);  // only that cell
+  map->RedrawCell(X(32), Y(0), background.get());
+  EXPECT_EQ(ImagePx(background.get(), X(32) - 62 + 2, Y(0) - 22 + 2), 0x00A000u);
+  EXPECT_EQ(ImagePx(background.get(), X(32) - 62 + 12, Y(0) - 22 + 2), ObjColour(kBackground));
   map->RedrawCell(X(1), Y(0), background.get());
   EXPECT_EQ(ImagePx(background.get(), X(1) - 62 + 4, Y(0) - 22 + 4), kMoreBlocksColour);
   map->RedrawCell(X(1), Y(0), nullptr);  // no target, nothing drawn

@@ -179,15 +179,38 @@ TEST_F(Display, KeyTappedWithinOnePollIsHeldUntilTheNextPoll) {
 }
 
 TEST_F(Display, F12TogglesMuteAndIsNeverSeenHeld) {
+  // While muted the display shows a struck-through loudspeaker at the top
+  // right; the back buffer never holds it.
+  UnpacedFrames = true;
+  const auto shown = [](int x, int y) {
+    uint8_t r = 0, g = 0, b = 0;
+    LockSurface(ScreenSurface);
+    GetColor(ScreenSurface, GetPixel(ScreenSurface, x, y), r, g, b);
+    UnlockSurface(ScreenSurface);
+    return (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
+  };
+  constexpr int kCrossX = 629, kCrossY = 7, kSpeakerX = 623, kSpeakerY = 8;
+  Bar(0, 0, 639, 399, 0, 0, 0);
+  Flip();
+  EXPECT_EQ(shown(kCrossX, kCrossY), 0u);
   BASS_SetVolume(60.0f);
   PushKeyEvent(SYM_F12, true);
   ProcessEvents();
   EXPECT_FALSE(KeyState[SYM_F12]);
   EXPECT_EQ(BASS_GetVolume(), 0.0f);
   EXPECT_EQ(SavedVolume, 60.0f);
+  Flip();
+  EXPECT_EQ(shown(kCrossX, kCrossY), 0xEC5030u);
+  EXPECT_EQ(shown(kSpeakerX, kSpeakerY), 0xC4C8D4u);
+  LockSurface(BackSurface);
+  EXPECT_EQ(GetPixel(BackSurface, kCrossX, kCrossY), 0u);
+  UnlockSurface(BackSurface);
   PushKeyEvent(SYM_F12, true);
   ProcessEvents();
   EXPECT_EQ(BASS_GetVolume(), 60.0f);
+  Flip();
+  EXPECT_EQ(shown(kCrossX, kCrossY), 0u);
+  UnpacedFrames = false;
   // Already silent before the first press: restores the initial 100.
   BASS_SetVolume(0.0f);
   SavedVolume = 100.0f;

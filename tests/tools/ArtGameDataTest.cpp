@@ -135,6 +135,7 @@ TEST_F(ArtGameData, EveryPictureNameHasTheSizeItsPlaceCallsFor) {
       {"DarkBrick1", 16, 16}, {"DarkBrick2", 16, 16}, {"Brick", 16, 16},   {"Boulder", 16, 16},
       {"ArrowDown", 16, 16},  {"Chain", 16, 16},      {"Zapkin", 32, 64},  {"ZapkinAcme", 48, 91},
       {"RudIzaz", 48, 64},    {"TNT Anim", 50, 16},   {"LogoVGR", 320, 64}, {"Cage", 48, 46},
+      {"Plinth", 40, 27},  // from the creature's feet at y 253 down to the floor at y 280
   };
   for (const auto& s : sizes) {
     PImage img = Gfx_.FindImage(s.Name);

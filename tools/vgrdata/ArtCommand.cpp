@@ -53,7 +53,7 @@ std::vector<std::string> RequiredGfxNames() {
                                     "Shelf",      "Meter",      "Device",     "Wire",     "Gold",   "LifeNumber",
                                     "TNT Anim",   "Zapkin",     "ZapkinAcme", "Pipe",     "Boulder", "ArrowDown",
                                     "ORVANTI",    "Inlay",      "LogoVGR",    "Vora2002", "RudIzaz", "Chain",
-                                    "Cage"};
+                                    "Cage",       "Plinth"};
   for (int i = 1; i <= 9; ++i) names.push_back("Meter" + std::to_string(i));
   for (const char* side : {"ProfRight", "ProfLeft"})
     for (int i = 1; i <= 5; ++i)

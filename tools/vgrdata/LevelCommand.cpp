@@ -33,6 +33,10 @@ const char* const kUsage =
     "          lines      background line, five monster lines and, on construction\n"
     "                     pieces (01..25), the dot line\n"
     "          background the first extra line names an object\n"
+    "          props      no decoration (an object of type empty) lies over the room's fixed\n"
+    "                     pictures: the lives plaque, and on construction pieces the paintings,\n"
+    "                     lamp, shelf, meter, creature machine and TNT, on the interim piece the\n"
+    "                     creature's crate, the TNT and the pipe\n"
     "          start      the professor's start (columns 3..5, rows 2..3) is free and stands\n"
     "                     on solid or slow floor at column 4, row 4\n"
     "          pieces     body pieces 1..7 each exactly once\n"
@@ -136,14 +140,43 @@ std::string TypeName(int32_t type) {
   return type >= 0 && type <= 16 ? names[type] : "type " + std::to_string(type);
 }
 
+// The room's fixed pictures, which the game draws under the tiles: the
+// bounds of their drawn pixels on the screen, inclusive. A piece cell
+// (c, r) covers (64 + 16c, 24 + 16r) to 15 pixels right and down.
+enum class TRoom { Any, Construction, Interim };
+struct TFixedProp {
+  const char* Name;
+  int32_t X1, Y1, X2, Y2;
+  TRoom Room;
+};
+constexpr TFixedProp kFixedProps[] = {
+    {"the lives plaque", 72, 41, 103, 86, TRoom::Any},
+    {"the painting of the castle", 128, 24, 167, 59, TRoom::Construction},
+    {"the lamp", 176, 24, 199, 66, TRoom::Construction},
+    {"the blueprint", 224, 24, 271, 63, TRoom::Construction},
+    {"the shelf", 312, 35, 383, 71, TRoom::Construction},
+    {"the meter", 392, 26, 455, 53, TRoom::Construction},
+    {"the creature's machine", 472, 40, 559, 119, TRoom::Construction},
+    {"the cable", 562, 30, 575, 55, TRoom::Construction},
+    {"the TNT", 462, 72, 471, 87, TRoom::Construction},
+    {"the creature's crate", 104, 29, 151, 119, TRoom::Interim},
+    {"the TNT", 546, 56, 555, 71, TRoom::Interim},
+    {"the pipe", 544, 342, 575, 359, TRoom::Interim},
+};
+
 // One piece under check. Cells are read as the level assembly makes them:
 // blank is object 0, the invisible walls of the top corners and the exit
 // are laid over construction pieces, outside the room is wall.
 class TPieceCheck {
  public:
   TPieceCheck(std::string name, const TXMap& map, const TObjectTypes& types, bool construction,
-              std::vector<std::string>& problems)
-      : Name_(std::move(name)), Map_(map), Types_(types), Construction_(construction), Problems_(problems) {}
+              std::vector<std::string>& problems, bool interim = false)
+      : Name_(std::move(name)),
+        Map_(map),
+        Types_(types),
+        Construction_(construction),
+        Interim_(interim),
+        Problems_(problems) {}
 
   void Run() {
     if (Map_.Width != kCols || Map_.Height != kRows) {
@@ -153,6 +186,7 @@ class TPieceCheck {
     }
     CheckObjects();
     CheckLines();
+    CheckFixedProps();
     if (Construction_) {
       CheckStart();
       CheckPieces();
@@ -218,6 +252,27 @@ class TPieceCheck {
       Piece("background", "the background line \"" + lines[0] + "\" is not an object number");
     } else if (background != 0 && !Types_.Defined(background)) {
       Piece("background", "the background object " + std::to_string(background) + " is not in the object list");
+    }
+  }
+
+  // Decorations are drawn over the room's fixed pictures; none may lie on
+  // one. The end screens' stage is never drawn and has none.
+  void CheckFixedProps() {
+    if (!Construction_ && !Interim_) return;
+    for (int32_t r = 0; r < kRows; ++r) {
+      for (int32_t c = 0; c < kCols; ++c) {
+        const int32_t object = Object(c, r);
+        if (object == 0 || !Types_.Defined(object) || Types_.TypeOf(object) != tEmpty) continue;
+        const int32_t x = 64 + 16 * c, y = 24 + 16 * r;
+        for (const TFixedProp& prop : kFixedProps) {
+          if (prop.Room == (Construction_ ? TRoom::Interim : TRoom::Construction)) continue;
+          if (x > prop.X2 || x + 15 < prop.X1 || y > prop.Y2 || y + 15 < prop.Y1) continue;
+          Cell(c, r, "props",
+               "the decoration (object " + std::to_string(object) + ") covers " + prop.Name + " (x " +
+                   std::to_string(prop.X1) + ".." + std::to_string(prop.X2) + ", y " + std::to_string(prop.Y1) +
+                   ".." + std::to_string(prop.Y2) + ")");
+        }
+      }
     }
   }
 
@@ -411,6 +466,7 @@ class TPieceCheck {
   const TXMap& Map_;
   const TObjectTypes& Types_;
   bool Construction_;
+  bool Interim_;
   std::vector<std::string>& Problems_;
 };
 
@@ -446,7 +502,7 @@ void CheckMapBytes(const std::string& name, std::vector<uint8_t> bytes, const TO
   }
   if (map.LastResult != "OK") problems.push_back(name + ": " + map.LastResult + " [size]");
   for (const std::string& c : complaints) problems.push_back(name + ": the map reader complains: " + c + " [size]");
-  TPieceCheck(name, map, types, IsConstruction(name), problems).Run();
+  TPieceCheck(name, map, types, IsConstruction(name), problems, PieceNumber(name) == 26).Run();
 }
 
 int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
