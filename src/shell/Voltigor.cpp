@@ -274,6 +274,7 @@ void StartSession() {
     if (h.Mode) ZaRarozUnlocked = true;
     UnpacedFrames = Replaying.TimeDemo;
     FrameTimer.Enabled = Replaying.TimeDemo;
+    PauseAndAskKeys = h.FormatVersion >= TReplayHeader::PauseVersion;
     StartPlayback(Replaying.Replay, Replaying.RecordFile);
   } else if (!Replaying.RecordFile.empty()) {
     TReplayHeader h;
@@ -295,6 +296,7 @@ void RunProgram() {
   const auto wallStart = std::chrono::steady_clock::now();
   RunMainLoop();
   const bool replayOk = StopReplay();
+  PauseAndAskKeys = true;
   if (Replaying.TimeDemo) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const std::string report = FrameTimer.Report(wall);
