@@ -150,7 +150,7 @@ bool TReplay::Decode(const uint8_t* data, std::size_t size, std::string& error) 
   uint8_t mode = 0, length = 0;
   uint32_t last = 0;
   if (!r.U16(h.FormatVersion)) return fail("truncated header", r.Pos());
-  if (h.FormatVersion != TReplayHeader::CurrentVersion) {
+  if (h.FormatVersion < 1 || h.FormatVersion > TReplayHeader::CurrentVersion) {
     return fail("replay format version " + std::to_string(h.FormatVersion) + " is not supported", r.Pos());
   }
   if (!r.U32(h.Seed) || !r.U8(h.StartMap) || !r.U8(mode) || !r.U32(last) || !r.U8(length)) {

@@ -7,7 +7,9 @@
 //
 // File layout (all numbers little-endian):
 //   "VGRREPLY"                 8 bytes
-//   format version             u16 (1)
+//   format version             u16 (1 or 2; from 2 on, Escape during play
+//                              asks before it leaves and P pauses: a
+//                              version 1 replay plays with neither)
 //   seed                       u32
 //   start map                  u8 (1..50)
 //   mode                       u8 (0 normal, 1 Za.Raroz)
@@ -45,7 +47,8 @@ struct TReplayChecks {
 };
 
 struct TReplayHeader {
-  static constexpr uint16_t CurrentVersion = 1;
+  static constexpr uint16_t CurrentVersion = 2;
+  static constexpr uint16_t PauseVersion = 2;
   uint16_t FormatVersion = CurrentVersion;
   uint32_t Seed = 0;
   uint8_t StartMap = 1;

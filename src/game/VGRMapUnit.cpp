@@ -61,6 +61,15 @@ bool ParseMonsterRecord(const std::string& line, TMonsterStart& start) {
   return true;
 }
 
+// A piece without a name line reads as "Unknown", which is no name to show.
+std::string NameOf(const TXMap& map) { return map.MapName == "Unknown" ? std::string() : map.MapName; }
+
+std::string PieceFileName(int32_t piece) {
+  char name[16];
+  std::snprintf(name, sizeof name, "%02d.mpp", piece);
+  return name;
+}
+
 PImage ObjectImage(int32_t number) {
   return Resources ? Resources->Images->FindImage(std::to_string(number)) : nullptr;
 }
@@ -68,6 +77,17 @@ PImage ObjectImage(int32_t number) {
 }  // namespace
 
 TMap::TMap() : Pack(std::make_unique<TXMapPack>()) { Pack->Load(kPackFile); }
+
+std::vector<std::string> ConstructionMapNames() {
+  TXMapPack pack;
+  pack.Load(kPackFile);
+  std::vector<std::string> names;
+  for (int32_t piece = 1; piece <= 25; ++piece) {
+    const std::unique_ptr<TXMap> map = pack.GetMap(PieceFileName(piece));
+    names.push_back(map ? NameOf(*map) : std::string());
+  }
+  return names;
+}
 
 TMap::~TMap() { Pack.reset(); }
 
@@ -184,10 +204,10 @@ bool TMap::LoadLevel(uint8_t level, bool drawTiles) {
 
 bool TMap::BuildCells(uint8_t level, bool interim) {
   const int32_t piece = interim ? kInterimPiece : (level - 1) / 2 + 1;
-  char name[16];
-  std::snprintf(name, sizeof name, "%02d.mpp", piece);
+  const std::string name = PieceFileName(piece);
   std::unique_ptr<TXMap> map = Pack->GetMap(name);
-  if (!map) return Fail(std::string("Level piece not found! (") + name + ")");
+  PieceName = map ? NameOf(*map) : std::string();
+  if (!map) return Fail("Level piece not found! (" + name + ")");
 
   auto stream = ZROpenStream(kTemplateFile);
   if (!stream) return Fail(std::string("Level template not found! (") + kTemplateFile + ")");

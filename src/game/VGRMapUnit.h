@@ -8,11 +8,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "XMapUnit.h"
 #include "ZR_SDL.h"
 
 class TXMapPack;
+
+// The names the pieces of the map pack give the construction maps 1, 3, ..
+// 49, in that order; empty for a piece that is missing or has no name.
+std::vector<std::string> ConstructionMapNames();
 
 // Where a monster patrols: playfield columns count from 0 at screen x 64.
 struct TMonsterStart {
@@ -90,6 +95,8 @@ class TMap : public TXMap {
   static int32_t RowOf(int32_t y) { return (y - 24) / 16; }
 
   uint16_t DotCount = 0;
+  // The name its piece gives the level last built; empty when it has none.
+  std::string PieceName;
   uint8_t BackgroundNumber = 0;
   TMonsterStart MonsterStarts[MonsterSlots] = {};
   int32_t PieceTiles[8] = {};

@@ -97,8 +97,16 @@ void TProf::Reset() {
 }
 
 void TProf::ShowPiece(uint16_t piece) {
-  if (piece < 1 || piece > 7 || !Map) return;
-  PutImage(kPieceX[piece], kPieceY[piece], ObjectPicture(Map->PieceTile(piece)));
+  int32_t x = 0, y = 0;
+  if (!Map || !PiecePlace(piece, x, y)) return;
+  PutImage(x, y, ObjectPicture(Map->PieceTile(piece)));
+}
+
+bool TProf::PiecePlace(uint16_t piece, int32_t& x, int32_t& y) {
+  if (piece < 1 || piece > 7) return false;
+  x = kPieceX[piece];
+  y = kPieceY[piece];
+  return true;
 }
 
 int32_t TProf::WalkFrame() const { return kWalkFrames[(WalkCounter / 4) % 8]; }

@@ -75,6 +75,9 @@ class TProf : public TSprite {
   // The picture of body piece `piece` (1..7) at its place in the creature
   // display, drawn into the back buffer.
   void ShowPiece(uint16_t piece);
+  // The top left of the 16-by-16 place of body piece `piece` (1..7) in the
+  // creature display; false for any other number.
+  static bool PiecePlace(uint16_t piece, int32_t& x, int32_t& y);
   // One frame; the points earned in it.
   int32_t Update();
   // False unless alive; otherwise the pixel collision of his current frame's

@@ -667,6 +667,10 @@ void WaitForFocus() {
   Log->Status("Resumed", "ZR_SDL, WaitForFocus");
 }
 
+void PauseSound(bool paused) {
+  if (AudioReady) SDL_PauseAudio(paused ? 1 : 0);
+}
+
 void SetEventHooks(std::function<void()> before, std::function<void()> after) {
   BeforeEvents = std::move(before);
   AfterEvents = std::move(after);

@@ -95,6 +95,7 @@ extern std::unique_ptr<TFIFOStringList> ComponentMessages;
 constexpr int SYM_RETURN = 13, SYM_ESCAPE = 27, SYM_SPACE = 32, SYM_Q = 113, SYM_KP_MINUS = 269,
               SYM_KP_PLUS = 270, SYM_UP = 273, SYM_DOWN = 274, SYM_RIGHT = 275, SYM_LEFT = 276,
               SYM_F12 = 293;
+constexpr int SYM_N = 110, SYM_P = 112, SYM_Y = 121;
 
 void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags);
 void Finalize();
@@ -175,6 +176,9 @@ extern bool UnpacedFrames;
 // meanwhile; keys wait there for the next ProcessEvents. No frame is counted
 // and no input script or event hook runs, so replays never see the pause.
 void WaitForFocus();
+// Holds or releases the sound output, as the focus pause does; the game's own
+// pause uses it while its frames stand still.
+void PauseSound(bool paused);
 // Test seam: called once per paused period with the number of periods so far.
 void SetPauseScript(std::function<void(uint32_t period)> script);
 // Queues a key press or release as if the keyboard had sent it.

@@ -1,6 +1,9 @@
 #include "GAME.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "ImageCollectionUnit.h"
@@ -10,14 +13,15 @@
 #include "PlaylistUnit.h"
 #include "SystemUnit.h"
 #include "VGRGameValues.h"
+#include "VGRResourceTypesUnit.h"
 #include "VGRResourceUnit.h"
-#include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
 #include "ZRWindowUnit.h"
 
 int32_t Score = 0;
 TGame* GameInPlay = nullptr;
+bool PauseAndAskKeys = true;
 std::function<void()> GameOverScreen = [] { ShowGameOver(); };
 std::function<void()> CompletionScreen = [] { ShowCompletion(); };
 
@@ -33,18 +37,51 @@ void Put(int x, int y, const std::string& name) {
   if (PImage image = Find(name)) PutImage(x, y, image);
 }
 
-// A window that lost the focus holds the game on its drawn frame, with a
-// line over the playfield; the band under the line is put back afterwards,
-// so the frame then goes on as if nothing had happened.
-void ShowPausedUntilFocus(TTGAFont* font) {
-  constexpr int kX1 = 240, kY1 = 188, kX2 = 399, kY2 = 211;
-  TImagePtr under = CreateImageWH(kX2 - kX1 + 1, kY2 - kY1 + 1);
-  GrabImage(kX1, kY1, under.get());
-  Bar(kX1, kY1, kX2, kY2, 0, 0, 0);
-  if (font) font->TextOut("PAUSED", 320, kY1 + 4, taCenter);
-  WaitForFocus();
-  PutImage(kX1, kY1, under.get());
+// A rectangle of the back buffer kept while something is drawn over it and
+// put back when the keeper goes, so that the frame then goes on as if
+// nothing had been there.
+class TScreenPatch {
+ public:
+  TScreenPatch(int x1, int y1, int x2, int y2) : X(x1), Y(y1), Under(CreateImageWH(x2 - x1 + 1, y2 - y1 + 1)) {
+    GrabImage(X, Y, Under.get());
+  }
+  ~TScreenPatch() { PutImage(X, Y, Under.get()); }
+  TScreenPatch(const TScreenPatch&) = delete;
+  TScreenPatch& operator=(const TScreenPatch&) = delete;
+
+ private:
+  int X, Y;
+  TImagePtr Under;
+};
+
+// One line of text on a black band across the middle of the play area, at
+// least as wide as the focus pause's.
+std::unique_ptr<TScreenPatch> ShowBand(TTGAFont* font, const std::string& text) {
+  constexpr int kY1 = 188, kY2 = 211;
+  int half = 80;
+  if (font) half = std::max(half, font->TextWidth(text) / 2 + 16);
+  auto patch = std::make_unique<TScreenPatch>(320 - half, kY1, 319 + half, kY2);
+  Bar(320 - half, kY1, 319 + half, kY2, 0, 0, 0);
+  if (font) font->TextOut(text, 320, kY1 + 4, taCenter);
+  return patch;
 }
+
+// A window that lost the focus holds the game on its drawn frame, with a
+// line over the playfield.
+void ShowPausedUntilFocus(TTGAFont* font) {
+  const auto band = ShowBand(font, "PAUSED");
+  WaitForFocus();
+}
+
+// The strip above the play area's frame holds the map's name and the tally
+// of a finished map: nothing of the play is ever there.
+constexpr int kTopLineBottom = 20;
+// The map's name stays about two seconds.
+constexpr uint32_t kNameFrames = 125;
+// The place of the next piece is outlined for as many frames as it is not.
+constexpr uint32_t kMarkBlink = 20;
+// Beside the creature display, in the black right margin: the dots left.
+constexpr int kDotsX = 609, kDotsY = 58;
 
 }  // namespace
 
@@ -127,7 +164,12 @@ void TGame::BeginMap() {
     if (list && list->Count() > 0) list->SetCurrent((CurrentMap / 2) % list->Count());
   }
   // 3. A restart after a death keeps the music running.
-  if (CurrentMap != MusicMap) {
+  const bool entered = CurrentMap != MusicMap;
+  if (entered) {
+    MapFrames_ = 0;
+    NameFramesLeft_ = Interim ? 0 : kNameFrames;
+  }
+  if (entered) {
     Song = list ? list->CurrentSong() : "";
     StartMusic();
     MusicMap = CurrentMap;
@@ -141,6 +183,10 @@ void TGame::BeginMap() {
   DrawRoom();
   // 7. The tiles go over the checkerboard and the decoration.
   Map->LoadLevel(CurrentMap, true);
+  if (NameFramesLeft_ > 0) DrawTopLine(Map->PieceName);
+  DotsAtStart_ = Map->DotCount;
+  DotsShown_ = 0xFFFF;
+  DrawDotsLeft();
   // 8.
   GrabImage(kAreaX, kAreaY, Background.get());
   // 9.
@@ -245,6 +291,7 @@ bool TGame::Frame() {
       char line[64];
       std::snprintf(line, sizeof line, "Map %02d completed with %d spare lives", CurrentMap, static_cast<int>(Lives));
       Log->Status(line, "GAME, TGame.Frame");
+      DrawTally();
     }
     if (!Interim) {
       PutImagePart(504, 56, 442, 34, 473, 34 + c, Background.get());
@@ -281,12 +328,34 @@ bool TGame::Frame() {
   }
   // 5.
   if (KeyState[SYM_Q]) Map->ShowTypes();
-  // 6. Away from the window, play stops here until the focus comes back
+  // The place where the next piece goes blinks in the creature display, so
+  // that the order the pieces are taken in can be seen.
+  std::optional<TScreenPatch> mark;
+  int32_t markX = 0, markY = 0;
+  if (Present && !Interim && !Prof->IsLevelDone() && (MapFrames_ / kMarkBlink) % 2 == 0 &&
+      TProf::PiecePlace(Prof->NextPiece(), markX, markY)) {
+    mark.emplace(markX, markY, markX + 15, markY + 15);
+    Bar(markX, markY, markX + 15, markY, 255, 232, 96);
+    Bar(markX, markY + 15, markX + 15, markY + 15, 255, 232, 96);
+    Bar(markX, markY + 1, markX, markY + 14, 255, 232, 96);
+    Bar(markX + 15, markY + 1, markX + 15, markY + 14, 255, 232, 96);
+  }
+  // 6. Paused, or asked whether to leave: the drawn frame stays up until
+  // the player goes on, or the game ends here.
+  FrameTimer.PresentStart();
+  const bool stay = Hold_ == THold::None || HoldPlay();
+  FrameTimer.PresentEnd();
+  if (!stay) {
+    FrameTimer.FrameEnd();
+    return false;
+  }
+  // Away from the window, play stops here until the focus comes back
   // (never in a timedemo, which has no one watching).
   if (!WindowHasFocus() && !UnpacedFrames) ShowPausedUntilFocus(ScoreFont.get());
   FrameTimer.PresentStart();
   if (Present) Flip();
   FrameTimer.PresentEnd();
+  mark.reset();
   // 7.
   for (auto& m : Monsters) m->Erase();
   Prof->Erase();
@@ -350,9 +419,113 @@ bool TGame::Frame() {
       MeterTicks = 0;
     }
   }
+  MapFrames_ += 1;
+  if (NameFramesLeft_ > 0 && --NameFramesLeft_ == 0) DrawTopLine("");
+  DrawDotsLeft();
+  TakeHoldKeys();
   FrameTimer.FrameEnd();
   // 15.
   return !KeyState[SYM_ESCAPE] && CurrentMap == MusicMap && !Prof->IsDead();
+}
+
+// ---- Beyond the rules: what the player is shown, the pause, the question --
+
+void TGame::DrawTopLine(const std::string& text) {
+  Bar(0, 0, 639, kTopLineBottom, 0, 0, 0);
+  if (ScoreFont && !text.empty()) ScoreFont->TextOut(text, 320, 0, taCenter);
+}
+
+// Drawn once as the end-of-level animation begins, and left up through it.
+void TGame::DrawTally() {
+  const uint32_t seconds = MapFrames_ * FrameTime / 1000;
+  char time[24];
+  std::snprintf(time, sizeof time, "TIME %u:%02u", seconds / 60, seconds % 60);
+  std::string line = time;
+  if (!Interim) {
+    char parts[80];
+    const int meterLeft = MeterLimit == 0 ? 0 : (MeterLimit - std::min(MeterValue, MeterLimit)) * 100 / MeterLimit;
+    if (MrRobotMode) {
+      std::snprintf(parts, sizeof parts, "DOTS %u  %s  METER LEFT %d%%", static_cast<unsigned>(DotsAtStart_), time,
+                    meterLeft);
+    } else {
+      std::snprintf(parts, sizeof parts, "PIECES %u  %s  METER LEFT %d%%", Prof->NextPiece() - 1u, time, meterLeft);
+    }
+    line = parts;
+  }
+  NameFramesLeft_ = 0;
+  DrawTopLine(line);
+}
+
+void TGame::DrawDotsLeft() {
+  if (Interim || !MrRobotMode || Map->DotCount == DotsShown_) return;
+  DotsShown_ = Map->DotCount;
+  Bar(579, kDotsY, 639, kDotsY + 40, 0, 0, 0);
+  if (Resources && Resources->MoreBlocks) PutImage(kDotsX - 8, kDotsY, Resources->MoreBlocks.get());
+  if (ScoreFont) ScoreFont->TextOut(std::to_string(DotsShown_), kDotsX, kDotsY + 19, taCenter);
+}
+
+// Read after the frame's events: P or Start pauses, Escape asks; both take
+// effect on the next frame, once its pictures are drawn.
+void TGame::TakeHoldKeys() {
+  if (!PauseAndAskKeys) return;
+  if (KeyState[SYM_P] || KeyState[SYM_RETURN]) {
+    KeyState[SYM_P] = KeyState[SYM_RETURN] = false;
+    Hold_ = THold::Paused;
+  }
+  if (KeyState[SYM_ESCAPE]) {
+    KeyState[SYM_ESCAPE] = false;
+    Hold_ = THold::Asking;
+  }
+}
+
+// The play held on the frame just drawn. Its frames are shown and their keys
+// read as ever, so that a replay records a pause or a question and plays it
+// back like any other keys, but nothing of the game moves: no step of a
+// frame runs, the random generator is not drawn from, and the checksums of
+// the frames after it are those a game without it would have. False when
+// the player chose to leave; Escape is then held, as if pressed in play.
+bool TGame::HoldPlay() {
+  constexpr int kMoves[] = {SYM_LEFT, SYM_RIGHT, SYM_UP, SYM_DOWN, SYM_SPACE};
+  PauseSound(true);
+  bool leave = false;
+  while (Hold_ != THold::None) {
+    const THold shown = Hold_;
+    Log->Status(shown == THold::Paused ? "Paused" : "Asked whether to leave", "GAME, TGame.HoldPlay");
+    const auto band = ShowBand(ScoreFont.get(), shown == THold::Paused ? "PAUSED" : "Leave this game? Y / N");
+    while (Hold_ == shown) {
+      if (!WindowHasFocus() && !UnpacedFrames) {
+        WaitForFocus();
+        PauseSound(true);
+      }
+      if (Present) Flip();
+      bool heldBefore[std::size(kMoves)];
+      for (std::size_t i = 0; i < std::size(kMoves); ++i) heldBefore[i] = KeyState[kMoves[i]];
+      ProcessEvents();
+      bool moved = false;
+      for (std::size_t i = 0; i < std::size(kMoves); ++i) moved = moved || (!heldBefore[i] && KeyState[kMoves[i]]);
+      if (shown == THold::Paused) {
+        if (KeyState[SYM_ESCAPE]) {
+          KeyState[SYM_ESCAPE] = false;
+          Hold_ = THold::Asking;
+        } else if (KeyState[SYM_P] || KeyState[SYM_RETURN]) {
+          KeyState[SYM_P] = KeyState[SYM_RETURN] = false;
+          Hold_ = THold::None;
+        }
+      } else if (KeyState[SYM_Y] || KeyState[SYM_ESCAPE]) {
+        KeyState[SYM_Y] = false;
+        KeyState[SYM_ESCAPE] = true;
+        leave = true;
+        Hold_ = THold::None;
+      } else if (KeyState[SYM_N] || moved) {
+        // A move answers and is made: the key stays held for the play.
+        KeyState[SYM_N] = false;
+        Hold_ = THold::None;
+      }
+    }
+  }
+  PauseSound(false);
+  Log->Status(leave ? "Left the game" : "Resumed", "GAME, TGame.HoldPlay");
+  return !leave;
 }
 
 // ---- After the frames of a map -------------------------------------------

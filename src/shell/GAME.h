@@ -32,6 +32,11 @@ extern int32_t Score;
 class TGame;
 extern TGame* GameInPlay;
 
+// P (or the controller's Start, which arrives as Return) pauses a game, and
+// Escape asks before it leaves one. A replay recorded before either existed
+// plays with this off: there Escape leaves at once, as it did then.
+extern bool PauseAndAskKeys;
+
 // The end screens PlayGame shows; tests put recorders in their place.
 extern std::function<void()> GameOverScreen;
 extern std::function<void()> CompletionScreen;
@@ -97,6 +102,11 @@ class TGame : public TGameValues {
 
   // Songs started in this game (a restart after a death starts none).
   uint32_t MusicStarts = 0;
+  // Frames played on this map since it was entered, restarts after a death
+  // included; a pause and the question to leave add none.
+  uint32_t MapFrames() const { return MapFrames_; }
+  // The play is paused, or the question to leave is up, from the next frame on.
+  bool Held() const { return Hold_ != THold::None; }
   // False for frames no one sees (a level solver's search): the back buffer
   // is drawn as ever but not copied to the display.
   bool Present = true;
@@ -116,4 +126,19 @@ class TGame : public TGameValues {
   void StopMusic();
   std::string Song;
   bool Ended = false;
+
+  // What the player is shown beyond the rules: the map's name, the slot of
+  // the next piece, the dots left, the tally of a finished map, the pause and
+  // the question to leave. None of it is part of the logic, nor read by it.
+  enum class THold { None, Paused, Asking };
+  bool HoldPlay();
+  void TakeHoldKeys();
+  void DrawTopLine(const std::string& text);
+  void DrawTally();
+  void DrawDotsLeft();
+  THold Hold_ = THold::None;
+  uint32_t MapFrames_ = 0;
+  uint32_t NameFramesLeft_ = 0;
+  uint16_t DotsShown_ = 0xFFFF;
+  uint16_t DotsAtStart_ = 0;
 };

@@ -13,8 +13,8 @@
 #include "PlaylistUnit.h"
 #include "ScrollUnit.h"
 #include "VGRGameValues.h"
+#include "VGRMapUnit.h"
 #include "VGRResourceTypesUnit.h"
-#include "VGRGameValues.h"
 #include "ZRFonts.h"
 #include "ZR_SDL.h"
 #include "vcc_Menu.h"
@@ -115,6 +115,40 @@ std::string PracticeEntries() {
     entries += map + "=" + map;
   }
   return entries;
+}
+
+// The names of the construction maps, read from the map pack once a run.
+const std::vector<std::string>& MapNames() {
+  static std::vector<std::string> names;
+  if (names.empty()) names = ConstructionMapNames();
+  return names;
+}
+
+// The practice row names the map it offers, right of the row's centred text,
+// inside the band the menu clears every frame.
+void DrawPracticeName(TBMPFont* font) {
+  if (!font || !Menu || Menu->Lines.size() <= kPractice) return;
+  int32_t map = 0;
+  if (!TryStrToInt(Menu->GetOptionValue("sl"), map) || map < 1 || map % 2 == 0) return;
+  const std::size_t index = static_cast<std::size_t>(map - 1) / 2;
+  if (index >= MapNames().size() || MapNames()[index].empty()) return;
+  for (std::size_t i = 0; i < Menu->Visible.size(); ++i) {
+    if (Menu->Visible[i] != kPractice) continue;
+    const TLineData& row = Menu->Lines[kPractice];
+    std::string text = row.Text;
+    if (row.Current >= 0 && row.Current < static_cast<int32_t>(row.Captions.size())) {
+      text += row.Captions[static_cast<std::size_t>(row.Current)];
+    }
+    TBMPFont* rowFont = static_cast<int32_t>(i) == Menu->Cursor ? Menu->Font2 : Menu->Font1;
+    const int32_t halfRow = rowFont ? rowFont->TextWidth(text) / 2 : 0;
+    const int32_t y = Menu->Top + static_cast<int32_t>(i) * Menu->RowHeight;
+    // A long name closes up on the number rather than run off the screen.
+    const std::string& name = MapNames()[index];
+    const int32_t end = Menu->TextX + halfRow;
+    const int32_t x = std::max(end + 4, std::min(end + 12, 631 - font->TextWidth(name)));
+    font->SetAlpha(192);
+    font->TextOut(name, x, y + 4, taLeft);
+  }
 }
 
 // The second mode is offered once the game has been completed in this run.
@@ -245,6 +279,7 @@ uint8_t MainMenu(uint8_t Previous) {
     // Only the rows whose texts can change are cleared.
     Bar(0, 180, 639, 237, 0, 0, 0);
     Menu->Draw();
+    DrawPracticeName(InfoFont.get());
     scroller->Draw(0);
     Flip();
     t = t + 1 == 160 ? 0 : t + 1;

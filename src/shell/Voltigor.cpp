@@ -318,6 +318,8 @@ void StartSession() {
     // A timedemo whose replay runs out ends there; in real time the player
     // takes over.
     if (Replaying.TimeDemo) SetReplayRunOutHandler(EndTimeDemo);
+    // Replays recorded before the pause and the question knew one Escape.
+    PauseAndAskKeys = h.FormatVersion >= TReplayHeader::PauseVersion;
     StartPlayback(Replaying.Replay, std::move(Replaying.Out));
   } else if (Replaying.Out) {
     TReplayHeader h;
@@ -339,6 +341,7 @@ std::chrono::steady_clock::time_point WallStart;
 bool FinishSession() {
   const bool replayOk = StopReplay();
   SetReplayRunOutHandler(nullptr);
+  PauseAndAskKeys = true;
   if (Replaying.TimeDemo) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - WallStart).count();
     const std::string report = FrameTimer.Report(wall);

@@ -19,7 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -350,7 +352,8 @@ TEST_F(GameLoop, ARestoredStatePlaysTheSameFuture) {
       Hold(SYM_LEFT, false);
     }
     if (f > 400 && f <= 700) second.push_back(g.Checks());
-    if (f == 700) Hold(SYM_ESCAPE);
+    // Held from here on: Escape asks, and held on the next frame it leaves.
+    if (f >= 700) Hold(SYM_ESCAPE);
   });
   ASSERT_EQ(first.size(), 300u);
   EXPECT_NE(first.front(), first.back());
@@ -370,6 +373,7 @@ TEST_F(GameLoop, RecordedSessionsPlayBackAndAlteredOnesDiverge) {
     if (f == 200) PushKeyEvent(SYM_LEFT, true);
     if (f == 420) PushKeyEvent(SYM_LEFT, false);
     if (f == 500) PushKeyEvent(SYM_ESCAPE, true);
+    if (f == 503) PushKeyEvent(SYM_Y, true);
   };
   TReplayHeader h;
   h.Seed = 9;
@@ -401,6 +405,126 @@ TEST_F(GameLoop, RecordedSessionsPlayBackAndAlteredOnesDiverge) {
   EXPECT_THROW(Play(2, 1, nullptr, 9), std::runtime_error);
   EXPECT_EQ(failure.rfind("Replay diverged at frame 240: ", 0), 0u) << failure;
   EXPECT_NE(failure.find("professor"), std::string::npos) << failure;
+}
+
+// A pause, the question to leave answered "no" in each way, and then "yes":
+// a game played with them computes in every frame of play what the same game
+// without them computes, and nothing moves while they are up. The recording
+// holds the pause key and the answers, and plays back with every check.
+TEST_F(GameLoop, PausesAndQuestionsHoldThePlayWithoutChangingAFrame) {
+  struct TSession {
+    bool Holds = false;  // pauses and questions along the way
+    std::map<uint32_t, TReplayChecks> Checks;  // by frame of play, at its events
+    uint32_t HoldsSeen = 0;
+    uint32_t Poll = 0;  // events read in the hold now up
+    TReplayChecks HeldAt;
+    bool Frozen = true;
+  };
+  // Keys come through the window's queue, so that a recording sees them.
+  auto script = [](TSession& s) {
+    return [&s](uint32_t, TGame& g) {
+      const uint32_t m = g.MapFrames();
+      if (g.Held()) {
+        if (s.Poll == 0) {
+          s.HoldsSeen += 1;
+          s.HeldAt = g.Checks();
+        } else if (!(g.Checks() == s.HeldAt)) {
+          s.Frozen = false;
+        }
+        s.Poll += 1;
+        // The answers, by the frame of play held and the events read since.
+        const auto at = [&](uint32_t poll, int sym, bool down) {
+          if (s.Poll == poll) PushKeyEvent(sym, down);
+        };
+        switch (m) {
+          case 101:  // P again goes on
+            at(2, SYM_P, false);
+            at(20, SYM_P, true);
+            break;
+          case 251:  // N goes on
+            at(2, SYM_ESCAPE, false);
+            at(20, SYM_N, true);
+            break;
+          case 300:  // a move goes on, and is made
+            at(2, SYM_ESCAPE, false);
+            at(20, SYM_RIGHT, true);
+            break;
+          case 351:  // Escape in a pause asks; N goes on
+            at(2, SYM_P, false);
+            at(10, SYM_ESCAPE, true);
+            at(12, SYM_ESCAPE, false);
+            at(20, SYM_N, true);
+            break;
+          case 601:  // Y leaves
+            at(2, SYM_ESCAPE, false);
+            at(20, SYM_Y, true);
+            break;
+          default:
+            ADD_FAILURE() << "held at frame of play " << m;
+            at(1, SYM_Y, true);
+        }
+        return;
+      }
+      s.Poll = 0;
+      s.Checks[m] = g.Checks();
+      // The keys of play, the same in both games: in the game with the
+      // questions the move that answers the one at 300 brings Right.
+      if (m == 10) PushKeyEvent(SYM_RIGHT, true);
+      if (m == 40) PushKeyEvent(SYM_RIGHT, false);
+      if (m == 40) PushKeyEvent(SYM_LEFT, true);
+      if (m == 160) PushKeyEvent(SYM_LEFT, false);
+      if (m == 299 && !s.Holds) PushKeyEvent(SYM_RIGHT, true);
+      if (m == 330) PushKeyEvent(SYM_RIGHT, false);
+      if (m == 600) PushKeyEvent(SYM_ESCAPE, true);
+      if (!s.Holds) return;
+      if (m == 100 || m == 350) PushKeyEvent(SYM_P, true);
+      if (m == 250 || m == 299) PushKeyEvent(SYM_ESCAPE, true);
+      if (m == 103 || m == 253 || m == 353) {
+        PushKeyEvent(SYM_P, false);
+        PushKeyEvent(SYM_N, false);
+      }
+    };
+  };
+  TSession plain;
+  Play(1, 1, script(plain), 3);
+  EXPECT_EQ(plain.HoldsSeen, 1u);  // the question at the end
+
+  const std::string file = Dir_ / "held.vrp";
+  TReplayHeader h;
+  h.Seed = 3;
+  h.ProgramVersion = "test";
+  StartRecording(file, h);
+  TSession held;
+  held.Holds = true;
+  const TEnd e = Play(1, 1, script(held), 3);
+  ASSERT_TRUE(StopReplay());
+  EXPECT_EQ(held.HoldsSeen, 5u);
+  EXPECT_TRUE(held.Frozen);
+  ASSERT_EQ(held.Checks.size(), 601u);
+  EXPECT_EQ(held.Checks.rbegin()->first, 600u);
+  EXPECT_TRUE(held.Checks == plain.Checks);
+  EXPECT_NE(held.Checks.at(100), held.Checks.at(600));
+  EXPECT_EQ(e.GameOvers, 0);
+
+  TReplay recorded;
+  std::string error;
+  ASSERT_TRUE(recorded.Load(file, error)) << error;
+  EXPECT_EQ(recorded.Header.FormatVersion, TReplayHeader::PauseVersion);
+  std::set<uint16_t> keys;
+  for (const TReplayKeys& k : recorded.Keys)
+    for (const TKeyChange& c : k.Changes) keys.insert(c.Sym);
+  for (int sym : {SYM_P, SYM_N, SYM_Y, SYM_ESCAPE}) EXPECT_EQ(keys.count(static_cast<uint16_t>(sym)), 1u) << sym;
+  // Played back with every check compared: the pauses and questions come
+  // again from the recorded keys, and the game ends where it ended.
+  std::string failure;
+  SetReplayFailureHandler([&](const std::string& line) {
+    failure = line;
+    throw std::runtime_error(line);
+  });
+  StartPlayback(recorded);
+  EXPECT_NO_THROW(Play(1, 1, nullptr, 3));
+  EXPECT_TRUE(StopReplay());
+  EXPECT_EQ(failure, "");
 }
 
 }  // namespace

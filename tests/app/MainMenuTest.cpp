@@ -289,7 +289,7 @@ TEST_F(MainMenuScreen, MainLoopHandsTheChoiceBackAndForth) {
   TScriptedInput input({
       {0, 0, SYM_ESCAPE},                                        // title skipped
       {1, 0, SYM_RETURN},                                        // NEW GAME
-      {2, 5, SYM_ESCAPE},                                        // the game left
+      {2, 5, SYM_ESCAPE}, {2, 8, SYM_Y},                         // the game left
       {3, 0, SYM_DOWN}, {3, 1, SYM_DOWN}, {3, 2, SYM_RETURN},    // MODE
       {4, 0, SYM_ESCAPE}, {4, 1, SYM_RETURN},                    // QUIT
   });
@@ -343,7 +343,7 @@ TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
         {0, 0, SYM_ESCAPE},                                             // title skipped
         {1, 2, SYM_RETURN},                                             // NEW GAME
         {2, 5, SYM_RIGHT}, {2, 20, SYM_RIGHT}, {2, 30, SYM_SPACE},      // a little play
-        {2, 40, SYM_LEFT}, {2, 150, SYM_ESCAPE},                        // the game left
+        {2, 40, SYM_LEFT}, {2, 150, SYM_ESCAPE}, {2, 153, SYM_Y},       // the game left
         {3, 0, SYM_ESCAPE}, {3, 1, SYM_RETURN},                         // QUIT
     });
     EXPECT_EQ(run({dir / "Voltigor", "-mainlog", dir / "record.log", "-record", replay}), 0);
@@ -376,11 +376,11 @@ TEST(ProgramSession, AReplayInTheZaRarozModeFindsItChosenInTheMenu) {
   script.Header.Mode = true;
   script.Header.ProgramVersion = "Voltigor V1.05 Build 0063";
   for (auto [frame, sym] : std::vector<std::pair<uint32_t, int>>{{0, SYM_ESCAPE}, {2, SYM_RETURN}, {40, SYM_ESCAPE},
-                                                                  {42, SYM_ESCAPE}, {44, SYM_RETURN}}) {
+                                                                  {42, SYM_Y}, {44, SYM_ESCAPE}, {46, SYM_RETURN}}) {
     script.Keys.push_back({frame, {{static_cast<uint16_t>(sym), true}}});
-    if (frame < 44) script.Keys.push_back({frame + 1, {{static_cast<uint16_t>(sym), false}}});
+    if (frame < 46) script.Keys.push_back({frame + 1, {{static_cast<uint16_t>(sym), false}}});
   }
-  script.FrameTotal = 45;  // the Return of frame 44 quits
+  script.FrameTotal = 47;  // the Return of frame 46 quits
   std::string error;
   ASSERT_TRUE(script.Save(dir / "zararoz.vgrreplay", error)) << error;
   ShowIntro = true;

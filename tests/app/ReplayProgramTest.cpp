@@ -72,11 +72,13 @@ void StartNewGame(TReplay& r) {
   Press(r, 3, SYM_RETURN, false);
 }
 
-// Escape leaves the game at `frame`; in the menu Escape moves the cursor to
-// QUIT and Return quits.
+// Escape at `frame` asks whether to leave the game and Y leaves it; in the
+// menu Escape moves the cursor to QUIT and Return quits.
 void LeaveAndQuit(TReplay& r, uint32_t frame) {
   Press(r, frame, SYM_ESCAPE, true);
   Press(r, frame + 2, SYM_ESCAPE, false);
+  Press(r, frame + 4, SYM_Y, true);
+  Press(r, frame + 5, SYM_Y, false);
   Press(r, frame + 30, SYM_ESCAPE, true);
   Press(r, frame + 31, SYM_ESCAPE, false);
   Press(r, frame + 34, SYM_RETURN, true);

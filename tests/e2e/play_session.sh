@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # One session of the real program in a real X window: the title runs, Escape
 # skips to the menu, NEW GAME is played for a few seconds with the arrow
-# keys, Escape leaves the game, Escape and Return quit. The program must exit
-# with 0, its log must end with its closing line, and the archive it mounted
-# for writing must still pass the data tool's check.
+# keys, Escape and Y leave the game, Escape and Return quit. The program must
+# exit with 0, its log must end with its closing line, and the archive it
+# mounted for writing must still pass the data tool's check.
 #
 #   tests/e2e/play_session.sh BIN_DIR
 #
@@ -109,7 +109,8 @@ for arrow in Right Left Right Up Right; do
 done
 key space
 sleep 0.5
-key Escape          # leave the game
+key Escape          # asks whether to leave the game
+key y               # leaves it
 sleep 1.5
 key Escape          # the cursor to QUIT
 key Return          # quit

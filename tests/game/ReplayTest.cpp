@@ -56,7 +56,8 @@ TEST(ReplayFile, WritesReadsAndRefusesEveryDamage) {
   const TCase cases[] = {
       {"empty", [](auto& b) { b.clear(); }, "not a replay file"},
       {"foreign", [](auto& b) { b[0] = 'P'; }, "not a replay file"},
-      {"newer format", [](auto& b) { b[8] = 2; }, "format version 2"},
+      {"newer format", [](auto& b) { b[8] = 3; }, "format version 3"},
+      {"format 0", [](auto& b) { b[8] = 0; }, "format version 0"},
       {"start map 0", [](auto& b) { b[14] = 0; }, "start map"},
       {"start map 51", [](auto& b) { b[14] = 51; }, "start map"},
       {"mode 2", [](auto& b) { b[15] = 2; }, "game mode"},

@@ -402,9 +402,11 @@ bool WriteSessionReplay(const TSessionPlan& plan, const std::string& fileName, s
     Press(r, end + 62, SYM_SPACE, false);
     end += 90;
   } else {
-    // The next map shows one frame; Escape leaves it.
+    // The next map shows one frame; Escape asks whether to leave it, Y leaves.
     Press(r, end, SYM_ESCAPE, true);
     Press(r, end + 2, SYM_ESCAPE, false);
+    Press(r, end + 4, SYM_Y, true);
+    Press(r, end + 5, SYM_Y, false);
     end += 30;
   }
   // In the menu Escape goes to QUIT and Return quits.
