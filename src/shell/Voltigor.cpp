@@ -65,8 +65,9 @@ void PrintUsage() {
   std::cout << "Usage: Voltigor [FULLSCREEN] [switches]\n"
                "Voltigor, a platform game: build the creature, dodge the monsters and the boulder.\n\n"
                "  FULLSCREEN          (first argument) play full screen\n"
-               "  -scale N            open the window N times the game's 640 x 400 (1 gives the\n"
-               "                      original size; by default the largest that fits the desktop)\n"
+               "  -scale N            open the window N times the game's 640 x 400, N from 1 to 8\n"
+               "                      (1 gives the original size; by default the largest that fits\n"
+               "                      the desktop; a factor too large for it gives the largest that fits)\n"
                "  -nolog              write no log\n"
                "  -waitlog            wait one second before opening the log\n"
                "  -appendlog          append to the log instead of starting it anew\n"
@@ -89,12 +90,6 @@ void PrintUsage() {
 bool IsHelpSwitch(const std::string& arg) {
   const std::string a = UpperCase(arg);
   return a == "--HELP" || a == "-HELP" || a == "-H" || a == "/?";
-}
-
-// The -scale value: a whole number from 1 up; anything else is refused (0).
-int ScaleSwitch(const std::string& value) {
-  if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos) return 0;
-  return std::stoi(value);
 }
 
 bool HasSwitch(const char* name) {
@@ -174,9 +169,8 @@ void LoadProgram() {
   Log->Status(kVersionLine, "Voltigor");
   // 4. Video, full screen when the first argument (only the first) says so.
   const std::string first = Parameters->Args.size() > 1 ? UpperCase(Parameters->Args[1]) : "";
-  const std::string scale = SwitchValue("scale");
-  if (!scale.empty() && ScaleSwitch(scale) == 0) Log->Warning("Window scale ignored! (" + scale + ")", "Voltigor");
-  SetWindowScaleRequest(ScaleSwitch(scale));
+  // The display judges -scale against the desktop, and says what it does.
+  if (HasSwitch("scale")) SetWindowScaleRequest(SwitchValue("scale"));
   Initialize(640, 400, 32, first == "FULLSCREEN" ? VF_FULLSCREEN | VF_BACKBUFFER : VF_BACKBUFFER);
   // 5. No mouse pointer over the game.
   ShowCursor(false);
