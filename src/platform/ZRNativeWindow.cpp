@@ -46,7 +46,8 @@ const TSDL2* SDL2() {
                Bind(sdl2, "SDL_GetWindowDisplayIndex", api.GetWindowDisplayIndex) &&
                Bind(sdl2, "SDL_GetDisplayBounds", api.GetDisplayBounds) &&
                Bind(sdl2, "SDL_GetRenderer", api.GetRenderer) &&
-               Bind(sdl2, "SDL_RenderSetIntegerScale", api.RenderSetIntegerScale);
+               Bind(sdl2, "SDL_RenderSetIntegerScale", api.RenderSetIntegerScale) &&
+               Bind(sdl2, "SDL_GetRendererInfo", api.GetRendererInfo);
 #endif
   }
   if (!complete) return nullptr;
@@ -105,5 +106,38 @@ bool SystemOffersFullScreen() {
   return listed;
 #else
   return true;
+#endif
+}
+
+std::string OpenGLRendererName() {
+#ifdef VGR_HAVE_DLFCN
+  void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+  if (!sdl2) return "";
+  void* (*createWindow)(const char*, int, int, int, int, uint32_t) = nullptr;
+  void (*destroyWindow)(void*) = nullptr;
+  void* (*createContext)(void*) = nullptr;
+  void (*deleteContext)(void*) = nullptr;
+  void* (*procAddress)(const char*) = nullptr;
+  if (!Bind(sdl2, "SDL_CreateWindow", createWindow) || !Bind(sdl2, "SDL_DestroyWindow", destroyWindow) ||
+      !Bind(sdl2, "SDL_GL_CreateContext", createContext) || !Bind(sdl2, "SDL_GL_DeleteContext", deleteContext) ||
+      !Bind(sdl2, "SDL_GL_GetProcAddress", procAddress)) {
+    return "";
+  }
+  constexpr uint32_t kOpenGL = 0x00000002u, kHidden = 0x00000008u;  // SDL_WINDOW_OPENGL, SDL_WINDOW_HIDDEN
+  constexpr unsigned kRendererString = 0x1F01;                          // GL_RENDERER
+  void* window = createWindow("", 0, 0, 1, 1, kOpenGL | kHidden);
+  if (!window) return "";
+  std::string name;
+  if (void* context = createContext(window)) {
+    using TGetString = const unsigned char* (*)(unsigned);
+    if (auto getString = reinterpret_cast<TGetString>(procAddress("glGetString"))) {
+      if (const unsigned char* text = getString(kRendererString)) name = reinterpret_cast<const char*>(text);
+    }
+    deleteContext(context);
+  }
+  destroyWindow(window);
+  return name;
+#else
+  return "";
 #endif
 }

@@ -6,6 +6,7 @@
 // system without them; callers then keep to the SDL 1.2 API.
 
 #include <cstdint>
+#include <string>
 
 struct TSDL2Rect {
   int x, y, w, h;
@@ -25,6 +26,17 @@ struct TSDL2 {
   int (*GetDisplayBounds)(int, TSDL2Rect*) = nullptr;
   void* (*GetRenderer)(void*) = nullptr;
   int (*RenderSetIntegerScale)(void*, int) = nullptr;
+  int (*GetRendererInfo)(void*, struct TSDL2RendererInfo*) = nullptr;
+};
+
+// SDL_RendererInfo.
+struct TSDL2RendererInfo {
+  const char* name;
+  uint32_t flags;
+  uint32_t num_texture_formats;
+  uint32_t texture_formats[16];
+  int max_texture_width;
+  int max_texture_height;
 };
 
 // SDL_WINDOW_FULLSCREEN, a bit of the desktop kind of full screen too.
@@ -38,3 +50,8 @@ const TSDL2* SDL2();
 // manager that offers it, or any other video driver. False on a bare X server.
 bool SystemOffersFullScreen();
 
+// The OpenGL driver SDL would draw with: its renderer string ("llvmpipe
+// (LLVM 15.0.6, 256 bits)"), read from a hidden window of its own; empty when
+// there is no OpenGL (or no SDL 2 below). Call after SDL started, before the
+// video mode is set.
+std::string OpenGLRendererName();

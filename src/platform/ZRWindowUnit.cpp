@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -204,6 +205,36 @@ void ApplyWindowScale(int width, int height) {
   }
 }
 
+bool IsSoftwareOpenGL(const std::string& openGLRenderer) {
+  std::string name = openGLRenderer;
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // Mesa's llvmpipe, softpipe and swrast, OpenSWR, and the stand-ins of
+  // other systems; each says "software" or names itself.
+  for (const char* word : {"llvmpipe", "softpipe", "swrast", "software", "swr ", "gdi generic", "basic render"}) {
+    if (name.find(word) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& openGLRenderer) {
+  if (playerDriver && *playerDriver) return {"", std::string("Renderer: ") + playerDriver + " (SDL_RENDER_DRIVER)"};
+  if (openGLRenderer.empty()) return {"", "Renderer: SDL's choice (no OpenGL)"};
+  if (IsSoftwareOpenGL(openGLRenderer)) {
+    return {"software", "Renderer: software (OpenGL would draw in software: " + openGLRenderer + ")"};
+  }
+  return {"", "Renderer: SDL's choice (OpenGL: " + openGLRenderer + ")"};
+}
+
+void ApplyRendererChoice() {
+  static bool chosen = false;
+  if (chosen) return;
+  chosen = true;
+  const char* player = std::getenv("SDL_RENDER_DRIVER");
+  const TRendererChoice choice = ChooseRenderer(player, player && *player ? std::string() : OpenGLRendererName());
+  if (!choice.Driver.empty()) setenv("SDL_RENDER_DRIVER", choice.Driver.c_str(), 1);
+  Log->Status(choice.LogLine, "ZR_SDL, Initialize");
+}
+
 void OpenGameControllers() {
   Controllers.clear();
   Pads.clear();
@@ -322,7 +353,15 @@ void PrepareVideoMode() {
   FullScreenOn = false;
   FramesToSizeCheck = 0;
   if (const TSDL2* s = SDL2()) {
-    if (void* renderer = s->GetRenderer(s->Window)) s->RenderSetIntegerScale(renderer, 1);
+    if (void* renderer = s->GetRenderer(s->Window)) {
+      s->RenderSetIntegerScale(renderer, 1);
+      static bool told = false;
+      TSDL2RendererInfo info{};
+      if (!told && s->GetRendererInfo(renderer, &info) == 0 && info.name) {
+        Log->Status(std::string("Drawing with SDL's ") + info.name + " renderer", "ZR_SDL, Initialize");
+        told = true;
+      }
+    }
   }
 }
 

@@ -104,6 +104,7 @@ void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) 
   // Full screen starts from the window the player gets back when leaving it.
   const bool fullScreen = (flags & VF_FULLSCREEN) != 0;
   flags &= ~VF_FULLSCREEN;
+  ApplyRendererChoice();
   ApplyWindowScale(width, height);
   ScreenWidth = width;
   ScreenHeight = height;

@@ -111,6 +111,20 @@ end_game
 run_game 640x400 -scale 1
 picture "-scale 1"
 end_game
+# OpenGL on a virtual display draws in software, if there is OpenGL at all:
+# SDL's own software renderer is chosen instead, and said so.
+check "the renderer chosen" 1 "$(tr -d '\r' <"$WORK/game.log" | grep -c -E \
+  "^\(ZR_SDL, Initialize\) Renderer: (software \(OpenGL would draw in software: .+\)|SDL's choice \(no OpenGL\))$")"
+check "the renderer drawing" 1 "$(grep -c "Drawing with SDL's software renderer" "$WORK/game.log")"
+
+# The player's own SDL_RENDER_DRIVER wins, and the picture is the same.
+if [ "$SETUP" != bare ] && grep -q "OpenGL would draw in software" "$WORK/game.log"; then
+  SDL_RENDER_DRIVER=opengl run_game 1280x800
+  picture "SDL_RENDER_DRIVER=opengl"
+  end_game
+  check "the player's renderer" "Renderer: opengl (SDL_RENDER_DRIVER)" \
+    "$(tr -d '\r' <"$WORK/game.log" | grep -o "Renderer: .*")"
+fi
 
 # scale_refused VALUE LINE: one line on standard error and in the log, and the default window.
 scale_refused() {
