@@ -5,6 +5,13 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
 #if __has_include(<dlfcn.h>)
 #include <dlfcn.h>
 #define VGR_HAVE_DLFCN 1
@@ -109,35 +116,31 @@ bool SystemOffersFullScreen() {
 #endif
 }
 
-std::string OpenGLRendererName() {
-#ifdef VGR_HAVE_DLFCN
-  void* sdl2 = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
-  if (!sdl2) return "";
-  void* (*createWindow)(const char*, int, int, int, int, uint32_t) = nullptr;
-  void (*destroyWindow)(void*) = nullptr;
-  void* (*createContext)(void*) = nullptr;
-  void (*deleteContext)(void*) = nullptr;
-  void* (*procAddress)(const char*) = nullptr;
-  if (!Bind(sdl2, "SDL_CreateWindow", createWindow) || !Bind(sdl2, "SDL_DestroyWindow", destroyWindow) ||
-      !Bind(sdl2, "SDL_GL_CreateContext", createContext) || !Bind(sdl2, "SDL_GL_DeleteContext", deleteContext) ||
-      !Bind(sdl2, "SDL_GL_GetProcAddress", procAddress)) {
-    return "";
-  }
-  constexpr uint32_t kOpenGL = 0x00000002u, kHidden = 0x00000008u;  // SDL_WINDOW_OPENGL, SDL_WINDOW_HIDDEN
-  constexpr unsigned kRendererString = 0x1F01;                          // GL_RENDERER
-  void* window = createWindow("", 0, 0, 1, 1, kOpenGL | kHidden);
-  if (!window) return "";
-  std::string name;
-  if (void* context = createContext(window)) {
-    using TGetString = const unsigned char* (*)(unsigned);
-    if (auto getString = reinterpret_cast<TGetString>(procAddress("glGetString"))) {
-      if (const unsigned char* text = getString(kRendererString)) name = reinterpret_cast<const char*>(text);
+std::string SoftwareOpenGLReason() {
+  if (const char* forced = std::getenv("LIBGL_ALWAYS_SOFTWARE")) {
+    if (*forced && std::strcmp(forced, "0") != 0 && strcasecmp(forced, "false") != 0) {
+      return "LIBGL_ALWAYS_SOFTWARE is set";
     }
-    deleteContext(context);
   }
-  destroyWindow(window);
-  return name;
-#else
-  return "";
+#if defined(SDL_VIDEO_DRIVER_X11) && defined(VGR_HAVE_DLFCN)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWMInfo(&info) > 0 && info.subsystem == SDL_SYSWM_X11 && info.info.x11.display) {
+    if (void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD)) {
+      decltype(&XQueryExtension) queryExtension = nullptr;
+      if (Bind(x11, "XQueryExtension", queryExtension)) {
+        int opcode = 0, event = 0, error = 0;
+        const bool direct = queryExtension(info.info.x11.display, "DRI3", &opcode, &event, &error) ||
+                            queryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error);
+        if (!direct) return "the X server offers no direct rendering";
+      }
+    }
+  }
 #endif
+  std::error_code failed;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", failed)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("renderD", 0) == 0 || name.rfind("card", 0) == 0) return "";
+  }
+  return "no GPU device in /dev/dri";
 }

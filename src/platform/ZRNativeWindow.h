@@ -50,8 +50,9 @@ const TSDL2* SDL2();
 // manager that offers it, or any other video driver. False on a bare X server.
 bool SystemOffersFullScreen();
 
-// The OpenGL driver SDL would draw with: its renderer string ("llvmpipe
-// (LLVM 15.0.6, 256 bits)"), read from a hidden window of its own; empty when
-// there is no OpenGL (or no SDL 2 below). Call after SDL started, before the
-// video mode is set.
-std::string OpenGLRendererName();
+// Why OpenGL would draw in software here, found without loading any OpenGL
+// driver (which alone would cost tens of megabytes and a thread per core):
+// LIBGL_ALWAYS_SOFTWARE set, an X server that offers no direct rendering
+// (DRI2 or DRI3, as virtual and remote servers), or no GPU device in
+// /dev/dri. Empty when a GPU driver may be there. Call after SDL started.
+std::string SoftwareOpenGLReason();

@@ -3,7 +3,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -205,24 +204,10 @@ void ApplyWindowScale(int width, int height) {
   }
 }
 
-bool IsSoftwareOpenGL(const std::string& openGLRenderer) {
-  std::string name = openGLRenderer;
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  // Mesa's llvmpipe, softpipe and swrast, OpenSWR, and the stand-ins of
-  // other systems; each says "software" or names itself.
-  for (const char* word : {"llvmpipe", "softpipe", "swrast", "software", "swr ", "gdi generic", "basic render"}) {
-    if (name.find(word) != std::string::npos) return true;
-  }
-  return false;
-}
-
-TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& openGLRenderer) {
+TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& softwareReason) {
   if (playerDriver && *playerDriver) return {"", std::string("Renderer: ") + playerDriver + " (SDL_RENDER_DRIVER)"};
-  if (openGLRenderer.empty()) return {"", "Renderer: SDL's choice (no OpenGL)"};
-  if (IsSoftwareOpenGL(openGLRenderer)) {
-    return {"software", "Renderer: software (OpenGL would draw in software: " + openGLRenderer + ")"};
-  }
-  return {"", "Renderer: SDL's choice (OpenGL: " + openGLRenderer + ")"};
+  if (softwareReason.empty()) return {"", "Renderer: SDL's choice"};
+  return {"software", "Renderer: software (OpenGL would draw in software: " + softwareReason + ")"};
 }
 
 void ApplyRendererChoice() {
@@ -230,8 +215,13 @@ void ApplyRendererChoice() {
   if (chosen) return;
   chosen = true;
   const char* player = std::getenv("SDL_RENDER_DRIVER");
-  const TRendererChoice choice = ChooseRenderer(player, player && *player ? std::string() : OpenGLRendererName());
-  if (!choice.Driver.empty()) setenv("SDL_RENDER_DRIVER", choice.Driver.c_str(), 1);
+  const TRendererChoice choice = ChooseRenderer(player, player && *player ? std::string() : SoftwareOpenGLReason());
+  if (!choice.Driver.empty()) {
+    setenv("SDL_RENDER_DRIVER", choice.Driver.c_str(), 1);
+    // Else SDL would put the software renderer's window surface on OpenGL
+    // once more.
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+  }
   Log->Status(choice.LogLine, "ZR_SDL, Initialize");
 }
 

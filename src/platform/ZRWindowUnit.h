@@ -49,18 +49,17 @@ void ApplyWindowScale(int width, int height);
 // starts windowed.
 void PrepareVideoMode();
 // The renderer SDL draws the window with. The player's own SDL_RENDER_DRIVER
-// (`playerDriver`, null when unset) wins. Else, when the OpenGL driver SDL
-// would land on draws in software (`openGLRenderer`, its renderer string,
-// empty when there is no OpenGL), SDL's software renderer is chosen: the same
-// picture for a fraction of the CPU time, memory and threads. `Driver` is
-// what SDL_RENDER_DRIVER is to be set to (empty: leave SDL's choice), and
-// `LogLine` says why.
+// (`playerDriver`, null when unset) wins. Else, when OpenGL would draw in
+// software here (`softwareReason` says why; empty when a GPU driver may be
+// there), SDL's software renderer is chosen, drawing straight into the
+// window: the same picture for a fraction of the CPU time, memory and
+// threads. `Driver` is what SDL_RENDER_DRIVER is to be set to (empty: leave
+// SDL's choice), and `LogLine` says why.
 struct TRendererChoice {
   std::string Driver;
   std::string LogLine;
 };
-TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& openGLRenderer);
-bool IsSoftwareOpenGL(const std::string& openGLRenderer);
+TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& softwareReason);
 // After SDL started, before the first video mode: ChooseRenderer for this
 // machine, applied and logged once a run.
 void ApplyRendererChoice();
