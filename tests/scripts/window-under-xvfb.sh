@@ -51,11 +51,19 @@ run_game() {
   # FULLSCREEN counts only as the first argument.
   "$PROGRAM" "$@" -mainlog "$WORK/game.log" 2>"$WORK/stderr.txt" &
   GAME_PID=$!
-  # Full screen from the start closes the first window and opens another.
-  for _ in 1 2 3; do
-    WIN=$(find_window) || { echo "FAIL: no window for $*"; kill "$GAME_PID"; exit 1; }
+  # Full screen from the start closes the first window and opens another,
+  # which may get the same id.
+  local end=$((SECONDS + 30))
+  while :; do
+    WIN=$(find_window) || {
+      echo "FAIL: no window for $*"
+      tail -n 5 "$WORK/stderr.txt" "$WORK/game.log"
+      kill "$GAME_PID"
+      exit 1
+    }
     wait_size "$WIN" "$expected" && break
-    xwininfo -id "$WIN" >/dev/null 2>&1 && break
+    [ $SECONDS -lt $end ] || break
+    sleep 0.2
   done
   check "window size with '$*'" "$expected" "$(window_size "$WIN")"
   focus_window "$WIN"

@@ -13,7 +13,9 @@ need_tools() {
 # manager at all with "bare"; DISPLAY is set.
 start_x() {
   local fd_file="$WORK/display"
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -ac 3>"$fd_file" 2>"$WORK/xvfb.err" &
+  # -noreset: without a window manager the server would reset each time the
+  # last game closed, refusing the next one's connection for that moment.
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -ac -noreset 3>"$fd_file" 2>"$WORK/xvfb.err" &
   XVFB_PID=$!
   for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
   [ -s "$fd_file" ] || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.err"; exit 1; }
