@@ -2,11 +2,15 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "Logger.h"
+#include "ZRNativeWindow.h"
+#include "ZRToolbox.h"
 
 
 namespace {
@@ -15,7 +19,10 @@ const char* const kScaleVariable = "SDL12COMPAT_WINDOW_SCALING";
 const char* const kMethodVariable = "SDL12COMPAT_SCALE_METHOD";
 const char* const kControllerVariable = "SDL12COMPAT_USE_GAME_CONTROLLERS";
 
-int RequestedScale = 0;
+bool ScaleRequested = false;
+std::string RequestedScale;
+// A refused -scale is told once, though the display may be opened twice.
+bool ScaleNoteGiven = false;
 int OpenedScale = 1;
 // Read once, before the program sets the variable itself.
 bool PlayerScaleKnown = false;
@@ -111,21 +118,50 @@ void PushEvent(SDL_Event& e) { SDL_PushEvent(&e); }
 
 void SetControllerKeySink(void (*sink)(const SDL_Event&)) { KeySink = sink; }
 
-int ChooseWindowScale(int desktopWidth, int desktopHeight, int width, int height, int requested,
-                      const char* environment) {
-  if (requested > 0) return requested > kMaxWindowScale ? kMaxWindowScale : requested;
-  if (environment && *environment) return 0;
-  if (desktopWidth <= 0 || desktopHeight <= 0 || width <= 0 || height <= 0) return 1;
-  int scale = 1;
-  // Integer sums rather than 0.85 products: no rounding at the border.
-  while (scale < kMaxWindowScale && static_cast<int64_t>(width) * (scale + 1) * 100 <= int64_t{85} * desktopWidth &&
-         static_cast<int64_t>(height) * (scale + 1) * 100 <= int64_t{85} * desktopHeight) {
-    ++scale;
+TWindowScale ChooseWindowScale(int desktopWidth, int desktopHeight, int width, int height, const char* requested,
+                               const char* environment) {
+  const bool desktopKnown = desktopWidth > 0 && desktopHeight > 0 && width > 0 && height > 0;
+  // The largest factor up to `most` whose window is at most percent% of the
+  // desktop either way; integer sums rather than products of fractions, so
+  // that nothing is rounded at the border.
+  auto largestFitting = [&](int most, int percent) {
+    int scale = 1;
+    while (scale < most && static_cast<int64_t>(width) * (scale + 1) * 100 <= int64_t{percent} * desktopWidth &&
+           static_cast<int64_t>(height) * (scale + 1) * 100 <= int64_t{percent} * desktopHeight) {
+      ++scale;
+    }
+    return scale;
+  };
+  auto automatic = [&]() -> TWindowScale {
+    if (environment && *environment) return {0, ""};
+    return {desktopKnown ? largestFitting(kMaxWindowScale, 85) : 1, ""};
+  };
+  if (!requested) return automatic();
+  int32_t wanted = 0;
+  TDecimalRule rule;
+  rule.PlusSign = false;
+  rule.Min = 1;
+  rule.Max = kMaxWindowScale;
+  const std::string asked = *requested ? std::string("-scale ") + requested : std::string("-scale");
+  if (!StrToInt32(requested, wanted, rule)) {
+    TWindowScale choice = automatic();
+    choice.Note = asked + ": not a whole number from 1 to " + std::to_string(kMaxWindowScale) + "; using " +
+                  (choice.Scale == 0 ? std::string(kScaleVariable) + "=" + environment : std::to_string(choice.Scale));
+    return choice;
   }
-  return scale;
+  if (!desktopKnown) return {wanted, ""};
+  // The player's own choice may fill the whole desktop, not only 85% of it.
+  const int fitting = largestFitting(wanted, 100);
+  if (fitting == wanted) return {wanted, ""};
+  return {fitting, asked + ": the desktop is " + std::to_string(desktopWidth) + "x" + std::to_string(desktopHeight) +
+                       "; using " + std::to_string(fitting)};
 }
 
-void SetWindowScaleRequest(int scale) { RequestedScale = scale; }
+void SetWindowScaleRequest(const std::string& value) {
+  ScaleRequested = true;
+  RequestedScale = value;
+  ScaleNoteGiven = false;
+}
 int WindowScale() { return OpenedScale; }
 
 void PrepareDisplaySettings() {
@@ -144,19 +180,49 @@ void PrepareDisplaySettings() {
 void ApplyWindowScale(int width, int height) {
   const SDL_VideoInfo* info = SDL_GetVideoInfo();
   const int dw = info ? info->current_w : 0, dh = info ? info->current_h : 0;
-  const int scale =
-      ChooseWindowScale(dw, dh, width, height, RequestedScale, PlayerScaleSet ? PlayerScale.c_str() : nullptr);
-  if (scale == 0) {
+  const TWindowScale choice = ChooseWindowScale(dw, dh, width, height, ScaleRequested ? RequestedScale.c_str() : nullptr,
+                                                PlayerScaleSet ? PlayerScale.c_str() : nullptr);
+  if (choice.Scale == 0) {
     setenv(kScaleVariable, PlayerScale.c_str(), 1);
     OpenedScale = std::atoi(PlayerScale.c_str());
-    Log->Status("Window scale from the environment: " + PlayerScale, "ZR_SDL, Initialize");
-    return;
+  } else {
+    setenv(kScaleVariable, std::to_string(choice.Scale).c_str(), 1);
+    OpenedScale = choice.Scale;
   }
-  setenv(kScaleVariable, std::to_string(scale).c_str(), 1);
-  OpenedScale = scale;
-  Log->Status("Window scale: " + std::to_string(scale) + " (desktop " + std::to_string(dw) + "x" +
-                  std::to_string(dh) + ")",
-              "ZR_SDL, Initialize");
+  if (!choice.Note.empty()) {
+    if (!ScaleNoteGiven) {
+      Log->Warning(choice.Note, "ZR_SDL, Initialize");
+      std::cerr << "Voltigor: " << choice.Note << std::endl;
+      ScaleNoteGiven = true;
+    }
+  } else if (choice.Scale == 0) {
+    Log->Status("Window scale from the environment: " + PlayerScale, "ZR_SDL, Initialize");
+  } else {
+    Log->Status("Window scale: " + std::to_string(choice.Scale) + " (desktop " + std::to_string(dw) + "x" +
+                    std::to_string(dh) + ")",
+                "ZR_SDL, Initialize");
+  }
+}
+
+TRendererChoice ChooseRenderer(const char* playerDriver, const std::string& softwareReason) {
+  if (playerDriver && *playerDriver) return {"", std::string("Renderer: ") + playerDriver + " (SDL_RENDER_DRIVER)"};
+  if (softwareReason.empty()) return {"", "Renderer: SDL's choice"};
+  return {"software", "Renderer: software (OpenGL would draw in software: " + softwareReason + ")"};
+}
+
+void ApplyRendererChoice() {
+  static bool chosen = false;
+  if (chosen) return;
+  chosen = true;
+  const char* player = std::getenv("SDL_RENDER_DRIVER");
+  const TRendererChoice choice = ChooseRenderer(player, player && *player ? std::string() : SoftwareOpenGLReason());
+  if (!choice.Driver.empty()) {
+    setenv("SDL_RENDER_DRIVER", choice.Driver.c_str(), 1);
+    // Else SDL would put the software renderer's window surface on OpenGL
+    // once more.
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+  }
+  Log->Status(choice.LogLine, "ZR_SDL, Initialize");
 }
 
 void OpenGameControllers() {
@@ -189,15 +255,139 @@ bool DisplayAvailable(const std::function<const char*(const char*)>& getenv) {
   return false;
 }
 
-bool ToggleFullScreen() {
+namespace {
+
+bool FullScreenOn = false;
+// Frames until the size SDL believes in is compared with the window's size
+// before full screen; 0 when nothing is to be looked at.
+int FramesToSizeCheck = 0;
+constexpr int kSizeCheckDelay = 30;
+// What the picture was last shown at, and whether the window was uncovered.
+int ShownW = 0, ShownH = 0;
+bool Exposed = false;
+// How full screen was reached, for the way back.
+enum class TFullScreenKind { System, CoveringWindow, Legacy } FullScreenKind = TFullScreenKind::System;
+// The window before full screen.
+int WindowedX = 0, WindowedY = 0, WindowedW = 0, WindowedH = 0;
+
+const char* const kFullScreenLoc = "ZR_SDL, ToggleFullScreen";
+
+std::string SizeText(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
+
+bool EnterFullScreen() {
+  SDL_Surface* screen = SDL_GetVideoSurface();
+  const TSDL2* s = SDL2();
+  if (!s) {
+    // A real SDL 1.2 scales nothing: its own full screen is all there is.
+    if (!SDL_WM_ToggleFullScreen(screen)) return false;
+    FullScreenKind = TFullScreenKind::Legacy;
+    Log->Status("Full screen", kFullScreenLoc);
+    return true;
+  }
+  s->GetWindowPosition(s->Window, &WindowedX, &WindowedY);
+  s->GetWindowSize(s->Window, &WindowedW, &WindowedH);
+  TSDL2Rect desktop{0, 0, 0, 0};
+  const int index = s->GetWindowDisplayIndex(s->Window);
+  if (index < 0 || s->GetDisplayBounds(index, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) return false;
+  const int w = screen ? screen->w : 1, h = screen ? screen->h : 1;
+  const int factor = std::max(1, std::min(desktop.w / std::max(w, 1), desktop.h / std::max(h, 1)));
+  std::string how;
+  if (SystemOffersFullScreen()) {
+    if (!SDL_WM_ToggleFullScreen(screen)) return false;
+    FullScreenKind = TFullScreenKind::System;
+    how = "by the window manager";
+  } else {
+    // Nothing on a bare server moves or frames a window but its owner, so a
+    // borderless window over the whole desktop is full screen there.
+    s->SetWindowBordered(s->Window, 0);
+    s->SetWindowPosition(s->Window, desktop.x, desktop.y);
+    s->SetWindowSize(s->Window, desktop.w, desktop.h);
+    s->RaiseWindow(s->Window);
+    FullScreenKind = TFullScreenKind::CoveringWindow;
+    how = "a window over the whole desktop (no window manager offers full screen)";
+  }
+  Log->Status("Full screen: " + SizeText(desktop.w, desktop.h) + ", the picture " + std::to_string(factor) +
+                  " times, " + how,
+              kFullScreenLoc);
+  return true;
+}
+
+bool LeaveFullScreen() {
+  SDL_Surface* screen = SDL_GetVideoSurface();
+  const TSDL2* s = SDL2();
+  if (FullScreenKind == TFullScreenKind::Legacy || !s) {
+    if (!SDL_WM_ToggleFullScreen(screen)) return false;
+    Log->Status("Windowed", kFullScreenLoc);
+    return true;
+  }
+  if (FullScreenKind == TFullScreenKind::System) {
+    if ((s->GetWindowFlags(s->Window) & kSDL2FullScreen) != 0 && !SDL_WM_ToggleFullScreen(screen)) return false;
+    // The window manager puts the window back in its own time; should SDL
+    // still believe in the full-screen size afterwards, the picture would be
+    // drawn for it, cropped. Looked at again once the manager had its turn.
+    FramesToSizeCheck = kSizeCheckDelay;
+  } else {
+    s->SetWindowBordered(s->Window, 1);
+    s->SetWindowSize(s->Window, WindowedW, WindowedH);
+    s->SetWindowPosition(s->Window, WindowedX, WindowedY);
+  }
+  Log->Status("Windowed: " + SizeText(WindowedW, WindowedH) + " at " + std::to_string(WindowedX) + "," +
+                  std::to_string(WindowedY),
+              kFullScreenLoc);
+  return true;
+}
+
+}  // namespace
+
+void PrepareVideoMode() {
+  FullScreenOn = false;
+  FramesToSizeCheck = 0;
+  if (const TSDL2* s = SDL2()) {
+    if (void* renderer = s->GetRenderer(s->Window)) {
+      s->RenderSetIntegerScale(renderer, 1);
+      static bool told = false;
+      TSDL2RendererInfo info{};
+      if (!told && s->GetRendererInfo(renderer, &info) == 0 && info.name) {
+        Log->Status(std::string("Drawing with SDL's ") + info.name + " renderer", "ZR_SDL, Initialize");
+        told = true;
+      }
+    }
+  }
+}
+
+bool SetFullScreen(bool on) {
   if (!SDL_GetVideoSurface()) return false;
-  const bool ok = SDL_WM_ToggleFullScreen(SDL_GetVideoSurface()) != 0;
-  Log->Status(ok ? (IsFullScreen() ? "Full screen" : "Windowed") : "Full screen toggle refused",
-              "ZR_SDL, ToggleFullScreen");
+  if (on == FullScreenOn) return true;
+  const bool ok = on ? EnterFullScreen() : LeaveFullScreen();
+  if (ok) {
+    FullScreenOn = on;
+  } else {
+    Log->Status(on ? "Full screen refused" : "Leaving full screen refused", kFullScreenLoc);
+  }
   return ok;
 }
 
-bool IsFullScreen() { return SDL_GetVideoSurface() && (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0; }
+bool ToggleFullScreen() { return SetFullScreen(!FullScreenOn); }
+
+bool DisplayNeedsRepaint() {
+  bool repaint = Exposed;
+  Exposed = false;
+  if (const TSDL2* s = SDL2()) {
+    int w = 0, h = 0;
+    s->GetWindowSize(s->Window, &w, &h);
+    if (FramesToSizeCheck > 0 && --FramesToSizeCheck == 0 && !FullScreenOn && (w != WindowedW || h != WindowedH)) {
+      Log->Status("Window size set again: SDL believed " + SizeText(w, h), kFullScreenLoc);
+      s->SetWindowSize(s->Window, WindowedW, WindowedH);
+      s->GetWindowSize(s->Window, &w, &h);
+    }
+    repaint = repaint || w != ShownW || h != ShownH;
+    ShownW = w;
+    ShownH = h;
+  }
+  return repaint;
+}
+
+bool IsFullScreen() { return SDL_GetVideoSurface() && FullScreenOn; }
 
 bool HandleComfortEvent(const SDL_Event& event) {
   switch (event.type) {
@@ -241,6 +431,9 @@ bool HandleComfortEvent(const SDL_Event& event) {
     }
     case SDL_JOYBALLMOTION:
       return true;
+    case SDL_VIDEOEXPOSE:
+      Exposed = true;
+      return false;
     case SDL_ACTIVEEVENT:
       // The mouse merely leaving the window changes nothing.
       if (event.active.state & (SDL_APPINPUTFOCUS | SDL_APPACTIVE)) Focused = event.active.gain != 0;

@@ -101,7 +101,11 @@ void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) 
   flags &= ~VF_HALFSIZE;
   PrepareDisplaySettings();
   if (SDL_Init(SDL_INIT_VIDEO) == -1) FailVideo(std::string("Could not initialize SDL : ") + SDL_GetError());
-  if (!(flags & VF_FULLSCREEN)) ApplyWindowScale(width, height);
+  // Full screen starts from the window the player gets back when leaving it.
+  const bool fullScreen = (flags & VF_FULLSCREEN) != 0;
+  flags &= ~VF_FULLSCREEN;
+  ApplyRendererChoice();
+  ApplyWindowScale(width, height);
   ScreenWidth = width;
   ScreenHeight = height;
   ScreenSurface = UseBackBuffer ? SDL_SetVideoMode(width, height, depth, flags)
@@ -110,6 +114,7 @@ void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) 
     FailVideo("Couldn't set " + std::to_string(width) + "x" + std::to_string(height) + "x" +
               std::to_string(depth) + " video mode : " + SDL_GetError());
   }
+  PrepareVideoMode();
   ScreenRecord = std::make_unique<TImage>(ScreenSurface);
   ScreenRecord->FlagC = true;
   ScreenImage = ScreenRecord.get();
@@ -140,6 +145,7 @@ void OpenVideo(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags) 
   SDL_WM_SetCaption("ORVANTI SDL Application", nullptr);
   FrameCount = 0;
   SpareTotal = 0;
+  if (fullScreen) SetFullScreen(true);
 }
 
 TInputEvent Translate(const SDL_Event& e) {
@@ -406,6 +412,7 @@ void ProcessEvents() {
   QuitOnHangup();
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(event);
+  if (ScreenSurface && DisplayNeedsRepaint()) SDL_Flip(ScreenSurface);
   if (AfterEvents) AfterEvents();
 }
 

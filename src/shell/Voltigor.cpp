@@ -73,8 +73,9 @@ void PrintUsage() {
   std::cout << "Usage: Voltigor [FULLSCREEN] [switches]\n"
                "Voltigor, a platform game: build the creature, dodge the monsters and the boulder.\n\n"
                "  FULLSCREEN          (first argument) play full screen\n"
-               "  -scale N            open the window N times the game's 640 x 400 (1 gives the\n"
-               "                      original size; by default the largest that fits the desktop)\n"
+               "  -scale N            open the window N times the game's 640 x 400, N from 1 to 8\n"
+               "                      (1 gives the original size; by default the largest that fits\n"
+               "                      the desktop; a factor too large for it gives the largest that fits)\n"
                "  -nolog              write no log\n"
                "  -waitlog            wait one second before opening the log\n"
                "  -appendlog          append to the log instead of starting it anew\n"
@@ -86,10 +87,21 @@ void PrintUsage() {
                "  -timedemo           with -replay: frames without waiting, then CPU time per frame\n"
                "  --help, -help, -h, /?  show this help\n"
                "  --version           show the version\n\n"
-               "Every switch may also start with \"/\". Keys: arrows move, Space jumps, Return confirms,\n"
-               "Escape leaves, F12 mutes and unmutes, Alt+Enter toggles full screen. A game controller\n"
-               "plays too: d-pad or left stick move, south button jumps, Start confirms, east button or\n"
-               "Back leaves.\n\n"
+               "Every switch may also start with \"/\".\n\n"
+               "Keys:\n"
+               "  Arrow keys          walk, and choose in the menus\n"
+               "  Space               on a spring, be thrown up by it; on a trapdoor, drop through it\n"
+               "                      (the professor cannot jump otherwise)\n"
+               "  Return              confirm in the menus (Space too); in a game, pause as P does\n"
+               "  P                   pause the game, and go on again\n"
+               "  Escape              in a game, ask \"Leave this game? Y / N\": Escape again or Y\n"
+               "                      ends the game and goes back to the menu, N or a move goes on;\n"
+               "                      skip the title; in the main menu, go to QUIT\n"
+               "  Keypad + / Keypad -  skip to the next / the previous map\n"
+               "  F12                 mute and unmute\n"
+               "  Alt+Enter           full screen on and off\n"
+               "A game controller plays too: d-pad or left stick walk, the south button is Space,\n"
+               "Start confirms (and in a game pauses), the east button or Back leave.\n\n"
                "The log is written beside the program (Voltigor.log); when that folder cannot take it,\n"
                "to $XDG_STATE_HOME/voltigor (else ~/.local/state/voltigor). Without a display, set\n"
                "SDL_VIDEODRIVER to choose a video driver.\n";
@@ -98,12 +110,6 @@ void PrintUsage() {
 bool IsHelpSwitch(const std::string& arg) {
   const std::string a = UpperCase(arg);
   return a == "--HELP" || a == "-HELP" || a == "-H" || a == "/?";
-}
-
-// The -scale value: a whole number from 1 up; anything else is refused (0).
-int ScaleSwitch(const std::string& value) {
-  if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos) return 0;
-  return std::stoi(value);
 }
 
 bool HasSwitch(const char* name) {
@@ -213,9 +219,8 @@ void LoadProgram() {
   Log->Status(kVersionLine, "Voltigor");
   // 4. Video, full screen when the first argument (only the first) says so.
   const std::string first = Parameters->Args.size() > 1 ? UpperCase(Parameters->Args[1]) : "";
-  const std::string scale = SwitchValue("scale");
-  if (!scale.empty() && ScaleSwitch(scale) == 0) Log->Warning("Window scale ignored! (" + scale + ")", "Voltigor");
-  SetWindowScaleRequest(ScaleSwitch(scale));
+  // The display judges -scale against the desktop, and says what it does.
+  if (HasSwitch("scale")) SetWindowScaleRequest(SwitchValue("scale"));
   Initialize(640, 400, 32, first == "FULLSCREEN" ? VF_FULLSCREEN | VF_BACKBUFFER : VF_BACKBUFFER);
   // 5. No mouse pointer over the game.
   ShowCursor(false);

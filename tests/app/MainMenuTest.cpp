@@ -257,8 +257,9 @@ TEST_F(MainMenuScreen, TitleMenuRowsAndChoices) {
   ZaRarozUnlocked = false;
 }
 
-// The credits page and the menu at the start of the bar's swing and 40 frames
-// into it (its lowest point). Rewrite with
+// The title's three held pictures (which the real window's tests also
+// compare with, tests/scripts/window-under-xvfb.sh) and the menu at the start
+// of the bar's swing and 40 frames into it (its lowest point). Rewrite with
 //   VGR_UPDATE_GOLDEN=1 build/bin/app_tests --gtest_filter='MainMenuScreen.Golden*'
 TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
   LastLevel = 26;
@@ -267,18 +268,20 @@ TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
   TScriptedInput input({{1, 41, SYM_RETURN}});
   std::vector<std::pair<std::string, golden::TPicture>> shots;
   input.Observe = [&](int segment, int call) {
-    // The credits are on the screen from the first call of the inlay's wait.
+    // Each picture is on the screen from the first call of the wait after it.
+    if (segment == 0 && call == 1) shots.emplace_back("title-presents", golden::Capture(ScreenImage));
     if (segment == 0 && call == 1 + 216) shots.emplace_back("title-credits", golden::Capture(ScreenImage));
+    if (segment == 0 && call == 1 + 216 + 432) shots.emplace_back("title-inlay", golden::Capture(ScreenImage));
     if (segment == 1 && call == 0) shots.emplace_back("menu-frame0", golden::Capture(ScreenImage));
     if (segment == 1 && call == 40) shots.emplace_back("menu-frame40", golden::Capture(ScreenImage));
   };
   EXPECT_EQ(MainMenu(0), 0);
-  ASSERT_EQ(shots.size(), 3u);
+  ASSERT_EQ(shots.size(), 5u);
   for (const auto& [name, picture] : shots) {
     EXPECT_EQ(golden::Compare(picture, VGR_SOURCE_DIR "/tests/app/golden/" + name + ".png"), "");
   }
   // The bar has swung down by 20 rows.
-  EXPECT_NE(shots[1].second.Checksum(), shots[2].second.Checksum());
+  EXPECT_NE(shots[3].second.Checksum(), shots[4].second.Checksum());
 }
 
 // The main loop: NEW GAME runs a game, Escape in the game comes back to the

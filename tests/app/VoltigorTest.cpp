@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "Logger.h"
@@ -162,6 +165,42 @@ TEST(VoltigorProgram, HelpAndVersionNeedNoDisplay) {
   const std::string cmd = std::string(VGR_BIN_DIR "/Voltigor --version > ") + out;
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(ReadTextFile(out), "Voltigor V1.05 Build 0063\n");
+}
+
+// The help and the README's table of controls name the same keys: every key
+// of the table's first column ("Keypad + / Keypad −" is two) is in --help.
+TEST(VoltigorProgram, HelpNamesEveryKeyOfTheReadmesControls) {
+  TTempDir dir;
+  const std::string out = dir / "help.txt";
+  ASSERT_EQ(std::system((std::string(VGR_BIN_DIR "/Voltigor --help > ") + out).c_str()), 0);
+  auto folded = [](std::string s) {
+    // The README writes the minus sign, the help the plain hyphen.
+    for (std::size_t at; (at = s.find("\xE2\x88\x92")) != std::string::npos;) s.replace(at, 3, "-");
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string help = folded(ReadTextFile(out));
+  std::vector<std::string> readme;
+  std::istringstream text(ReadTextFile(VGR_SOURCE_DIR "/README.md"));
+  for (std::string l; std::getline(text, l);) readme.push_back(l);
+  auto line = std::find(readme.begin(), readme.end(), "## Controls");
+  ASSERT_NE(line, readme.end());
+  std::vector<std::string> keys;
+  for (++line; line != readme.end() && line->rfind("## ", 0) != 0; ++line) {
+    // Rows of the table, past its header and rule.
+    if (line->rfind("| ", 0) != 0 || *line == "| Key | Action |" || line->rfind("| ---", 0) == 0) continue;
+    const std::string cell = line->substr(2, line->find(" |", 2) - 2);
+    for (std::size_t from = 0;;) {
+      const std::size_t slash = cell.find(" / ", from);
+      keys.push_back(cell.substr(from, slash == std::string::npos ? std::string::npos : slash - from));
+      if (slash == std::string::npos) break;
+      from = slash + 3;
+    }
+  }
+  EXPECT_GE(keys.size(), 8u);
+  for (const std::string& key : keys) EXPECT_NE(help.find(folded(key)), std::string::npos) << key;
+  // Nothing in the help promises a jump of the professor's own.
+  EXPECT_EQ(help.find("jumps"), std::string::npos);
 }
 
 TEST(VoltigorInProcess, QuitEndsNormallyWithFinalisationsRun) {

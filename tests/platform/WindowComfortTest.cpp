@@ -31,32 +31,73 @@ class Window : public ::testing::Test {
 
 TEST(WindowScale, ChosenFromSwitchEnvironmentAndDesktop) {
   struct Case {
-    int desktopW, desktopH, requested;
+    int desktopW, desktopH;
+    const char* requested;  // the -scale value, null when the switch is not given
     const char* environment;
     int expected;
+    const char* note;
   };
   const Case cases[] = {
-      {1920, 1080, 0, nullptr, 2},   // 1280 x 800 fits 1632 x 918
-      {2560, 1440, 0, nullptr, 3},
-      {3840, 2160, 0, nullptr, 4},   // height decides: 2000 > 1836
-      {1366, 768, 0, nullptr, 1},
-      {1280, 800, 0, nullptr, 1},    // the original size never shrinks
-      {1506, 942, 0, nullptr, 2},    // 1280 <= 1280.1 and 800 <= 800.7
-      {1506, 941, 0, nullptr, 1},    // 800 > 799.85
-      {1505, 1080, 0, nullptr, 1},   // 1280 > 1279.25
-      {30720, 17280, 0, nullptr, kMaxWindowScale},
-      {0, 0, 0, nullptr, 1},         // desktop unknown
-      {1920, 1080, 1, nullptr, 1},   // -scale 1: the original size
-      {1920, 1080, 3, nullptr, 3},   // the player may ask for more than fits
-      {1920, 1080, 99, nullptr, kMaxWindowScale},
-      {1920, 1080, 0, "3", 0},       // the environment's choice is left alone
-      {1920, 1080, 0, "", 2},        // an empty variable counts as unset
-      {1920, 1080, 1, "3", 1},       // the switch outranks the environment
+      {1920, 1080, nullptr, nullptr, 2, ""},  // 1280 x 800 fits 1632 x 918
+      {2560, 1440, nullptr, nullptr, 3, ""},
+      {3840, 2160, nullptr, nullptr, 4, ""},  // height decides: 2000 > 1836
+      {1366, 768, nullptr, nullptr, 1, ""},
+      {1280, 800, nullptr, nullptr, 1, ""},   // the original size never shrinks
+      {1506, 942, nullptr, nullptr, 2, ""},   // 1280 <= 1280.1 and 800 <= 800.7
+      {1506, 941, nullptr, nullptr, 1, ""},   // 800 > 799.85
+      {1505, 1080, nullptr, nullptr, 1, ""},  // 1280 > 1279.25
+      {30720, 17280, nullptr, nullptr, kMaxWindowScale, ""},
+      {0, 0, nullptr, nullptr, 1, ""},        // desktop unknown
+      {1920, 1080, "1", nullptr, 1, ""},      // -scale 1: the original size
+      {1280, 800, "2", nullptr, 2, ""},       // the player's own choice may fill the desktop
+      {1920, 1080, "3", nullptr, 2, "-scale 3: the desktop is 1920x1080; using 2"},
+      {1366, 768, "8", nullptr, 1, "-scale 8: the desktop is 1366x768; using 1"},
+      {3840, 2160, "8", nullptr, 5, "-scale 8: the desktop is 3840x2160; using 5"},
+      {0, 0, "3", nullptr, 3, ""},            // desktop unknown: taken as asked
+      {1920, 1080, "0", nullptr, 2, "-scale 0: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, "-1", nullptr, 2, "-scale -1: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, "x", nullptr, 2, "-scale x: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, "9", nullptr, 2, "-scale 9: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, "+2", nullptr, 2, "-scale +2: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, "", nullptr, 2, "-scale: not a whole number from 1 to 8; using 2"},
+      {1920, 1080, nullptr, "3", 0, ""},      // the environment's choice is left alone
+      {1920, 1080, nullptr, "", 2, ""},       // an empty variable counts as unset
+      {1920, 1080, "1", "3", 1, ""},          // the switch outranks the environment
+      {1920, 1080, "x", "3", 0, "-scale x: not a whole number from 1 to 8; using SDL12COMPAT_WINDOW_SCALING=3"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseWindowScale(c.desktopW, c.desktopH, 640, 400, c.requested, c.environment), c.expected)
-        << c.desktopW << "x" << c.desktopH << " -scale " << c.requested << " env "
-        << (c.environment ? c.environment : "unset");
+    const TWindowScale choice = ChooseWindowScale(c.desktopW, c.desktopH, 640, 400, c.requested, c.environment);
+    EXPECT_EQ(choice.Scale, c.expected) << c.desktopW << "x" << c.desktopH << " -scale "
+                                        << (c.requested ? c.requested : "absent") << " env "
+                                        << (c.environment ? c.environment : "unset");
+    EXPECT_EQ(choice.Note, c.note);
+  }
+}
+
+// OpenGL that draws in software costs more than SDL's own software renderer
+// for the same picture; a player's SDL_RENDER_DRIVER is never overruled.
+TEST(RendererChoice, SoftwareInsteadOfOpenGLDrawnInSoftware) {
+  struct Case {
+    const char* player;
+    const char* reason;
+    const char* driver;
+    const char* line;
+  };
+  const Case cases[] = {
+      {nullptr, "the X server offers no direct rendering", "software",
+       "Renderer: software (OpenGL would draw in software: the X server offers no direct rendering)"},
+      {nullptr, "no GPU device in /dev/dri", "software",
+       "Renderer: software (OpenGL would draw in software: no GPU device in /dev/dri)"},
+      {nullptr, "", "", "Renderer: SDL's choice"},
+      {"opengl", "the X server offers no direct rendering", "", "Renderer: opengl (SDL_RENDER_DRIVER)"},
+      {"software", "", "", "Renderer: software (SDL_RENDER_DRIVER)"},
+      {"", "LIBGL_ALWAYS_SOFTWARE is set", "software",  // an empty variable counts as unset
+       "Renderer: software (OpenGL would draw in software: LIBGL_ALWAYS_SOFTWARE is set)"},
+  };
+  for (const Case& c : cases) {
+    const TRendererChoice choice = ChooseRenderer(c.player, c.reason);
+    EXPECT_EQ(choice.Driver, c.driver) << c.reason;
+    EXPECT_EQ(choice.LogLine, c.line);
   }
 }
 
