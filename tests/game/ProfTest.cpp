@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ProfFixtures.h"
@@ -310,6 +311,23 @@ TEST_F(ProfTest, TouchesAndDeathLeap) {
   EXPECT_EQ(Prof->Y, 344);
   EXPECT_EQ(Prof->X, dead.X);
   EXPECT_EQ(Sounds, (std::vector<std::string>{"stop Falling", "Death"}));
+  // A leap that lands exactly on a wall turns only when it would pass it: on
+  // the wall it takes one more step, which the clamp holds there.
+  for (const auto& [start, dx, expected] :
+       {std::tuple{76, -6, std::vector<int32_t>{70, 64, 64, 70}},
+        std::tuple{543, 6, std::vector<int32_t>{549, 555, 555, 549}}}) {
+    SCOPED_TRACE(start);
+    Prof->State = psWalking;
+    Prof->SetPosition(start, 200);
+    Prof->Die();
+    Prof->DeathDX = dx;
+    std::vector<int32_t> path;
+    for (std::size_t f = 0; f < expected.size(); ++f) {
+      Prof->Update();
+      path.push_back(Prof->X);
+    }
+    EXPECT_EQ(path, expected);
+  }
   // A new life started in mid-drop stops the falling sound too.
   Prof->State = psDropping;
   Prof->Reset();

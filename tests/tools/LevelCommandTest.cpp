@@ -22,7 +22,7 @@ const char* const kObjects =
     "tele.tga,16,TRANSPORTER\n"
     "p1.tga,19,PIECE1\np2.tga,20,PIECE2\np3.tga,21,PIECE3\np4.tga,22,PIECE4\np5.tga,23,PIECE5\n"
     "p6.tga,24,PIECE6\np7.tga,25,PIECE7\nspring.tga,27,SPRING\nexit.tga,28,EXIT\nblank.tga,29,EMPTY\n"
-    "window.tga,32,EMPTY\n!END\n";
+    "fuse.tga,30,WIRE\nhole.tga,31,EMPTY\nwindow.tga,32,EMPTY\n!END\n";
 
 struct TPiece {
   std::vector<std::string> Rows;
@@ -79,6 +79,7 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
       {"object", [](TPiece& p) { p.Rows[10][7] = 'Z'; },
        {"05.mpp: column 7, row 10: character code 90 is object 58, which the object list does not define"}},
       {"lines", [](TPiece& p) { p.Extra.pop_back(); }, {"05.mpp: the piece has 6 extra lines"}},
+      {"lines", [](TPiece& p) { p.Extra.push_back("."); }, {"05.mpp: the piece has 8 extra lines"}},
       {"background", [](TPiece& p) { p.Extra[0] = "wall"; }, {"the background line \"wall\" is not an object number"}},
       {"start", [](TPiece& p) { p.Rows[4][4] = ' '; },
        {"05.mpp: column 4, row 4: the professor starts standing here, on empty"}},
@@ -94,12 +95,23 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
        {"monster 4 (\"\") is not \".\" or six numbers"}},
       {"monster", [](TPiece& p) { p.Extra[3] = "20,8,7,7,2,1"; },
        {"monster 3 (\"20,8,7,7,2,1\"): columns 8..7", "start column 7 must lie strictly between"}},
+      // A start on either end of the patrol is refused, not only one past it.
+      {"monster", [](TPiece& p) { p.Extra[3] = "20,1,8,1,2,1"; },
+       {"monster 3 (\"20,1,8,1,2,1\"): start column 1 must lie strictly between"}},
+      {"monster", [](TPiece& p) { p.Extra[3] = "20,1,8,8,2,1"; },
+       {"monster 3 (\"20,1,8,8,2,1\"): start column 8 must lie strictly between"}},
       {"monster", [](TPiece& p) { p.Extra[1] = "20,1,8,4,0,21"; },
        {"speed 0 must be", "monster number 21 is not 1..20"}},
       {"monster", [](TPiece& p) { p.Extra[5] = "15,2,6,4,-1,7"; },
        {"05.mpp: column 2, row 16: monster 5 (\"15,2,6,4,-1,7\") has no floor under its patrol here"}},
       {"monster", [](TPiece& p) { p.Extra[2] = "3,1,8,3,1,2"; },
        {"monster 2 (\"3,1,8,3,1,2\") walks through solid", "patrols over the professor's start place"}},
+      // Head height over the start is as taken as the row above the feet.
+      {"monster", [](TPiece& p) { p.Extra[2] = "2,3,8,5,1,2"; }, {"patrols over the professor's start place"}},
+      // The top corners of the room are walls the level map lays itself:
+      // columns 25 and up at the right, in rows 0 to 3.
+      {"monster", [](TPiece& p) { p.Extra[2] = "2,20,24,22,1,2"; },
+       {"05.mpp: column 25, row 2: monster 2 (\"2,20,24,22,1,2\") walks through solid"}},
       {"dots", [](TPiece& p) { p.Extra[6].pop_back(); }, {"05.mpp: the dot line has 175 characters"}},
       {"dots", [](TPiece& p) { p.Extra[6][100] = 'a'; }, {"character 101 of the dot line ('a') is not a digit"}},
       {"dots", [](TPiece& p) { p.Extra[6][80] = '8'; },
@@ -111,6 +123,9 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
       {"slide", [](TPiece& p) { p.Rows[21].replace(27, 2, ".."); p.Rows[20][29] = '!'; },
        {"05.mpp: column 27, row 21: sliding right from here runs into a wall at column 29",
         "05.mpp: column 28, row 21: sliding right from here runs into a wall at column 29"}},
+      // Where the ice ends, his body still reaches into the column beside.
+      {"slide", [](TPiece& p) { p.Rows[21][27] = '.'; p.Rows[20][29] = '!'; },
+       {"05.mpp: column 27, row 21: sliding right from here runs into a wall at column 29"}},
       {"transport", [](TPiece& p) { p.Rows[21][5] = '0'; p.Rows[19][7] = '!'; },
        {"05.mpp: column 5, row 21: transporting right from here puts the professor's body into a wall at column 7"}},
       {"transport", [](TPiece& p) { p.Rows[21][22] = '0'; p.Rows[20][23] = '!'; },
@@ -122,6 +137,8 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
       {"wire", [](TPiece& p) { p.Rows[21][22] = ','; },
        {"05.mpp: column 22, row 21: the wire (object 12) burns into object 13, which the object list does not "
         "define"}},
+      {"wire", [](TPiece& p) { p.Rows[21][22] = '>'; },
+       {"05.mpp: column 22, row 21: the wire (object 30) burns into object 31, which is empty"}},
   };
   for (const TCase& c : cases) {
     TPiece p = GoodPiece();
