@@ -174,10 +174,15 @@ bool TMap::LoadLevel(uint8_t level, bool drawTiles) {
   return true;
 }
 
-bool TMap::BuildCells(uint8_t level, bool interim) {
+std::string TMap::PieceName(uint8_t level, bool interim) {
   const int32_t piece = interim ? kInterimPiece : (level - 1) / 2 + 1;
   char name[16];
   std::snprintf(name, sizeof name, "%02d.mpp", piece);
+  return name;
+}
+
+bool TMap::BuildCells(uint8_t level, bool interim) {
+  const std::string name = PieceName(level, interim);
   std::unique_ptr<TXMap> map = Pack->GetMap(name);
   if (!map) return Fail(std::string("Level piece not found! (") + name + ")");
 
