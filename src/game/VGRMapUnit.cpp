@@ -202,9 +202,13 @@ bool TMap::LoadLevel(uint8_t level, bool drawTiles) {
   return true;
 }
 
-bool TMap::BuildCells(uint8_t level, bool interim) {
+std::string TMap::PieceFile(uint8_t level, bool interim) {
   const int32_t piece = interim ? kInterimPiece : (level - 1) / 2 + 1;
-  const std::string name = PieceFileName(piece);
+  return PieceFileName(piece);
+}
+
+bool TMap::BuildCells(uint8_t level, bool interim) {
+  const std::string name = PieceFile(level, interim);
   std::unique_ptr<TXMap> map = Pack->GetMap(name);
   PieceName = map ? NameOf(*map) : std::string();
   if (!map) return Fail("Level piece not found! (" + name + ")");

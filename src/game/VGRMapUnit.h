@@ -61,6 +61,8 @@ class TMap : public TXMap {
   // draws its tiles into the back buffer. False, with an error line naming
   // what is missing, when the level cannot be built from the data.
   bool LoadLevel(uint8_t level, bool drawTiles);
+  // The pack piece level `level` is built from ("02.mpp" for level 3).
+  static std::string PieceFile(uint8_t level, bool interim);
 
   // Queries by screen pixel.
   bool IsEmptyAt(int32_t x, int32_t y) const { return TypeAt(x, y) == otEmpty; }

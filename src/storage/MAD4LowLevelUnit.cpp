@@ -1,6 +1,5 @@
 #include "MAD4LowLevelUnit.h"
 
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,40 +9,22 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "Logger.h"
 
 namespace {
 
 const std::string kUnit = "MAD4LowLevelUnit, TMAD4LowLevel.";
+// A write inside one page of the file is never cut in two by a kill: the
+// system stops a killed writer only between pages.
+constexpr int64_t kPageSize = 4096;
+
+bool InOnePage(int64_t position) { return position % kPageSize <= kPageSize - 8; }
 // More chunks than any real archive holds; a hostile file of empty chunks
 // would otherwise make the walk allocate without bound.
 constexpr std::size_t kMaxChunks = std::size_t{1} << 24;
 
 std::string Loc(const char* op) { return kUnit + op; }
-
-// "A.mad4.new.<pid>" left by a copy killed while creating A.mad4; one whose
-// process still runs may be creating the archive right now.
-void RemoveStaleTemporaries(const std::string& fileName) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path archive(fileName);
-  const fs::path folder = archive.has_parent_path() ? archive.parent_path() : fs::path(".");
-  const std::string prefix = archive.filename().string() + ".new";
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string rest = name.substr(prefix.size());
-    bool stale = rest.empty();  // the single name earlier versions used
-    if (rest.size() > 1 && rest[0] == '.' && rest.find_first_not_of("0123456789", 1) == std::string::npos &&
-        rest.size() < 12) {
-      const long pid = std::stol(rest.substr(1));
-      stale = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-    }
-    if (stale) fs::remove(it->path(), ec);
-  }
-}
 
 // A write the disk refused (full, failing): logged once per operation. The
 // caller marks the archive damaged so that nothing more is written to it and
@@ -182,7 +163,7 @@ bool TMAD4LowLevel::CreateEmpty() {
   // or a complete empty one, never a file that no later start can mount. The
   // temporary name is the process's own, so two copies starting at once do
   // not write one file; the link fails when the other copy was first.
-  RemoveStaleTemporaries(FileName);
+  RemoveStaleTemporaries(FileName, ".new");
   const std::string temp = FileName + ".new." + std::to_string(::getpid());
   Stream = std::make_unique<TFileStream>(temp, fmCreate);
   if (!Stream->IsOpen()) {
@@ -233,9 +214,33 @@ void TMAD4LowLevel::Walk() {
     }
     Chunks.push_back(*chunk);
     pos += 8 + static_cast<int64_t>(chunk->Size);
+    // The trailer ends the archive. Adds write behind it and link their
+    // chunk in last, by one write to the trailer itself: anything behind a
+    // trailer is an add that was cut off before it was linked in.
+    if (chunk->FourCC == kFourCC_ENDS && chunk->Size == 4) break;
   }
-  if (pos != length) {
+  if (pos < length && !Chunks.empty() && Chunks.back().FourCC == kFourCC_ENDS) {
+    CutUnfinishedAdd(pos, length);
+  } else if (pos != length) {
     Log->Error("Stray bytes behind the last chunk! (Start=" + std::to_string(pos) + ")", Loc("Mount"));
+    Damaged_ = true;
+  }
+}
+
+void TMAD4LowLevel::CutUnfinishedAdd(int64_t end, int64_t length) {
+  Log->Warning("Unfinished add behind the trailer, " + std::string(ReadOnly_ ? "left out" : "cut off") +
+                   "! (Start=" + std::to_string(end) + ", Size=" + std::to_string(length - end) + ")",
+               Loc("Mount"));
+  if (ReadOnly_) return;
+  // The trailer's value may be stale (an add writes its chunk's data over
+  // it before it links the chunk in): it is set to the archive's length
+  // before the file is cut back to it.
+  Stream->SetPosition(end - 4);
+  bool ok = Stream->WriteU32(static_cast<uint32_t>(end - ArchiveStart));
+  Stream->SetPosition(end);
+  ok = ok && Stream->Truncate();
+  if (!ok) {
+    LogWriteFailure(FileName, "Mount");
     Damaged_ = true;
   }
 }
@@ -372,12 +377,16 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
         return -1;
       }
       // The smaller free chunk is written while the old one still covers it,
-      // and the new chunk's header last, so the file is walkable throughout.
+      // and the new chunk's header last, its size before its type (a free
+      // chunk of the new size first), so the file is walkable throughout and
+      // no member shows bytes that are not its own.
       WriteNull(nullStart, nullSize);
       Stream->SetPosition(start + 8);
       bool ok = !Damaged_ && Stream->WriteBuffer(bytes.data(), size);
+      Stream->SetPosition(start + 4);
+      ok = ok && Stream->WriteU32(static_cast<uint32_t>(size));
       Stream->SetPosition(start);
-      if (!ok || !Stream->WriteU32(fourCC) || !Stream->WriteU32(static_cast<uint32_t>(size))) {
+      if (!ok || !Stream->WriteU32(fourCC)) {
         RollBack(undo, "Add");
         return -1;
       }
@@ -390,27 +399,60 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
       return start;
     }
   }
-  // End: over the free chunks and the trailer at the end of the list.
-  std::size_t run = Chunks.size();
-  while (run > 0 && (Chunks[run - 1].FourCC == kFourCC_NULL || Chunks[run - 1].FourCC == kFourCC_ENDS)) --run;
-  const int64_t start = run < Chunks.size() ? Chunks[run].Start : Stream->Size();
-  if (start + 8 + size + 12 > INT32_MAX) {
+  // End. The chunk is linked in by one write that turns the trailer into
+  // its header; everything else it needs (its data, a new trailer behind it)
+  // is written first, where the walk does not look, since it stops at the
+  // trailer. A process killed before that write leaves the archive as it
+  // was, and the next mount cuts off what it wrote behind the trailer.
+  if (!TrailerAtEnd()) {
+    UpdateTrailer();  // an archive read without a trailer gets one first
+    if (!Writable() || !TrailerAtEnd()) return -1;
+  }
+  const std::size_t trailerIndex = Chunks.size() - 1;
+  std::size_t run = trailerIndex;
+  while (run > 0 && Chunks[run - 1].FourCC == kFourCC_NULL) --run;
+  // Free chunks at the end are reused: a trailer is first written over the
+  // first of them, by the same kind of write, and ends the walk there. The
+  // end of the file must tell where the archive starts at every moment: in
+  // an archive behind other data, a new trailer that would overwrite part
+  // of the old one before the file grows past it rules that out.
+  const int64_t oldTrailer = Chunks[trailerIndex].Start;
+  const int64_t reusedEnd = run < trailerIndex ? Chunks[run].Start + 8 + size : 0;
+  const bool reuse = run < trailerIndex && InOnePage(Chunks[run].Start) &&
+                     (ArchiveStart == 0 || reusedEnd <= oldTrailer - 12 || reusedEnd >= oldTrailer);
+  const int64_t trailer = Chunks[reuse ? run : trailerIndex].Start;
+  // A write that crosses a page boundary can be cut in two by a kill: then
+  // the chunk goes behind the trailer, and the trailer becomes a free chunk
+  // of 4 bytes by a write of its type alone, which links the chunk in
+  // whether it is cut or not.
+  const bool whole = InOnePage(trailer);
+  const int64_t start = whole ? trailer : trailer + 12;
+  const int64_t end = start + 8 + size;
+  if (end + 12 > INT32_MAX) {
     Log->Error("Archive would grow past 2 GiB! (" + FileName + ")", Loc("Add"));
     return -1;
   }
-  // The free chunks and the trailer at the end, as they were.
-  const TUndo undo = Snapshot(start, INT64_MAX);
-  const int64_t end = start + 8 + size;
-  Stream->SetPosition(start + 8);
-  bool ok = undo.Ok && Stream->WriteBuffer(bytes.data(), size);
-  Stream->SetPosition(start);
-  ok = ok && Stream->WriteU32(fourCC) && Stream->WriteU32(static_cast<uint32_t>(size));
-  // The new trailer goes right behind the new chunk, and whatever lay behind
-  // it (free space too small to split, the old trailer) is cut off last: the
-  // file only shrinks once everything that can meet a full disk is written.
+  const TUndo undo = Snapshot(trailer, INT64_MAX);
+  bool ok = undo.Ok;
+  if (reuse) {
+    // Its value is not read while it is not at the end of the file; a
+    // mount that finds the add cut off sets it.
+    Stream->SetPosition(trailer);
+    ok = ok && WriteHeader(kFourCC_ENDS, 4);
+  }
   Stream->SetPosition(end);
   ok = ok && Stream->WriteU32(kFourCC_ENDS) && Stream->WriteU32(4) &&
        Stream->WriteU32(static_cast<uint32_t>(end + 12 - ArchiveStart));
+  Stream->SetPosition(start + 8);
+  ok = ok && Stream->WriteBuffer(bytes.data(), size);
+  Stream->SetPosition(start);
+  ok = ok && WriteHeader(fourCC, static_cast<uint32_t>(size));
+  if (!whole) {
+    Stream->SetPosition(trailer);
+    ok = ok && Stream->WriteU32(kFourCC_NULL);
+  }
+  // Free space behind the new trailer (more than the chunk needed, too
+  // little for a split) is cut off last, once the chunk is linked in.
   Stream->SetPosition(end + 12);
   ok = ok && (Stream->Size() == end + 12 || Stream->Truncate());
   Stream->SetPosition(ArchiveStart + 4);
@@ -419,14 +461,29 @@ int32_t TMAD4LowLevel::Add(uint32_t fourCC, TStream& data) {
     RollBack(undo, "Add");
     return -1;
   }
-  Chunks.erase(Chunks.begin() + static_cast<std::ptrdiff_t>(run), Chunks.end());
+  Chunks.erase(Chunks.begin() + static_cast<std::ptrdiff_t>(reuse ? run : trailerIndex), Chunks.end());
+  if (!whole) Chunks.push_back(TMAD4ChunkData{kFourCC_NULL, 4, static_cast<int32_t>(trailer)});
   Chunks.push_back(TMAD4ChunkData{fourCC, static_cast<int32_t>(size), static_cast<int32_t>(start)});
   Chunks.push_back(TMAD4ChunkData{kFourCC_ENDS, 4, static_cast<int32_t>(end)});
   Log->Debug("  Put at the end (Start=" + std::to_string(start) + ", Size=" + std::to_string(size) + ")", Loc("Add"));
   Log->Debug("Start=" + std::to_string(start) + ", Size=" + std::to_string(size) +
-                 ", Streamsize=" + std::to_string(end),
+                 ", Streamsize=" + std::to_string(end + 12),
              Loc("Add"));
   return static_cast<int32_t>(start);
+}
+
+bool TMAD4LowLevel::TrailerAtEnd() {
+  return !Chunks.empty() && Chunks.back().FourCC == kFourCC_ENDS && Chunks.back().Size == 4 &&
+         Chunks.back().Start + int64_t{12} == Stream->Size();
+}
+
+bool TMAD4LowLevel::WriteHeader(uint32_t fourCC, uint32_t size) {
+  uint8_t header[8];
+  for (int i = 0; i < 4; ++i) {
+    header[i] = static_cast<uint8_t>(fourCC >> (8 * i));
+    header[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  }
+  return Stream->WriteBuffer(header, sizeof header);
 }
 
 void TMAD4LowLevel::WriteNull(int32_t start, int32_t size) {

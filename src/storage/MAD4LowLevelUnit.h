@@ -106,6 +106,13 @@ class TMAD4LowLevel {
   bool OpenExisting(bool readOnly);
   bool CreateEmpty();
   void Walk();
+  // Bytes from `end` to `length` lie behind the trailer: an add killed
+  // before it linked its chunk in. A read/write mount cuts them off.
+  void CutUnfinishedAdd(int64_t end, int64_t length);
+  // The last chunk is a trailer and ends the file.
+  bool TrailerAtEnd();
+  // A chunk header (type and size) in one write, at the stream's position.
+  bool WriteHeader(uint32_t fourCC, uint32_t size);
 
   bool ReadOnly_ = false;
   bool Damaged_ = false;

@@ -170,8 +170,10 @@ int32_t TMAD4MidLevel::StoreFile(uint32_t fourCC, TStream& data) {
 
 bool TMAD4MidLevel::RemoveFile(const std::string& name) {
   const TMAD4FileData* entry = GetFileData(IndexOfFile(name));
-  if (!entry) return false;
-  const int32_t chunkStart = entry->ChunkStart;
+  return entry && RemoveChunk(entry->ChunkStart);
+}
+
+bool TMAD4MidLevel::RemoveChunk(int32_t chunkStart) {
   if (!Release(chunkStart)) return false;
   std::erase_if(Files, [chunkStart](const auto& f) { return f->ChunkStart == chunkStart; });
   RebuildIndex();

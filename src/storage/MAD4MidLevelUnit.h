@@ -51,6 +51,8 @@ class TMAD4MidLevel : public TMAD4LowLevel {
   // Frees the chunk of the first entry of that name and drops every entry of
   // that chunk. False when there is none or the archive is read-only.
   bool RemoveFile(const std::string& name);
+  // The same for the entries of the chunk at `chunkStart`.
+  bool RemoveChunk(int32_t chunkStart);
 
   std::vector<std::unique_ptr<TMAD4FileData>> Files;
   std::string VersionText1;

@@ -3,11 +3,14 @@
 #include "FileWriteHook.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "ParametersUnit.h"
 
@@ -122,13 +125,24 @@ void SetFileWriteHook(TFileWriteHook hook) { WriteHook = hook; }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   if (Fd_ < 0 || count <= 0) return 0;
-  if (WriteHook && !WriteHook(count, std::max<int64_t>(0, Position() + count - Size()))) return 0;
+  // Large writes go out in blocks, each offered to the hook: a process
+  // killed during a write of many megabytes has written part of it, and a
+  // disk fills up part way through, which is what a test must be able to
+  // stop it at.
+  constexpr int64_t kBlock = int64_t{1} << 20;
   int64_t total = 0;
   const auto* p = static_cast<const uint8_t*>(buffer);
   while (total < count) {
-    ssize_t n = ::write(Fd_, p + total, static_cast<std::size_t>(count - total));
-    if (n <= 0) break;
-    total += n;
+    const int64_t block = std::min(kBlock, count - total);
+    if (WriteHook && !WriteHook(block, std::max<int64_t>(0, Position() + block - Size()))) break;
+    int64_t done = 0;
+    while (done < block) {
+      ssize_t n = ::write(Fd_, p + total + done, static_cast<std::size_t>(block - done));
+      if (n <= 0) break;
+      done += n;
+    }
+    total += done;
+    if (done < block) break;
   }
   return total;
 }
@@ -157,6 +171,26 @@ bool TFileStream::Flush() { return Fd_ >= 0 && ::fsync(Fd_) == 0; }
 bool FileExists(const std::string& fileName) {
   struct stat st {};
   return !fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void RemoveStaleTemporaries(const std::string& fileName, const std::string& tag) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target(fileName);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string prefix = target.filename().string() + tag;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    bool stale = rest.empty();  // the single name earlier versions used
+    if (rest.size() > 1 && rest[0] == '.' && rest.find_first_not_of("0123456789", 1) == std::string::npos &&
+        rest.size() < 12) {
+      const long pid = std::stol(rest.substr(1));
+      stale = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+    if (stale) fs::remove(it->path(), ec);
+  }
 }
 
 std::string PathPart(const std::string& name) {

@@ -89,6 +89,13 @@ class TFileStream : public TStream {
 
 bool FileExists(const std::string& fileName);
 
+// A file is written whole under a temporary name beside it, FILE + tag + "."
+// + the writer's process id, and then renamed or linked over it. A writer that
+// was killed leaves its temporary behind: this removes those of FILE whose
+// process no longer runs (and FILE + tag itself), never one of a writer that
+// still runs.
+void RemoveStaleTemporaries(const std::string& fileName, const std::string& tag);
+
 // The file a data name means on disk: "\" is a folder separator there
 // ("font\hamp.zrr" is font/hamp.zrr) and leading ones are dropped.
 std::string DiskName(const std::string& name);

@@ -26,6 +26,7 @@
 #include "SystemUnit.h"
 #include "VGRMapUnit.h"
 #include "TestSupport.h"
+#include "ToolTestSupport.h"
 #include "VGRResourceTypesUnit.h"
 #include "XMapUnit.h"
 #include "ZRStream3.h"
@@ -475,6 +476,18 @@ TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
   }
   std::ostringstream o, e;
   EXPECT_EQ(ArtCommand({"playfield", "c.bmp", "--level", "99"}, o, e), 2);
+}
+
+// A disk that fills up while the sheet or the playfield is written: the
+// failure is reported and no partial picture is left.
+TEST_F(ArtGameData, ViewsOnAFullDiskLeaveNothing) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"art", "sheet", "full.bmp"},
+                                               {"art", "playfield", "full.bmp", "--level", "2", "--seed", "5"}}) {
+    const vgrtest::TToolResult r = vgrtest::VgrOnFullDisk(args, 1000);
+    EXPECT_EQ(r.code, 1) << args[1] << "\n" << r.err;
+    EXPECT_NE(r.err.find("cannot write full.bmp"), std::string::npos) << args[1] << "\n" << r.err;
+    EXPECT_FALSE(std::filesystem::exists("full.bmp")) << args[1] << ": a partial picture was left";
+  }
 }
 
 TEST(ArtCommandData, DataThatStopsTheGameIsReportedNotFatal) {

@@ -1,11 +1,13 @@
 #include "Archive.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include <zlib.h>
 
 #include "ArchiveEncoders.h"
+#include "Logger.h"
 #include "MAD4MidLevelUnit.h"
 #include "ToolFiles.h"
 #include "ToolOptions.h"
@@ -101,6 +104,7 @@ class TSession {
     struct stat st {};
     const bool existed = ::lstat(file.c_str(), &st) == 0;
     if (existed) RequireInputFile(file);
+    RemoveStaleTemporaries(shown.empty() ? file : shown, ".tmp");
     Archive.Mount(file, false);
     if (!Archive.Mounted) {
       if (existed)
@@ -197,13 +201,24 @@ bool ValidName(const std::string& name, std::ostream& err) {
   return true;
 }
 
+// The chunks of the members called `name` (letter case ignored, as the
+// lookup ignores it).
+std::vector<int32_t> ChunksNamed(const TMAD4MidLevel& archive, const std::string& name) {
+  std::vector<int32_t> starts;
+  for (int i = 0; i < archive.FileCount(); ++i) {
+    const TMAD4FileData& f = *archive.GetFileData(i);
+    if (UpperCase(f.Name) == UpperCase(name)) starts.push_back(f.ChunkStart);
+  }
+  return starts;
+}
+
 // Stores a member under `name`, replacing every earlier member of that name.
-// `shown` names the archive in messages (the target of a temporary).
+// `shown` names the archive in messages (the target of a temporary). The new
+// member is stored before the old ones are freed: an add stopped at any
+// moment leaves the old member or the new one, never neither.
 bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc, std::ostream& err,
            const std::string& shown = {}) {
-  while (archive.FileExists(name)) {
-    if (!archive.RemoveFile(name)) break;
-  }
+  const std::vector<int32_t> old = ChunksNamed(archive, name);
   TBytes payload;
   PutShortString(payload, name);
   payload.insert(payload.end(), enc.Body.begin(), enc.Body.end());
@@ -215,8 +230,50 @@ bool Store(TMAD4MidLevel& archive, const std::string& name, const TEncoded& enc,
         << (grown > INT32_MAX ? "an archive holds at most 2 GiB" : FolderProblem(archive.FileName)) << ")\n";
     return false;
   }
+  for (int32_t start : old) archive.RemoveChunk(start);
   return true;
 }
+
+// While an archive is built under a temporary name, TERM, HUP and INT remove
+// the temporary before they end the tool as they would have: a stopped pack
+// leaves nothing behind. (A KILL cannot be caught: the next pack or edit of
+// the archive removes what it left.)
+class TTemporaryRemovedOnSignals {
+ public:
+  explicit TTemporaryRemovedOnSignals(const std::string& temp) {
+    // The handler may only call what is safe in a signal: names are copied
+    // into fixed buffers beforehand.
+    Copy(temp, Temp_);
+    Copy(temp + ".new." + std::to_string(::getpid()), Creating_);
+    struct sigaction action {};
+    action.sa_handler = Remove;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &Old_[i]);
+  }
+  ~TTemporaryRemovedOnSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &Old_[i], nullptr);
+    Temp_[0] = Creating_[0] = '\0';
+  }
+  TTemporaryRemovedOnSignals(const TTemporaryRemovedOnSignals&) = delete;
+  TTemporaryRemovedOnSignals& operator=(const TTemporaryRemovedOnSignals&) = delete;
+
+ private:
+  static constexpr std::array<int, 3> kSignals = {SIGTERM, SIGHUP, SIGINT};
+  static void Copy(const std::string& from, char (&to)[4096]) {
+    const std::size_t n = std::min(from.size(), sizeof to - 1);
+    from.copy(to, n);
+    to[n] = '\0';
+  }
+  static void Remove(int signal) {
+    if (Temp_[0] != '\0') ::unlink(Temp_);
+    if (Creating_[0] != '\0') ::unlink(Creating_);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+  }
+  static inline char Temp_[4096] = {};
+  static inline char Creating_[4096] = {};
+  std::array<struct sigaction, 3> Old_{};
+};
 
 // Builds a fresh archive beside `target` and moves it over it. An existing
 // target must be a regular file, and its lock is held meanwhile as every
@@ -246,9 +303,11 @@ bool ReplaceArchive(const std::string& target, const std::function<bool(TMAD4Mid
       return false;
     }
   }
+  RemoveStaleTemporaries(target, ".tmp");
   const std::string temp = target + ".tmp." + std::to_string(::getpid());
   std::error_code ec;
   fs::remove(temp, ec);
+  TTemporaryRemovedOnSignals onSignals(temp);
   TOutputGuard guard(temp);
   bool ok = false;
   {
@@ -335,9 +394,7 @@ int Version(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
   }
   TSession s;
   if (!s.OpenForWriting(a[0], err)) return 1;
-  while (s.Archive.FileExists(kVersionEntryName)) {
-    if (!s.Archive.RemoveFile(kVersionEntryName)) break;
-  }
+  const std::vector<int32_t> old = ChunksNamed(s.Archive, kVersionEntryName);
   TBytes payload;
   PutShortString(payload, a[1]);
   PutShortString(payload, a[2]);
@@ -346,6 +403,7 @@ int Version(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
     err << "vgrdata archive: cannot store the version record\n";
     return 1;
   }
+  for (int32_t start : old) s.Archive.RemoveChunk(start);
   return 0;
 }
 
@@ -383,14 +441,15 @@ int List(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
       method = "-> ?";
       for (int j = 0; j < ar.FileCount(); ++j) {
         if (ar.GetFileData(j)->ChunkStart == f.LinkTarget) {
-          method = "-> " + ar.GetFileData(j)->Name;
+          method = "-> " + LogEscaped(ar.GetFileData(j)->Name);
           break;
         }
       }
     } else if (type == "FVER") {
-      method = ar.VersionText1 + " / " + ar.VersionText2;
+      method = LogEscaped(ar.VersionText1) + " / " + LogEscaped(ar.VersionText2);
     }
-    out << f.Name << "\t" << type << "\t" << f.DataSize << "\t" << method << "\n";
+    // Names are any bytes: control bytes would act on the terminal.
+    out << LogEscaped(f.Name) << "\t" << type << "\t" << f.DataSize << "\t" << method << "\n";
   }
   return 0;
 }
@@ -466,7 +525,7 @@ int Check(const std::vector<std::string>& a, std::ostream& out, std::ostream& er
     const TMAD4FileData& f = *ar.GetFileData(i);
     if (f.Name == kVersionEntryName) continue;
     if (!ar.OpenFile(f.Name)) {
-      err << a[0] << ": cannot decode " << f.Name << " (" << TypeOf(ar, f) << ")\n";
+      err << a[0] << ": cannot decode " << LogEscaped(f.Name) << " (" << TypeOf(ar, f) << ")\n";
       ++bad;
     }
   }

@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "ArtScript.h"
+#include "PictureCommand.h"
+#include "ToolFiles.h"
 #include "ImageCollectionUnit.h"
 #include "Logger.h"
 #include "MAD4HighLevelUnit.h"
@@ -179,6 +181,15 @@ struct TSheetItem {
   PImage Image;
 };
 
+// The image as a 24-bit BMP, built in memory and written with every write
+// and the close checked: a disk that refuses it leaves no file (the problem
+// is thrown).
+void WriteImageBMP(PImage image, const std::string& outName) {
+  TMemoryStream bmp;
+  if (!WriteBMP24(PictureOfImage(image), bmp)) throw TFileProblem("cannot write " + outName);
+  WriteOutputFile(outName, bmp.Data);
+}
+
 int Sheet(const std::string& outName, std::ostream& out, std::ostream& err) {
   THiddenDisplay display;
   TGameData data;
@@ -228,10 +239,7 @@ int Sheet(const std::string& outName, std::ostream& out, std::ostream& err) {
     PutImageOnImage(sheet.get(), at[i].X, at[i].Y, big.get());
     font.TextOutOnImage(sheet.get(), items[i].Label, at[i].X, at[i].Y + ImageHeight(big.get()) + 2, taLeft);
   }
-  if (!SaveImageBMP(sheet.get(), outName)) {
-    err << "vgrdata art: cannot write " << outName << "\n";
-    return 1;
-  }
+  WriteImageBMP(sheet.get(), outName);
   out << outName << ": " << items.size() << " pictures, " << sheetW << "x" << sheetH << "\n";
   for (const std::string& m : missing) err << "missing: " << m << "\n";
   return missing.empty() ? 0 : 1;
@@ -370,10 +378,7 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
     if (PImage img = Resources->Images->FindImage(name))
       PutImagePart(16 * m.StartColumn + 64, 16 * m.Row + 24, 0, 0, 31, 15, img);
   }
-  if (!SaveImageBMP(BackImage, outName)) {
-    err << "vgrdata art: cannot write " << outName << "\n";
-    return 1;
-  }
+  WriteImageBMP(BackImage, outName);
   out << outName << ": the playfield of " << (interim ? "an interim" : "a construction") << " map\n";
   return 0;
 }

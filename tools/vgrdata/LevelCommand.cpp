@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "LevelSolve.h"
+#include "Logger.h"
 #include "MapCommand.h"
 #include "ToolScopes.h"
 #include "VGRResourceTypesUnit.h"
@@ -501,7 +502,18 @@ void CheckMapBytes(const std::string& name, std::vector<uint8_t> bytes, const TO
     complaints = log.Complaints();
   }
   if (map.LastResult != "OK") problems.push_back(name + ": " + map.LastResult + " [size]");
-  for (const std::string& c : complaints) problems.push_back(name + ": the map reader complains: " + c + " [size]");
+  // A piece of many extra rows draws one complaint per row: each one is told
+  // once, with how often it came.
+  std::vector<std::pair<std::string, std::size_t>> distinct;
+  for (const std::string& c : complaints) {
+    auto it = std::find_if(distinct.begin(), distinct.end(), [&](const auto& d) { return d.first == c; });
+    if (it == distinct.end()) distinct.emplace_back(c, 1);
+    else ++it->second;
+  }
+  for (const auto& [c, times] : distinct) {
+    problems.push_back(name + ": the map reader complains: " + c +
+                       (times > 1 ? " (" + std::to_string(times) + " times)" : std::string()) + " [size]");
+  }
   TPieceCheck(name, map, types, IsConstruction(name), problems, PieceNumber(name) == 26).Run();
 }
 
@@ -554,7 +566,8 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
       ++pieces;
     }
   }
-  for (const std::string& p : problems) err << p << "\n";
+  // Names and texts come from the files: control bytes would act on the terminal.
+  for (const std::string& p : problems) err << LogEscaped(p) << "\n";
   if (!problems.empty()) {
     err << "vgrdata level: " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << " in "
         << pieces << " piece" << (pieces == 1 ? "" : "s") << "\n";
@@ -569,6 +582,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 int LevelCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (!args.empty() && args[0] == "check") return Check(args, out, err);
   if (!args.empty() && args[0] == "solve") return SolveCommand(args, out, err);
+  if (args.size() > 1 && args[0] == "--help" && args[1] == "solve") return SolveCommand({"solve", "--help"}, out, err);
   if (!args.empty() && (args[0] == "--help" || args[0] == "help")) {
     out << kUsage;
     return 0;

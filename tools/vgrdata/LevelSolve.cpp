@@ -294,6 +294,7 @@ class TSolveWorld {
       return false;
     }
     Pack_ = pack;
+    Archive_ = archive;
     SetFrameRate(60);
     UnpacedFrames = true;
     Randomize(seed);
@@ -314,6 +315,14 @@ class TSolveWorld {
     if (!Pack_.empty()) game->Map->Pack->Load(Pack_);
     return game;
   }
+  // The pack holds the piece the map is built from; else says so.
+  bool Holds(TGame& game, uint8_t map, std::ostream& err) const {
+    const std::string piece = TMap::PieceFile(map, map % 2 == 0);
+    if (game.Map->Pack->IndexOf(piece) >= 0) return true;
+    err << "vgrdata level solve: " << (Pack_.empty() ? "the map pack of " + Archive_ : Pack_) << " holds no "
+        << piece << ", the piece of map " << static_cast<int>(map) << "\n";
+    return false;
+  }
   ~TSolveWorld() {
     ClearKeys();
     GameOverScreen = [] { ShowGameOver(); };
@@ -328,6 +337,7 @@ class TSolveWorld {
   THiddenDisplay Display_;
   TMountedArchive Mounted_;
   std::string Pack_;
+  std::string Archive_;
 };
 
 bool IsArchiveName(const std::string& name) {
@@ -424,6 +434,10 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   uint32_t seed = 1;
   int interimSeeds = 0;
   TSolveLimits limits;
+  if (AsksForHelp(args)) {
+    out << kUsage;
+    return 0;
+  }
   if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--data", "-o"},
                                             {"--zararoz", "--game"});
       !bad.empty()) {
@@ -482,6 +496,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   const std::string pack = IsArchiveName(source) ? "" : source;
   RequireInputFile(source);
   RequireInputFile(archive);
+  if (!output.empty()) RequireNotAnInput(output);
 
   if (interimSeeds > 0) {
     // Each seed's interim map 2, played from a game whose first map was
@@ -516,6 +531,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     plan.NewGame = true;
     auto game = world.NewGame(1, false);
     for (;;) {
+      if (!world.Holds(*game, game->CurrentMap, err)) return 1;
       game->BeginMap();
       const uint8_t at = game->CurrentMap;
       const TMapSolution sol = SolveMapInPlay(*game, limits);
@@ -545,6 +561,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     plan.StartMap = static_cast<uint8_t>(map);
     plan.NewGame = false;
     auto game = world.NewGame(static_cast<uint8_t>(map), zaRaroz);
+    if (!world.Holds(*game, static_cast<uint8_t>(map), err)) return 1;
     game->BeginMap();
     const TMapSolution sol = SolveMapInPlay(*game, limits);
     if (!sol.Solved) {

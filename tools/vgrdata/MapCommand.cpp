@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <ostream>
 
+#include "Logger.h"
 #include "ToolFiles.h"
 #include "ToolOptions.h"
 #include "XMapUnit.h"
@@ -57,22 +58,6 @@ void PrintGrid(std::ostream& out, const TXMap& map, bool logical) {
     }
     out << "\n";
   }
-}
-
-// Text as shown: bytes below 32 as \xNN so that the output stays one line.
-std::string Shown(const std::string& s) {
-  std::string r;
-  for (unsigned char c : s) {
-    if (c < 32 || c == 127) {
-      const char* hex = "0123456789ABCDEF";
-      r += "\\x";
-      r += hex[c >> 4];
-      r += hex[c & 15];
-    } else {
-      r += static_cast<char>(c);
-    }
-  }
-  return r;
 }
 
 int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -129,16 +114,16 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   out << "format: " << std::string(data.begin(), data.begin() + 4) << "\n";
   out << "result: " << map.LastResult << "\n";
   out << "size: " << map.Width << " x " << map.Height << "\n";
-  out << "map name: " << Shown(map.MapName) << "\n";
-  out << "author: " << Shown(map.Author) << "\n";
-  out << "game name: " << Shown(map.GameName) << "\n";
+  out << "map name: " << LogEscaped(map.MapName) << "\n";
+  out << "author: " << LogEscaped(map.Author) << "\n";
+  out << "game name: " << LogEscaped(map.GameName) << "\n";
   out << "version: " << map.GetVersion() << "\n";
   out << "game id: " << map.GetGameID() << (map.GetGameID() == 255 ? " (not set)" : "") << "\n";
   out << "wraps: " << map.LogicalWraps.size() << "\n";
   for (const TLogicalWrap& w : map.LogicalWraps) out << "  " << w.FromTile << " -> " << w.ToTile << "\n";
   out << "extra lines: " << map.ExtraLines.size() << "\n";
   for (std::size_t i = 0; i < map.ExtraLines.size(); ++i) {
-    out << "  " << i + 1 << ": " << Shown(map.ExtraLines[i]) << "\n";
+    out << "  " << i + 1 << ": " << LogEscaped(map.ExtraLines[i]) << "\n";
   }
   out << "physical layer:\n";
   PrintGrid(out, map, false);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 
+#include "Logger.h"
 #include "MapCommand.h"
 #include "ToolOptions.h"
 #include "XMapPackUnit.h"
@@ -193,15 +194,17 @@ int List(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   for (int32_t i = 0; i < pack.Count(); ++i) {
     const TXMapPackEntry& e = pack.Entries[static_cast<std::size_t>(i)];
     auto map = pack.GetMapByIndex(i);
-    out << "  " << i << "  " << e.Name << "  " << e.Data->Data.size() << " bytes  " << Magic(e.Data->Data) << "  "
-        << map->Width << " x " << map->Height;
-    if (map->LastResult != "OK") out << "  (" << map->LastResult << ")";
-    if (!e.Info.empty()) out << "  info: " << e.Info;
+    // Names and texts are the pack's bytes: control bytes would act on the
+    // terminal.
+    out << "  " << i << "  " << LogEscaped(e.Name) << "  " << e.Data->Data.size() << " bytes  "
+        << LogEscaped(Magic(e.Data->Data)) << "  " << map->Width << " x " << map->Height;
+    if (map->LastResult != "OK") out << "  (" << LogEscaped(map->LastResult) << ")";
+    if (!e.Info.empty()) out << "  info: " << LogEscaped(e.Info);
     out << "\n";
   }
   if (pack.Chain->Count() > 0) {
     out << "chain: " << pack.Chain->Count() << " steps\n";
-    for (const auto& step : pack.Chain->Items) out << "  " << step.Text << "\n";
+    for (const auto& step : pack.Chain->Items) out << "  " << LogEscaped(step.Text) << "\n";
   }
   return 0;
 }

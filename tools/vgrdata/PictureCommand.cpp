@@ -55,6 +55,8 @@ TImageAttributes AttributesOf(const TRawPicture& p) {
   return a;
 }
 
+}  // namespace
+
 // Where the game would see nothing: the colour shown for transparent pixels.
 constexpr uint32_t kTransparentShown = 0xFF00FF;
 
@@ -82,6 +84,8 @@ TRawPicture PictureOfImage(PImage image) {
   UnlockSurface(image->Surface);
   return p;
 }
+
+namespace {
 
 // One text line per mask row: "X" solid, "." empty.
 bool WriteMask(const TMask& mask, const std::string& fileName) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "RawPictureUnit.h"
 #include "ZR_SDL.h"
 
 namespace vgrdata {
@@ -22,6 +23,9 @@ int PictureCommand(const std::vector<std::string>& args, std::ostream& out, std:
 // out when larger) and centred on a transparent N x N square, as a PNG: the
 // desktop icons of the game. Returns the exit code.
 int IconCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The image as the game holds it, as a 24-bit picture; with a colour key,
+// the transparent pixels become magenta.
+TRawPicture PictureOfImage(PImage image);
 // The N x N RGBA pixels of such an icon.
 std::vector<uint8_t> IconPixels(PImage image, int size);
 

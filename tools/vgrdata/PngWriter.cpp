@@ -1,5 +1,7 @@
 #include "PngWriter.h"
 
+#include "ToolFiles.h"
+
 #include <zlib.h>
 
 #include <fstream>
@@ -51,9 +53,10 @@ bool WritePNG(const std::string& fileName, int width, int height, const std::vec
   PutChunk(file, "IHDR", header);
   PutChunk(file, "IDAT", packed);
   PutChunk(file, "IEND", {});
-  std::ofstream f(fileName, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  return static_cast<bool>(f);
+  // Every write and the close are checked; a file the disk did not take
+  // whole is removed and the problem thrown.
+  WriteOutputFile(fileName, file);
+  return true;
 }
 
 }  // namespace vgrdata

@@ -9,7 +9,8 @@
 namespace vgrdata {
 
 // `rgba` holds width * height pixels of red, green, blue, alpha, rows top to
-// bottom. False when the sizes do not match or the file cannot be written.
+// bottom. False when the sizes do not match; a file that cannot be written
+// is removed and throws (ToolFiles.h).
 bool WritePNG(const std::string& fileName, int width, int height, const std::vector<uint8_t>& rgba);
 
 }  // namespace vgrdata

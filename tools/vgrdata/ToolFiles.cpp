@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace vgrdata {
 
@@ -13,7 +14,28 @@ namespace {
 
 std::string Reason(int error) { return std::strerror(error); }
 
+std::vector<std::pair<dev_t, ino_t>>& Inputs() {
+  static std::vector<std::pair<dev_t, ino_t>> inputs;
+  return inputs;
+}
+
 }  // namespace
+
+void NoteInputFile(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) Inputs().emplace_back(st.st_dev, st.st_ino);
+}
+
+void ForgetInputFiles() { Inputs().clear(); }
+
+void RequireNotAnInput(const std::string& output) {
+  struct stat st {};
+  if (::stat(output.c_str(), &st) != 0) return;
+  for (const auto& [dev, ino] : Inputs()) {
+    if (st.st_dev == dev && st.st_ino == ino)
+      throw TFileProblem(output + " is a file this command reads; it is not overwritten");
+  }
+}
 
 void RequireInputFile(const std::string& name) {
   struct stat st {};
@@ -24,6 +46,7 @@ void RequireInputFile(const std::string& name) {
   if (S_ISDIR(st.st_mode)) throw TFileProblem(name + " is a folder, not a file");
   // A pipe or a device would hold the command in a read that never ends.
   if (!S_ISREG(st.st_mode)) throw TFileProblem(name + " is not a regular file");
+  Inputs().emplace_back(st.st_dev, st.st_ino);
 }
 
 std::vector<uint8_t> ReadInputFile(const std::string& name) {
@@ -48,6 +71,7 @@ std::vector<uint8_t> ReadInputFile(const std::string& name) {
 }
 
 void WriteOutputFile(const std::string& name, const std::vector<uint8_t>& data) {
+  RequireNotAnInput(name);
   struct stat st {};
   const bool existed = ::stat(name.c_str(), &st) == 0;
   if (existed && S_ISDIR(st.st_mode)) throw TFileProblem(name + " is a folder, not a file");

@@ -19,6 +19,14 @@ struct TFileProblem : std::runtime_error {
 void RequireInputFile(const std::string& name);
 // The whole regular file.
 std::vector<uint8_t> ReadInputFile(const std::string& name);
+// The files the running command reads, by identity (device and inode, so
+// under any name or link): RequireInputFile notes each one. An output that
+// is one of them would destroy what is being read, and is refused by
+// RequireNotAnInput ("X is a file this command reads; it is not
+// overwritten"), which WriteOutputFile asks first.
+void NoteInputFile(const std::string& name);
+void ForgetInputFiles();
+void RequireNotAnInput(const std::string& output);
 // Writes the whole file and checks every write and the close; a failed
 // output is removed (unless it is a device such as /dev/full) before the
 // problem is thrown.

@@ -9,6 +9,7 @@
 #include "MAD4HighLevelUnit.h"
 #include "ParametersUnit.h"
 #include "StreamUnit.h"
+#include "ToolFiles.h"
 #include "ZR_SDL.h"
 
 namespace vgrdata {
@@ -64,6 +65,7 @@ TMountedArchive::~TMountedArchive() {
 bool TMountedArchive::Mount(const std::string& fileName) {
   // Even a read-only mount creates an archive that is not there.
   if (!FileExists(fileName)) return false;
+  NoteInputFile(fileName);
   Volumes_ = std::make_unique<TMAD4HighLevel>();
   Volumes_->Mount(fileName, 100, true);
   if (Volumes_->Volumes.empty() || !Volumes_->Volumes.back().Archive ||

@@ -94,8 +94,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     // it cannot use, a stream that failed, memory that ran out.
     std::vector<std::string> rest(args.begin() + 1, args.end());
     // Help for a subcommand is its command's usage, whatever else is on the
-    // line: "--help" is never taken for a file name (and then created).
-    if (AsksForHelp(rest)) rest = {"--help"};
+    // line: "--help" is never taken for a file name (and then created). The
+    // first word goes along: a subcommand with a help of its own shows it.
+    if (AsksForHelp(rest)) {
+      std::vector<std::string> help = {"--help"};
+      if (!rest.empty() && !rest[0].empty() && rest[0][0] != '-') help.push_back(rest[0]);
+      rest = help;
+    }
+    ForgetInputFiles();
     try {
       return c.Run(rest, out, err);
     } catch (const TFileProblem& e) {
