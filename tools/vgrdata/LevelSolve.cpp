@@ -1,14 +1,20 @@
 #include "LevelSolve.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <queue>
+#include <unordered_map>
 #include <unordered_set>
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include "GAME.h"
+#include "LevelReach.h"
 #include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "ToolFiles.h"
@@ -64,12 +70,74 @@ bool AtDecision(const TProf& p) { return p.State == psWalking && (p.X + 2) % 16 
 enum class TOutcome { Failed, Decision, Done };
 
 // One search node: a saved state and the keys that led there from its parent.
+// The map's layers and dots are kept once in a TLayerStore: they change only
+// when a wire burns or a dot is eaten, and a node holds its index.
 struct TNode {
   TGameLogic State;
   int32_t Parent = -1;
   std::vector<uint8_t> Keys;
   uint32_t Frames = 0;
+  int32_t Layers = -1;
 };
+
+class TLayerStore {
+ public:
+  // Moves the state's layers into the store.
+  int32_t Intern(TGameLogic& s) {
+    TLogicChecksum c;
+    for (int32_t v : s.Physical) c.Add(v);
+    for (int32_t v : s.Logical) c.Add(v);
+    for (uint8_t v : s.Dots) c.Add(v);
+    const uint64_t key = c.Value();
+    auto [from, to] = Index_.equal_range(key);
+    for (auto it = from; it != to; ++it) {
+      const TItem& item = Items_[static_cast<std::size_t>(it->second)];
+      if (item.Physical == s.Physical && item.Logical == s.Logical && item.Dots == s.Dots) {
+        Release(s);
+        return it->second;
+      }
+    }
+    Items_.push_back({std::move(s.Physical), std::move(s.Logical), std::move(s.Dots)});
+    Release(s);
+    const auto id = static_cast<int32_t>(Items_.size() - 1);
+    Index_.emplace(key, id);
+    return id;
+  }
+  void Fill(TGameLogic& s, int32_t id) const {
+    const TItem& item = Items_[static_cast<std::size_t>(id)];
+    s.Physical = item.Physical;
+    s.Logical = item.Logical;
+    s.Dots = item.Dots;
+  }
+
+ private:
+  static void Release(TGameLogic& s) {
+    std::vector<int32_t>().swap(s.Physical);
+    std::vector<int32_t>().swap(s.Logical);
+    std::vector<uint8_t>().swap(s.Dots);
+  }
+  struct TItem {
+    std::vector<int32_t> Physical, Logical;
+    std::vector<uint8_t> Dots;
+  };
+  std::vector<TItem> Items_;
+  std::unordered_multimap<uint64_t, int32_t> Index_;
+};
+
+// The process's resident memory now and at its peak, in megabytes.
+double ResidentMB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+double PeakMB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
 
 class TSearch {
  public:
@@ -102,11 +170,28 @@ class TSearch {
   uint64_t Key(uint32_t frames) const;
   int32_t Remaining() const { return (8 - G_.Prof->NextPiece()) + G_.Map->DotCount; }
   int32_t Distance() const;
+  // The dots still on the map, in the order of the analysis' dots.
+  std::vector<uint8_t> DotsLeft() const;
   void Push(TNode node);
+  void Restore(const TNode& node);
+  bool OutOfBounds() const;
+  // Gives the search's memory back, so that the next map starts low.
+  void Release() {
+    std::vector<TNode>().swap(Nodes_);
+    std::unordered_set<uint64_t>().swap(Seen_);
+    Open_ = {};
+    Layers_ = {};
+    malloc_trim(0);
+  }
 
   TGame& G_;
   TSolveLimits Limits_;
   uint64_t Simulated_ = 0;
+  std::chrono::steady_clock::time_point Began_ = std::chrono::steady_clock::now();
+  std::unique_ptr<TReach> Reach_;
+  TReachLevel Level_;
+  TLayerStore Layers_;
+  TGameLogic Scratch_;
   std::vector<TNode> Nodes_;
   std::unordered_set<uint64_t> Seen_;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
@@ -196,30 +281,83 @@ int32_t TSearch::Distance() const {
   return best == (1 << 30) ? 0 : best;
 }
 
+std::vector<uint8_t> TSearch::DotsLeft() const {
+  std::vector<uint8_t> left(Level_.Dots.size(), 0);
+  for (std::size_t d = 0; d < left.size(); ++d) {
+    const auto [c, r] = Level_.Dots[d];
+    left[d] = G_.Map->Dots[c - 1][r];
+  }
+  return left;
+}
+
 void TSearch::Push(TNode node) {
+  // A state from which the professor's own moves can no longer finish the
+  // map (a dot left above a drop taken) is not worth a frame more.
+  const TProf& p = *G_.Prof;
+  const std::vector<uint8_t> left = DotsLeft();
+  const int32_t at = AtDecision(p) ? Reach_->NodeAt(p.X, p.Y, p.Dir) : -1;
+  if (!Reach_->CanFinish(at, p.NextPiece(), left)) return;
   if (!Seen_.insert(Key(node.Frames)).second) return;
-  // Greedy on what is left to do, then on the way to the nearest of it, with
-  // the frames spent as the tie-breaker that keeps routes short.
-  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + Distance() + node.Frames;
+  // Greedy on what is left to do, then on the way to what must come next
+  // (the model's frames to it, or the pixels to the nearest when the model
+  // does not know the place), with the frames spent as the tie-breaker that
+  // keeps routes short.
+  const int32_t ahead = Reach_->FramesToNext(at, p.NextPiece(), left);
+  const int64_t way = ahead >= 0 ? 2 * static_cast<int64_t>(ahead) : Distance();
+  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + way + node.Frames;
   node.State = G_.SaveLogic();
+  node.Layers = Layers_.Intern(node.State);
   Nodes_.push_back(std::move(node));
   Open_.push({priority, static_cast<int32_t>(Nodes_.size() - 1)});
+}
+
+void TSearch::Restore(const TNode& node) {
+  Scratch_ = node.State;
+  Layers_.Fill(Scratch_, node.Layers);
+  G_.RestoreLogic(Scratch_);
+}
+
+bool TSearch::OutOfBounds() const {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began_).count();
+  // Room for the last nodes' growth before the next look.
+  return Simulated_ >= Limits_.FrameBudget || seconds >= Limits_.Seconds ||
+         ResidentMB() >= 0.9 * static_cast<double>(Limits_.MemoryMB);
 }
 
 TMapSolution TSearch::Run() {
   TMapSolution result;
   const TGameLogic root = G_.SaveLogic();
+  auto finish = [&](TMapSolution& r) {
+    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began_).count();
+    r.PeakMB = PeakMB();
+  };
+  // The proof first: when the professor's own moves cannot finish the map,
+  // no search can.
+  Level_ = ReachLevelFromMap(*G_.Map, G_.Interim);
+  Reach_ = std::make_unique<TReach>(Level_, G_.Prof->NextPiece() == 8);
+  result.CuttingSteps = Reach_->CuttingSteps(8, result.CuttingTotal);
+  if (!Reach_->Finishable()) {
+    result.Unsolvable = true;
+    for (const TReachProblem& p : Reach_->Problems()) {
+      result.Reasons.push_back(p.Row < 0 ? p.Text : "column " + std::to_string(p.Column) + ", row " + std::to_string(p.Row) + ": " + p.Text);
+    }
+    finish(result);
+    return result;
+  }
   // The first frame of a map holds no keys: in a replay, the keys of a
   // frame come with the previous frame's events.
   std::vector<uint8_t> first;
   if (!Step(0, first) || Settle(first, kMacroLimit) != TOutcome::Decision) {
     result.Simulated = Simulated_;
+    finish(result);
     return result;
   }
   Push({TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())});
   int32_t goal = -1;
   std::vector<uint8_t> goalKeys;
-  while (!Open_.empty() && Simulated_ < Limits_.FrameBudget && goal < 0) {
+  uint64_t expanded = 0;
+  while (!Open_.empty() && goal < 0) {
+    if (expanded++ % 64 == 0 && OutOfBounds()) break;
     const int32_t at = Open_.top().second;
     Open_.pop();
     struct TMove {
@@ -228,7 +366,7 @@ TMapSolution TSearch::Run() {
     };
     static constexpr TMove kMoves[] = {{0, kKeyLeft}, {0, kKeyRight}, {1, 0}, {2, kTimeBucket}, {2, 3 * kTimeBucket}};
     for (const TMove& m : kMoves) {
-      G_.RestoreLogic(Nodes_[static_cast<std::size_t>(at)].State);
+      Restore(Nodes_[static_cast<std::size_t>(at)]);
       std::vector<uint8_t> keys;
       TOutcome o = TOutcome::Failed;
       if (m.Kind == 0) o = Walk(static_cast<uint8_t>(m.Arg), keys);
@@ -247,6 +385,8 @@ TMapSolution TSearch::Run() {
   result.Simulated = Simulated_;
   if (goal < 0) {
     G_.RestoreLogic(root);
+    Release();
+    finish(result);
     return result;
   }
   // The route from the map's start, then the end-of-level animation.
@@ -256,7 +396,8 @@ TMapSolution TSearch::Run() {
   }
   std::vector<uint8_t> route;
   for (auto it = parts.rbegin(); it != parts.rend(); ++it) route.insert(route.end(), (*it)->begin(), (*it)->end());
-  Nodes_.clear();
+  Release();
+  finish(result);
 
   // Played once more from the start, as the program will play it.
   G_.RestoreLogic(root);
@@ -341,6 +482,36 @@ void Press(TReplay& r, uint32_t frame, int sym, bool down) {
   at->Changes.push_back({static_cast<uint16_t>(sym), down});
 }
 
+std::string Bounds(const TMapSolution& sol, const TSolveLimits& limits) {
+  char text[200];
+  std::snprintf(text, sizeof text, "budget %llu frames, %.0f s, %u MB; used %llu frames, %.2f s, %.0f MB",
+                static_cast<unsigned long long>(limits.FrameBudget), limits.Seconds, limits.MemoryMB,
+                static_cast<unsigned long long>(sol.Simulated), sol.Seconds, sol.PeakMB);
+  return text;
+}
+
+// The verdict on a map that was not solved, on `err`.
+void Unsolved(std::ostream& err, int map, const TMapSolution& sol, const TSolveLimits& limits) {
+  if (sol.Unsolvable) {
+    err << "vgrdata level solve: map " << map << " cannot be finished, proved before any search ("
+        << Bounds(sol, limits) << "):\n";
+    for (const std::string& r : sol.Reasons) err << "  " << r << "\n";
+    return;
+  }
+  err << "vgrdata level solve: no way through map " << map << " found (searched " << sol.Simulated
+      << " frames); undecided: the professor's own moves can finish it, the search ran out (" << Bounds(sol, limits)
+      << ")\n";
+}
+
+void Cutting(std::ostream& out, const TMapSolution& sol) {
+  if (sol.CuttingTotal == 0) return;
+  out << "one-way moves that cut off what is still needed (" << sol.CuttingTotal << "):\n";
+  for (const std::string& c : sol.CuttingSteps) out << "  " << c << "\n";
+  if (sol.CuttingTotal > sol.CuttingSteps.size()) {
+    out << "  and " << sol.CuttingTotal - sol.CuttingSteps.size() << " more\n";
+  }
+}
+
 }  // namespace
 
 TMapSolution SolveMapInPlay(TGame& game, const TSolveLimits& limits) {
@@ -422,7 +593,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   uint32_t seed = 1;
   int interimSeeds = 0;
   TSolveLimits limits;
-  if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--data", "-o"},
+  if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--seconds", "--memory", "--data", "-o"},
                                             {"--zararoz", "--game"});
       !bad.empty()) {
     err << "vgrdata level solve: unknown option '" << bad << "'\n" << kUsage;
@@ -438,7 +609,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   };
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    const bool valued = a == "--seed" || a == "--interim-seeds" || a == "--budget" || a == "--data" || a == "-o";
+    const bool valued = a == "--seed" || a == "--interim-seeds" || a == "--budget" || a == "--seconds" ||
+                        a == "--memory" || a == "--data" || a == "-o";
     if (valued && i + 1 >= args.size()) {
       err << "vgrdata level solve: " << a << " needs a value\n" << kUsage;
       return 2;
@@ -462,6 +634,10 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       interimSeeds = static_cast<int>(n);
     } else if (a == "--budget") {
       limits.FrameBudget = static_cast<uint64_t>(n);
+    } else if (a == "--seconds") {
+      limits.Seconds = static_cast<double>(n);
+    } else if (a == "--memory") {
+      limits.MemoryMB = static_cast<uint32_t>(n);
     } else if (source.empty()) {
       source = a;
     } else if (map == 0 && number(a, 99, n)) {
@@ -518,8 +694,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       const uint8_t at = game->CurrentMap;
       const TMapSolution sol = SolveMapInPlay(*game, limits);
       if (!sol.Solved) {
-        err << "vgrdata level solve: no way through map " << static_cast<int>(at) << " found (searched "
-            << sol.Simulated << " frames)\n";
+        Unsolved(err, at, sol, limits);
         return 1;
       }
       char line[128];
@@ -545,16 +720,16 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     auto game = world.NewGame(static_cast<uint8_t>(map), zaRaroz);
     game->BeginMap();
     const TMapSolution sol = SolveMapInPlay(*game, limits);
+    Cutting(out, sol);
     if (!sol.Solved) {
-      err << "vgrdata level solve: no way through map " << map << " found (searched " << sol.Simulated
-          << " frames)\n";
+      Unsolved(err, map, sol, limits);
       return 1;
     }
     char line[160];
     std::snprintf(line, sizeof line, "map %02d%s: %u frames, meter %.0f %%, searched %llu frames\n", map,
                   zaRaroz ? " Za.Raroz" : "", sol.Frames, 100 * sol.MeterShare,
                   static_cast<unsigned long long>(sol.Simulated));
-    out << line;
+    out << line << "finished (" << Bounds(sol, limits) << ")\n";
     plan.GameKeys = sol.Keys;
     game->EndMap();
     game->EndGame();
