@@ -122,6 +122,15 @@ std::vector<TCase> Cases() {
     cases.push_back({"dots before the drop", d, "", ""});
   }
   {
+    // One dot far along the ledge, four just under the trapdoor beside the
+    // start: the far one first, or never.
+    TDraft d;
+    d.Floor(4, 3, 20).Put(6, 4, '2').Floor(2, 21, 21).Floor(3, 21, 21).Floor(4, 21, 23).Put(24, 4, '<');
+    d.Floor(8, 3, 24).Text(12, 8, "3456789").Put(23, 8, ';');
+    d.Dot(19, 4).Dot(5, 8).Dot(7, 8).Dot(9, 8).Dot(11, 8);
+    cases.push_back({"far dot before the trapdoor", d, "", ""});
+  }
+  {
     // Two pits, each with a dot, each left only downwards: one dot or the
     // other, never both.
     TDraft d;

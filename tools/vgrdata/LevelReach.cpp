@@ -327,11 +327,13 @@ void TReach::Build() {
   // What standing at a node does: he eats the dot under his feet, takes the
   // piece, opens the exit, unless the floor is not there and he falls.
   DotNodes_.assign(Level_.Dots.size(), {});
+  Falls_.assign(Nodes_.size(), 0);
   for (std::size_t n = 0; n < Nodes_.size(); ++n) {
     TBody b;
     b.L = &Level_;
     b.X = Nodes_[n].X;
     b.Y = Nodes_[n].Y;
+    Falls_[n] = b.FallsHere() ? 1 : 0;
     if (b.FallsHere() || (b.X > 528 && b.Y == 328)) continue;
     const int32_t c = ColumnOf(b.X + 2), r = RowOf(b.Y + 32);
     const int32_t type = Level_.Type(c, r);
@@ -473,9 +475,19 @@ std::string TReach::Unreached(const std::vector<int32_t>& targets, const std::ve
          (cells.size() == 1 ? "" : "s") + " to stand, " + span("column", c0, c1) + ", " + span("row", r0, r1) + ")";
 }
 
+// Where a move leaves him once the fall it ends in is over.
+int32_t TReach::Landing(int32_t node) const {
+  for (int32_t hops = 0; hops < 8; ++hops) {
+    const auto& out = Out_[static_cast<std::size_t>(node)];
+    if (!Falls_[static_cast<std::size_t>(node)] || out.size() != 1) break;
+    node = out[0].To;
+  }
+  return node;
+}
+
 std::string TReach::StepText(int32_t from, const TEdge& e) const {
   const TNode& a = Nodes_[static_cast<std::size_t>(from)];
-  const TNode& b = Nodes_[static_cast<std::size_t>(e.To)];
+  const TNode& b = Nodes_[static_cast<std::size_t>(Landing(e.To))];
   const int32_t ca = ColumnOf(a.X + 2), ra = RowOf(a.Y + 32);
   const int32_t cb = ColumnOf(b.X + 2), rb = RowOf(b.Y + 32);
   const std::string to = " to " + At(cb, rb);
@@ -487,11 +499,7 @@ std::string TReach::StepText(int32_t from, const TEdge& e) const {
     case kTransport: return "the transporter at " + At(e.Column, e.Row) + to;
     default: break;
   }
-  TBody landing;
-  landing.L = &Level_;
-  landing.X = b.X;
-  landing.Y = b.Y;
-  if (landing.FallsHere()) return "the step off the edge from " + At(ca, ra) + " to column " + std::to_string(cb - 1);
+  if (Falls_[static_cast<std::size_t>(e.To)]) return "the step off the edge at " + At(ca, ra) + to;
   return "the step from " + At(ca, ra) + to;
 }
 
@@ -647,6 +655,7 @@ std::vector<std::string> TReach::CuttingSteps(std::size_t max, std::size_t& tota
         if (!reach[n] || !Good_[K][n]) continue;
         for (const TEdge& e : Out_[n]) {
           if (Good_[K][static_cast<std::size_t>(e.To)]) continue;
+          if (Out_[static_cast<std::size_t>(Landing(e.To))].empty()) continue;
           add("before " + (k == 8 ? std::string("the exit") : "piece " + std::to_string(k)) + ": " +
               StepText(static_cast<int32_t>(n), e) + " cuts off what is still needed");
         }
@@ -660,6 +669,8 @@ std::vector<std::string> TReach::CuttingSteps(std::size_t max, std::size_t& tota
     for (std::size_t n = 0; n < Nodes_.size(); ++n) {
       if (!reach[n]) continue;
       for (const TEdge& e : Out_[n]) {
+        // A step into a fall that kills him is no choice of order.
+        if (Out_[static_cast<std::size_t>(Landing(e.To))].empty()) continue;
         std::vector<std::string> lost;
         for (std::size_t d = 0; d < Level_.Dots.size(); ++d) {
           if (ToDot_[d][n] && !ToDot_[d][static_cast<std::size_t>(e.To)]) {

@@ -107,6 +107,7 @@ class TReach {
   void ProveDots();
   std::string Unreached(const std::vector<int32_t>& targets, const std::vector<uint8_t>& from) const;
   std::string StepText(int32_t from, const TEdge& e) const;
+  int32_t Landing(int32_t node) const;
   std::string CutOff(const std::vector<uint8_t>& from, const std::vector<uint8_t>& needed) const;
   void Report(int32_t column, int32_t row, const std::string& text);
 
@@ -121,6 +122,7 @@ class TReach {
   std::array<std::vector<int32_t>, 8> PieceNodes_;
   std::vector<std::vector<int32_t>> DotNodes_;
   std::vector<int32_t> ExitNodes_;
+  std::vector<uint8_t> Falls_;  // standing there, he falls at once
   // Pieces: Good_[k][n] when, with piece k next, the level can be finished
   // from n. Dots: ToDot_[d][n] when dot d can be reached from n; DotBefore_
   // [d][e] when e can be reached after d; DotExit_[d] when the exit can.
