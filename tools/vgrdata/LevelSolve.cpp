@@ -45,7 +45,14 @@ const char* const kUsage =
     "        interim maps (map 2) of N seeds from FIRST that can be finished.\n"
     "        ARCHIVE is the data archive (Voltigor.mad4); a loose map pack (Zapkin.mpk)\n"
     "        takes the archive's levels from --data ARCHIVE (default Voltigor.mad4).\n"
-    "        --budget FRAMES bounds the frames one map's search may run (6000000).\n"
+    "        --budget FRAMES bounds the frames one map's search may run (6000000),\n"
+    "        --seconds S its time (55) and --memory MB the tool's memory (256).\n"
+    "        --human plays as a person can: a key held at least 10 frames, and a route\n"
+    "        only when each key change may come up to 4 frames late; it prints the\n"
+    "        route's slack, the fewest frames any one key may come late (up to 8).\n"
+    "        Before the search, the professor's own moves (monsters and meter left\n"
+    "        out) are followed over the whole map: when they cannot finish it, the\n"
+    "        map is proved unsolvable and the reason is printed by cell.\n"
     "        The replay holds keys only: play it with `Voltigor -replay REPLAY -record OUT`\n"
     "        to add the checksums.\n";
 
@@ -55,6 +62,8 @@ constexpr const char* kProgramVersion = "Voltigor V1.05 Build 0063";
 constexpr int kMacroLimit = 900;
 // Frames before a map's advance the end-of-level animation may take.
 constexpr int kAdvanceLimit = 400;
+// Human routes found whose whole is not robust before the search gives up.
+constexpr int kHumanGoals = 5;
 // Frames within which two arrivals at the same place count as one.
 constexpr int kTimeBucket = 16;
 
@@ -78,6 +87,9 @@ struct TNode {
   std::vector<uint8_t> Keys;
   uint32_t Frames = 0;
   int32_t Layers = -1;
+  // The keys held at the end of the route to here, and for how many frames.
+  uint8_t Tail = 0;
+  uint16_t TailLength = 0;
 };
 
 class TLayerStore {
@@ -175,6 +187,13 @@ class TSearch {
   void Push(TNode node);
   void Restore(const TNode& node);
   bool OutOfBounds() const;
+  // Human routes: whether `keys` after the route to `from` keeps the keys
+  // held long enough and survives each change coming late; the tail after.
+  bool HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, uint8_t& tail,
+                 uint16_t& tailLength);
+  std::vector<uint8_t> RouteTo(int32_t node) const;
+  // The fewest frames any key change of `route` may come late (from `root`).
+  int32_t Slack(const TGameLogic& root, const std::vector<uint8_t>& route);
   // Gives the search's memory back, so that the next map starts low.
   void Release() {
     std::vector<TNode>().swap(Nodes_);
@@ -192,6 +211,7 @@ class TSearch {
   TReachLevel Level_;
   TLayerStore Layers_;
   TGameLogic Scratch_;
+  uint32_t KeyTail_ = 0;  // human routes: the held keys are part of a place
   std::vector<TNode> Nodes_;
   std::unordered_set<uint64_t> Seen_;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
@@ -199,14 +219,14 @@ class TSearch {
 };
 
 TOutcome TSearch::Walk(uint8_t key, std::vector<uint8_t>& out) {
-  const int32_t x0 = G_.Prof->X;
+  const int32_t x0 = G_.Prof->X, y0 = G_.Prof->Y;
   int32_t still = 0;
   for (int f = 0; f < kMacroLimit; ++f) {
     const int32_t before = G_.Prof->X;
     if (!Step(key, out)) return TOutcome::Failed;
     const TProf& p = *G_.Prof;
     if (p.IsLevelDone()) return TOutcome::Done;
-    if (AtDecision(p) && p.X != x0) return TOutcome::Decision;
+    if (AtDecision(p) && (p.X != x0 || p.Y != y0)) return TOutcome::Decision;
     // Walking against a wall: the slow floor moves every second frame and a
     // pickup holds him for one, so three still frames mean blocked.
     still = (p.State == psWalking && p.X == before) ? still + 1 : 0;
@@ -220,7 +240,10 @@ TOutcome TSearch::Fire(std::vector<uint8_t>& out) {
   const int32_t fx = p.X + 2, fy = p.Y + 32;
   if (!G_.Map->IsSpringAt(fx, fy) && !G_.Map->IsTrapdoorAt(fx, fy)) return TOutcome::Failed;
   const int32_t y0 = p.Y;
-  if (!Step(kKeyFire, out)) return TOutcome::Failed;
+  for (int f = 0; f < (Limits_.Human ? kHumanHold : 1); ++f) {
+    if (!Step(kKeyFire, out)) return TOutcome::Failed;
+    if (G_.Prof->IsLevelDone()) return TOutcome::Done;
+  }
   const TOutcome o = Settle(out, kMacroLimit);
   return (o == TOutcome::Decision && G_.Prof->Y == y0) ? TOutcome::Failed : o;
 }
@@ -238,6 +261,7 @@ TOutcome TSearch::Wait(int frames, std::vector<uint8_t>& out) {
 uint64_t TSearch::Key(uint32_t frames) const {
   TLogicChecksum s;
   s.Add(frames / kTimeBucket);
+  s.Add(KeyTail_);
   s.Add(G_.Prof->X);
   s.Add(G_.Prof->Y);
   s.Add(G_.Prof->NextPiece());
@@ -290,6 +314,112 @@ std::vector<uint8_t> TSearch::DotsLeft() const {
   return left;
 }
 
+bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, uint8_t& tail,
+                        uint16_t& tailLength) {
+  // Every change of keys comes after the last has been held long enough.
+  uint8_t held = from.Tail;
+  uint32_t length = from.TailLength;
+  std::vector<std::size_t> changes;
+  for (std::size_t f = 0; f < keys.size(); ++f) {
+    if (keys[f] == held) {
+      ++length;
+      continue;
+    }
+    if (length < kHumanHold) return false;
+    changes.push_back(f);
+    held = keys[f];
+    length = 1;
+  }
+  tail = held;
+  tailLength = static_cast<uint16_t>(std::min<uint32_t>(length, 60000));
+  // Each change, late by up to kHumanLate frames, must leave him alive and
+  // where the move takes him on time, only later: a wall he walks against, a
+  // ledge he falls from, a spring he reaches with fire held take up the
+  // lateness. Whether the monsters and the meter still let the rest of the
+  // route through is for Slack to say of the whole route.
+  const TProf& p = *G_.Prof;
+  const int32_t x = p.X, y = p.Y, next = p.NextPiece(), dots = G_.Map->DotCount;
+  const uint8_t state = p.State;
+  const TGameLogic end = G_.SaveLogic();
+  bool fine = true;
+  for (std::size_t c = 0; c < changes.size() && fine; ++c) {
+    const std::size_t at = changes[c];
+    const uint8_t before = at == 0 ? from.Tail : keys[at - 1];
+    for (int late = 1; late <= kHumanLate && fine; ++late) {
+      Restore(from);
+      bool done = false;
+      // Late: the keys before the change held `late` frames more, then the
+      // rest of the move as it was.
+      for (std::size_t g = 0; g < keys.size() + static_cast<std::size_t>(late); ++g) {
+        const std::size_t f = g < at ? g : g < at + static_cast<std::size_t>(late) ? at : g - static_cast<std::size_t>(late);
+        SetKeys(g >= at && g < at + static_cast<std::size_t>(late) ? before : keys[f]);
+        ++Simulated_;
+        G_.Frame();
+        if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+        if (G_.Prof->IsLevelDone()) {
+          done = true;
+          break;
+        }
+      }
+      const TProf& q = *G_.Prof;
+      fine = outcome == TOutcome::Done
+                 ? done
+                 : (!done && q.IsAlive() && q.State == state && q.Y == y && q.X == x &&
+                    q.NextPiece() == next && G_.Map->DotCount == dots);
+    }
+  }
+  G_.RestoreLogic(end);
+  return fine;
+}
+
+std::vector<uint8_t> TSearch::RouteTo(int32_t node) const {
+  std::vector<const std::vector<uint8_t>*> parts;
+  for (int32_t n = node; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
+    parts.push_back(&Nodes_[static_cast<std::size_t>(n)].Keys);
+  }
+  std::vector<uint8_t> route;
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it) route.insert(route.end(), (*it)->begin(), (*it)->end());
+  return route;
+}
+
+int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route) {
+  // A person comes late to a key and goes on from there in the route's own
+  // rhythm: the keys before the change are held `late` frames more, and all
+  // that follows comes that much later. The state before each change is kept
+  // from one playing of the route.
+  G_.RestoreLogic(root);
+  std::vector<std::pair<std::size_t, TGameLogic>> before;
+  for (std::size_t f = 0; f < route.size(); ++f) {
+    if (f > 0 && route[f] != route[f - 1]) before.push_back({f, G_.SaveLogic()});
+    SetKeys(route[f]);
+    G_.Frame();
+  }
+  int32_t slack = kSlackCap;
+  for (std::size_t c = 0; c < before.size() && slack > 0; ++c) {
+    const std::size_t at = before[c].first;
+    int32_t reached = 0;
+    for (int32_t late = 1; late <= slack; ++late) {
+      G_.RestoreLogic(before[c].second);
+      bool fine = false;
+      for (std::size_t g = at; g < route.size() + static_cast<std::size_t>(late) + kAdvanceLimit; ++g) {
+        const std::size_t f = g < at + static_cast<std::size_t>(late) ? at - 1 : g - static_cast<std::size_t>(late);
+        SetKeys(f < route.size() ? route[f] : 0);
+        G_.Frame();
+        if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+        if (G_.Prof->IsLevelDone()) {
+          fine = true;
+          break;
+        }
+      }
+      if (!fine) break;
+      reached = late;
+    }
+    slack = std::min(slack, reached);
+  }
+  SetKeys(0);
+  return slack;
+}
+
 void TSearch::Push(TNode node) {
   // A state from which the professor's own moves can no longer finish the
   // map (a dot left above a drop taken) is not worth a frame more.
@@ -297,6 +427,7 @@ void TSearch::Push(TNode node) {
   const std::vector<uint8_t> left = DotsLeft();
   const int32_t at = AtDecision(p) ? Reach_->NodeAt(p.X, p.Y, p.Dir) : -1;
   if (!Reach_->CanFinish(at, p.NextPiece(), left)) return;
+  KeyTail_ = Limits_.Human ? node.Tail * 16u + std::min<uint32_t>(node.TailLength, kHumanHold) : 0;
   if (!Seen_.insert(Key(node.Frames)).second) return;
   // Greedy on what is left to do, then on the way to what must come next
   // (the model's frames to it, or the pixels to the nearest when the model
@@ -352,10 +483,16 @@ TMapSolution TSearch::Run() {
     finish(result);
     return result;
   }
-  Push({TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())});
+  {
+    // Before the map he held nothing for as long as he likes.
+    TNode start{TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())};
+    start.TailLength = 60000;
+    Push(std::move(start));
+  }
   int32_t goal = -1;
   std::vector<uint8_t> goalKeys;
   uint64_t expanded = 0;
+  int rejected = 0;
   while (!Open_.empty() && goal < 0) {
     if (expanded++ % 64 == 0 && OutOfBounds()) break;
     const int32_t at = Open_.top().second;
@@ -365,7 +502,13 @@ TMapSolution TSearch::Run() {
       int Arg;
     };
     static constexpr TMove kMoves[] = {{0, kKeyLeft}, {0, kKeyRight}, {1, 0}, {2, kTimeBucket}, {2, 3 * kTimeBucket}};
-    for (const TMove& m : kMoves) {
+    // A person walks onto a spring or trapdoor with fire already held.
+    static constexpr TMove kHumanMoves[] = {{0, kKeyLeft},  {0, kKeyRight}, {0, kKeyLeft | kKeyFire},
+                                            {0, kKeyRight | kKeyFire}, {1, 0}, {2, kTimeBucket},
+                                            {2, 3 * kTimeBucket}};
+    const auto moves = Limits_.Human ? std::vector<TMove>(std::begin(kHumanMoves), std::end(kHumanMoves))
+                                     : std::vector<TMove>(std::begin(kMoves), std::end(kMoves));
+    for (const TMove& m : moves) {
       Restore(Nodes_[static_cast<std::size_t>(at)]);
       std::vector<uint8_t> keys;
       TOutcome o = TOutcome::Failed;
@@ -373,13 +516,29 @@ TMapSolution TSearch::Run() {
       if (m.Kind == 1) o = Fire(keys);
       if (m.Kind == 2) o = Wait(m.Arg, keys);
       if (o == TOutcome::Failed) continue;
+      uint8_t tail = 0;
+      uint16_t tailLength = 0;
+      if (Limits_.Human && !HumanMove(Nodes_[static_cast<std::size_t>(at)], keys, o, tail, tailLength)) continue;
       const uint32_t frames = Nodes_[static_cast<std::size_t>(at)].Frames + static_cast<uint32_t>(keys.size());
       if (o == TOutcome::Done) {
+        if (Limits_.Human && rejected < kHumanGoals) {
+          // The whole route, each key change late, must still finish.
+          std::vector<uint8_t> route = RouteTo(at);
+          route.insert(route.end(), keys.begin(), keys.end());
+          const int32_t slack = Slack(root, route);
+          if (slack < kHumanLate) {
+            ++rejected;
+            continue;
+          }
+        }
         goal = at;
         goalKeys = std::move(keys);
         break;
       }
-      Push({TGameLogic{}, at, std::move(keys), frames});
+      TNode next{TGameLogic{}, at, std::move(keys), frames};
+      next.Tail = tail;
+      next.TailLength = tailLength;
+      Push(std::move(next));
     }
   }
   result.Simulated = Simulated_;
@@ -390,15 +549,19 @@ TMapSolution TSearch::Run() {
     return result;
   }
   // The route from the map's start, then the end-of-level animation.
-  std::vector<const std::vector<uint8_t>*> parts = {&goalKeys};
-  for (int32_t n = goal; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
-    parts.push_back(&Nodes_[static_cast<std::size_t>(n)].Keys);
-  }
-  std::vector<uint8_t> route;
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) route.insert(route.end(), (*it)->begin(), (*it)->end());
+  std::vector<uint8_t> route = RouteTo(goal);
+  route.insert(route.end(), goalKeys.begin(), goalKeys.end());
   Release();
   finish(result);
 
+  if (Limits_.Human) {
+    result.Slack = Slack(root, route);
+    // The moves were each tried late; this is the whole route's word on it.
+    if (result.Slack < kHumanLate) {
+      G_.RestoreLogic(root);
+      return result;
+    }
+  }
   // Played once more from the start, as the program will play it.
   G_.RestoreLogic(root);
   for (std::size_t f = 0; f < route.size(); ++f) {
@@ -594,7 +757,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   int interimSeeds = 0;
   TSolveLimits limits;
   if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--seconds", "--memory", "--data", "-o"},
-                                            {"--zararoz", "--game"});
+                                            {"--zararoz", "--game", "--human"});
       !bad.empty()) {
     err << "vgrdata level solve: unknown option '" << bad << "'\n" << kUsage;
     return 2;
@@ -619,6 +782,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     int64_t n = 0;
     if (a == "--zararoz") {
       zaRaroz = true;
+    } else if (a == "--human") {
+      limits.Human = true;
     } else if (a == "--game") {
       wholeGame = true;
     } else if (a == "--data") {
@@ -726,8 +891,10 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       return 1;
     }
     char line[160];
-    std::snprintf(line, sizeof line, "map %02d%s: %u frames, meter %.0f %%, searched %llu frames\n", map,
-                  zaRaroz ? " Za.Raroz" : "", sol.Frames, 100 * sol.MeterShare,
+    char slack[48] = "";
+    if (sol.Slack >= 0) std::snprintf(slack, sizeof slack, ", slack %d frames", sol.Slack);
+    std::snprintf(line, sizeof line, "map %02d%s%s: %u frames, meter %.0f %%%s, searched %llu frames\n", map,
+                  zaRaroz ? " Za.Raroz" : "", limits.Human ? " human" : "", sol.Frames, 100 * sol.MeterShare, slack,
                   static_cast<unsigned long long>(sol.Simulated));
     out << line << "finished (" << Bounds(sol, limits) << ")\n";
     plan.GameKeys = sol.Keys;

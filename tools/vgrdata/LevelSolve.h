@@ -23,7 +23,13 @@ struct TSolveLimits {
   // And the time and memory it may take, whichever runs out first.
   double Seconds = 55;
   uint32_t MemoryMB = 256;
+  // Play as a person can: keys held at least kHumanHold frames, and a route
+  // only when each key may come up to kHumanLate frames late.
+  bool Human = false;
 };
+constexpr int kHumanHold = 10;
+constexpr int kHumanLate = 4;
+constexpr int kSlackCap = 8;
 
 // One map searched from the game's live state at its start (BeginMap done).
 struct TMapSolution {
@@ -38,6 +44,9 @@ struct TMapSolution {
   std::size_t CuttingTotal = 0;
   double Seconds = 0;  // the whole verdict: analysis and search
   double PeakMB = 0;   // the process's peak resident memory
+  // Human routes: the fewest frames any one key change of the route may come
+  // late with the map still finished (up to kSlackCap), -1 when not measured.
+  int32_t Slack = -1;
   std::vector<uint8_t> Keys;  // one entry per frame, through the advance to the next map
   uint32_t Frames = 0;        // frames until the exit was reached
   double MeterShare = 0;      // of the full meter, when the exit was reached
