@@ -63,7 +63,7 @@ constexpr int kMacroLimit = 900;
 // Frames before a map's advance the end-of-level animation may take.
 constexpr int kAdvanceLimit = 400;
 // Human routes found whose whole is not robust before the search gives up.
-constexpr int kHumanGoals = 5;
+constexpr int kHumanGoals = 12;
 // Frames within which two arrivals at the same place count as one.
 constexpr int kTimeBucket = 16;
 
@@ -90,6 +90,11 @@ struct TNode {
   // The keys held at the end of the route to here, and for how many frames.
   uint8_t Tail = 0;
   uint16_t TailLength = 0;
+  // Of those, the last frames in which no key counts (he falls, jumps,
+  // slides): a person presses the next key there already.
+  uint16_t Loose = 0;
+  // Frames at the end of the parent's keys that take this move's first key.
+  uint16_t Early = 0;
 };
 
 class TLayerStore {
@@ -160,6 +165,7 @@ class TSearch {
  private:
   // One frame with `keys`; false when the professor no longer lives.
   bool Step(uint8_t keys, std::vector<uint8_t>& out) {
+    Loose_ = G_.Prof->State == psWalking ? 0 : Loose_ + 1;
     SetKeys(keys);
     out.push_back(keys);
     ++Simulated_;
@@ -189,9 +195,9 @@ class TSearch {
   bool OutOfBounds() const;
   // Human routes: whether `keys` after the route to `from` keeps the keys
   // held long enough and survives each change coming late; the tail after.
-  bool HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, uint8_t& tail,
-                 uint16_t& tailLength);
+  bool HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next);
   std::vector<uint8_t> RouteTo(int32_t node) const;
+  static void Append(std::vector<uint8_t>& route, const std::vector<uint8_t>& keys, uint16_t early);
   // The fewest frames any key change of `route` may come late (from `root`).
   int32_t Slack(const TGameLogic& root, const std::vector<uint8_t>& route);
   // Gives the search's memory back, so that the next map starts low.
@@ -212,6 +218,7 @@ class TSearch {
   TLayerStore Layers_;
   TGameLogic Scratch_;
   uint32_t KeyTail_ = 0;  // human routes: the held keys are part of a place
+  uint32_t Loose_ = 0;    // frames at the end of the last steps in which keys did not count
   std::vector<TNode> Nodes_;
   std::unordered_set<uint64_t> Seen_;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
@@ -314,11 +321,22 @@ std::vector<uint8_t> TSearch::DotsLeft() const {
   return left;
 }
 
-bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, uint8_t& tail,
-                        uint16_t& tailLength) {
+std::vector<uint8_t> LateKeys(const std::vector<uint8_t>& keys, std::size_t at, uint8_t before, int late,
+                              int way);
+
+bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next) {
+  const uint32_t loose = Loose_;
+  // A first key after a fall or a jump is pressed while he is still in the
+  // air, as early as the keys before it have been held long enough: then
+  // coming late does not matter.
+  next.Early = 0;
+  if (!keys.empty() && keys[0] != from.Tail && from.TailLength > kHumanHold) {
+    const uint32_t early = std::min<uint32_t>(from.Loose, from.TailLength - kHumanHold);
+    if (early >= static_cast<uint32_t>(kHumanLate)) next.Early = static_cast<uint16_t>(early);
+  }
   // Every change of keys comes after the last has been held long enough.
-  uint8_t held = from.Tail;
-  uint32_t length = from.TailLength;
+  uint8_t held = next.Early > 0 ? keys[0] : from.Tail;
+  uint32_t length = next.Early > 0 ? next.Early : from.TailLength;
   std::vector<std::size_t> changes;
   for (std::size_t f = 0; f < keys.size(); ++f) {
     if (keys[f] == held) {
@@ -330,15 +348,16 @@ bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOu
     held = keys[f];
     length = 1;
   }
-  tail = held;
-  tailLength = static_cast<uint16_t>(std::min<uint32_t>(length, 60000));
+  next.Tail = held;
+  next.TailLength = static_cast<uint16_t>(std::min<uint32_t>(length, 60000));
+  next.Loose = static_cast<uint16_t>(std::min(loose, length));
   // Each change, late by up to kHumanLate frames, must leave him alive and
   // where the move takes him on time, only later: a wall he walks against, a
   // ledge he falls from, a spring he reaches with fire held take up the
   // lateness. Whether the monsters and the meter still let the rest of the
   // route through is for Slack to say of the whole route.
   const TProf& p = *G_.Prof;
-  const int32_t x = p.X, y = p.Y, next = p.NextPiece(), dots = G_.Map->DotCount;
+  const int32_t x = p.X, y = p.Y, piece = p.NextPiece(), dots = G_.Map->DotCount;
   const uint8_t state = p.State;
   const TGameLogic end = G_.SaveLogic();
   bool fine = true;
@@ -346,39 +365,71 @@ bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOu
     const std::size_t at = changes[c];
     const uint8_t before = at == 0 ? from.Tail : keys[at - 1];
     for (int late = 1; late <= kHumanLate && fine; ++late) {
-      Restore(from);
-      bool done = false;
-      // Late: the keys before the change held `late` frames more, then the
-      // rest of the move as it was.
-      for (std::size_t g = 0; g < keys.size() + static_cast<std::size_t>(late); ++g) {
-        const std::size_t f = g < at ? g : g < at + static_cast<std::size_t>(late) ? at : g - static_cast<std::size_t>(late);
-        SetKeys(g >= at && g < at + static_cast<std::size_t>(late) ? before : keys[f]);
-        ++Simulated_;
-        G_.Frame();
-        if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
-        if (G_.Prof->IsLevelDone()) {
-          done = true;
-          break;
+      fine = false;
+      for (int way = 0; way < 3 && !fine; ++way) {
+        Restore(from);
+        bool done = false;
+        for (const uint8_t k : LateKeys(keys, at, before, late, way)) {
+          SetKeys(k);
+          ++Simulated_;
+          G_.Frame();
+          if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+          if (G_.Prof->IsLevelDone()) {
+            done = true;
+            break;
+          }
         }
+        const TProf& q = *G_.Prof;
+        fine = outcome == TOutcome::Done
+                   ? done
+                   : (!done && q.IsAlive() && q.State == state && q.Y == y && q.X == x &&
+                      q.NextPiece() == piece && G_.Map->DotCount == dots);
       }
-      const TProf& q = *G_.Prof;
-      fine = outcome == TOutcome::Done
-                 ? done
-                 : (!done && q.IsAlive() && q.State == state && q.Y == y && q.X == x &&
-                    q.NextPiece() == next && G_.Map->DotCount == dots);
     }
   }
   G_.RestoreLogic(end);
   return fine;
 }
 
+// `keys` with the change at `at` come `late` frames late, in one of the ways
+// a person watching the screen makes up for it: 0, the rest of the keys as
+// they were (he lets go where he meant to, what he missed is lost: a late
+// step in the air costs nothing); 1, all that follows that much later; 2, as
+// 1 and the new keys held that much longer (he turned late and walks back to
+// where he meant to turn).
+std::vector<uint8_t> LateKeys(const std::vector<uint8_t>& keys, std::size_t at, uint8_t before, int late,
+                              int way) {
+  std::size_t end = at;
+  while (end < keys.size() && keys[end] == keys[at]) ++end;
+  const auto lateness = static_cast<std::size_t>(late);
+  if (way == 0) {
+    std::vector<uint8_t> out = keys;
+    for (std::size_t f = at; f < at + lateness && f < end; ++f) out[f] = before;
+    return out;
+  }
+  std::vector<uint8_t> out(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(at));
+  out.insert(out.end(), lateness, before);
+  out.insert(out.end(), keys.begin() + static_cast<std::ptrdiff_t>(at), keys.begin() + static_cast<std::ptrdiff_t>(end));
+  if (way == 2) out.insert(out.end(), lateness, keys[at]);
+  out.insert(out.end(), keys.begin() + static_cast<std::ptrdiff_t>(end), keys.end());
+  return out;
+}
+
+void TSearch::Append(std::vector<uint8_t>& route, const std::vector<uint8_t>& keys, uint16_t early) {
+  // Frames in which no key counts take the move's first key already.
+  if (!keys.empty()) {
+    for (std::size_t i = 0; i < early && i < route.size(); ++i) route[route.size() - 1 - i] = keys[0];
+  }
+  route.insert(route.end(), keys.begin(), keys.end());
+}
+
 std::vector<uint8_t> TSearch::RouteTo(int32_t node) const {
-  std::vector<const std::vector<uint8_t>*> parts;
+  std::vector<const TNode*> parts;
   for (int32_t n = node; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
-    parts.push_back(&Nodes_[static_cast<std::size_t>(n)].Keys);
+    parts.push_back(&Nodes_[static_cast<std::size_t>(n)]);
   }
   std::vector<uint8_t> route;
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) route.insert(route.end(), (*it)->begin(), (*it)->end());
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it) Append(route, (*it)->Keys, (*it)->Early);
   return route;
 }
 
@@ -399,16 +450,18 @@ int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route
     const std::size_t at = before[c].first;
     int32_t reached = 0;
     for (int32_t late = 1; late <= slack; ++late) {
-      G_.RestoreLogic(before[c].second);
       bool fine = false;
-      for (std::size_t g = at; g < route.size() + static_cast<std::size_t>(late) + kAdvanceLimit; ++g) {
-        const std::size_t f = g < at + static_cast<std::size_t>(late) ? at - 1 : g - static_cast<std::size_t>(late);
-        SetKeys(f < route.size() ? route[f] : 0);
-        G_.Frame();
-        if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
-        if (G_.Prof->IsLevelDone()) {
-          fine = true;
-          break;
+      for (int way = 0; way < 3 && !fine; ++way) {
+        G_.RestoreLogic(before[c].second);
+        const std::vector<uint8_t> keys = LateKeys(route, at, route[at - 1], late, way);
+        for (std::size_t f = at; f < keys.size() + kAdvanceLimit; ++f) {
+          SetKeys(f < keys.size() ? keys[f] : 0);
+          G_.Frame();
+          if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+          if (G_.Prof->IsLevelDone()) {
+            fine = true;
+            break;
+          }
         }
       }
       if (!fine) break;
@@ -433,7 +486,9 @@ void TSearch::Push(TNode node) {
   // (the model's frames to it, or the pixels to the nearest when the model
   // does not know the place), with the frames spent as the tie-breaker that
   // keeps routes short.
-  const int32_t ahead = Reach_->FramesToNext(at, p.NextPiece(), left);
+  // On an interim map the boulder, not the way, is the task: the weights of
+  // Distance, which favour the floors above, do better there.
+  const int32_t ahead = G_.Interim ? -1 : Reach_->FramesToNext(at, p.NextPiece(), left);
   const int64_t way = ahead >= 0 ? 2 * static_cast<int64_t>(ahead) : Distance();
   const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + way + node.Frames;
   node.State = G_.SaveLogic();
@@ -491,6 +546,7 @@ TMapSolution TSearch::Run() {
   }
   int32_t goal = -1;
   std::vector<uint8_t> goalKeys;
+  uint16_t goalEarly = 0;
   uint64_t expanded = 0;
   int rejected = 0;
   while (!Open_.empty() && goal < 0) {
@@ -516,15 +572,14 @@ TMapSolution TSearch::Run() {
       if (m.Kind == 1) o = Fire(keys);
       if (m.Kind == 2) o = Wait(m.Arg, keys);
       if (o == TOutcome::Failed) continue;
-      uint8_t tail = 0;
-      uint16_t tailLength = 0;
-      if (Limits_.Human && !HumanMove(Nodes_[static_cast<std::size_t>(at)], keys, o, tail, tailLength)) continue;
+      TNode next;
+      if (Limits_.Human && !HumanMove(Nodes_[static_cast<std::size_t>(at)], keys, o, next)) continue;
       const uint32_t frames = Nodes_[static_cast<std::size_t>(at)].Frames + static_cast<uint32_t>(keys.size());
       if (o == TOutcome::Done) {
         if (Limits_.Human && rejected < kHumanGoals) {
           // The whole route, each key change late, must still finish.
           std::vector<uint8_t> route = RouteTo(at);
-          route.insert(route.end(), keys.begin(), keys.end());
+          Append(route, keys, next.Early);
           const int32_t slack = Slack(root, route);
           if (slack < kHumanLate) {
             ++rejected;
@@ -533,11 +588,12 @@ TMapSolution TSearch::Run() {
         }
         goal = at;
         goalKeys = std::move(keys);
+        goalEarly = next.Early;
         break;
       }
-      TNode next{TGameLogic{}, at, std::move(keys), frames};
-      next.Tail = tail;
-      next.TailLength = tailLength;
+      next.Parent = at;
+      next.Keys = std::move(keys);
+      next.Frames = frames;
       Push(std::move(next));
     }
   }
@@ -550,7 +606,7 @@ TMapSolution TSearch::Run() {
   }
   // The route from the map's start, then the end-of-level animation.
   std::vector<uint8_t> route = RouteTo(goal);
-  route.insert(route.end(), goalKeys.begin(), goalKeys.end());
+  Append(route, goalKeys, goalEarly);
   Release();
   finish(result);
 
@@ -581,6 +637,7 @@ TMapSolution TSearch::Run() {
   if (G_.CurrentMap == map) return result;
   result.Keys = std::move(route);
   result.Solved = true;
+  finish(result);
   return result;
 }
 
