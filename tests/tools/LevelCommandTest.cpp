@@ -30,7 +30,8 @@ struct TPiece {
 };
 
 // A playable construction piece: the start ledge, the exit, a ground floor
-// with the seven pieces and a live wire, one monster on the ground.
+// with the seven pieces and a live wire, one monster on the ground; ledges
+// down to the ground and springs back up to the exit.
 TPiece GoodPiece() {
   TPiece p;
   p.Rows.assign(22, std::string(32, ' '));
@@ -39,6 +40,16 @@ TPiece GoodPiece() {
   p.Rows[21] = std::string(32, '!');
   p.Rows[21].replace(10, 7, "3456789");
   p.Rows[21][20] = '*';
+  p.Rows[8].replace(10, 2, "!!");
+  p.Rows[12].replace(12, 2, "!!");
+  p.Rows[15].replace(14, 2, "!!");
+  p.Rows[18].replace(16, 2, "!!");
+  p.Rows[21][19] = ';';
+  p.Rows[17].replace(19, 2, "!;");
+  p.Rows[13].replace(20, 2, "!;");
+  p.Rows[10].replace(21, 2, "!;");
+  p.Rows[7].replace(22, 2, "!;");
+  p.Rows[4][23] = '!';
   p.Extra = {"29", "20,1,8,4,3,1", ".", ".", ".", ".", std::string(176, '0')};
   p.Extra[6][174] = '4';  // a dot on column 25 of the ground
   return p;
@@ -152,6 +163,9 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
     int problems = 0;
     while (std::getline(lines, line)) {
       if (line.rfind("vgrdata level: ", 0) == 0) continue;
+      // A broken piece may also be one that cannot be finished; that rule
+      // has its own table (LevelReachTest).
+      if (line.find("[reach]") != std::string::npos) continue;
       ++problems;
       EXPECT_NE(line.find(std::string("[") + c.Rule + "]"), std::string::npos) << c.Rule << ": " << line;
     }

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "LevelReach.h"
 #include "LevelSolve.h"
 #include "Logger.h"
 #include "MapCommand.h"
@@ -197,6 +198,7 @@ class TPieceCheck {
     CheckMonsters();
     CheckSlidesAndTransports();
     CheckWires();
+    if (Construction_) CheckReach();
   }
 
  private:
@@ -458,6 +460,25 @@ class TPieceCheck {
         } else if (Types_.TypeOf(n) == tEmpty) {
           Cell(c, r, "wire", "the wire (object " + std::to_string(Object(c, r)) + ") burns into object " +
                                  std::to_string(n) + ", which is empty: the professor would fall through");
+        }
+      }
+    }
+  }
+
+  // The professor's own moves, without monsters or meter, must lead through
+  // the pieces in order to the exit, and in the Za.Raroz mode through every
+  // dot: what they cannot, nothing can.
+  void CheckReach() {
+    const TReachLevel level = ReachLevelFromPiece(Map_, [this](int32_t n) { return Types_.TypeOf(n); }, true);
+    for (const bool dots : {false, true}) {
+      if (dots && level.Dots.empty()) continue;
+      const TReach reach(level, dots);
+      for (const TReachProblem& p : reach.Problems()) {
+        const std::string text = (dots ? "in the Za.Raroz mode, " : "") + p.Text;
+        if (p.Row < 0) {
+          Piece("reach", text);
+        } else {
+          Cell(p.Column, p.Row, "reach", text);
         }
       }
     }

@@ -1,14 +1,20 @@
 #include "LevelSolve.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <queue>
+#include <unordered_map>
 #include <unordered_set>
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include "GAME.h"
+#include "LevelReach.h"
 #include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "ToolFiles.h"
@@ -39,7 +45,14 @@ const char* const kUsage =
     "        interim maps (map 2) of N seeds from FIRST that can be finished.\n"
     "        ARCHIVE is the data archive (Voltigor.mad4); a loose map pack (Zapkin.mpk)\n"
     "        takes the archive's levels from --data ARCHIVE (default Voltigor.mad4).\n"
-    "        --budget FRAMES bounds the frames one map's search may run (6000000).\n"
+    "        --budget FRAMES bounds the frames one map's search may run (6000000),\n"
+    "        --seconds S its time (55) and --memory MB the tool's memory (256).\n"
+    "        --human plays as a person can: a key held at least 10 frames, and a route\n"
+    "        only when each key change may come up to 4 frames late; it prints the\n"
+    "        route's slack, the fewest frames any one key may come late (up to 8).\n"
+    "        Before the search, the professor's own moves (monsters and meter left\n"
+    "        out) are followed over the whole map: when they cannot finish it, the\n"
+    "        map is proved unsolvable and the reason is printed by cell.\n"
     "        The replay holds keys only: play it with `Voltigor -replay REPLAY -record OUT`\n"
     "        to add the checksums.\n";
 
@@ -49,6 +62,8 @@ constexpr const char* kProgramVersion = "Voltigor V1.05 Build 0063";
 constexpr int kMacroLimit = 900;
 // Frames before a map's advance the end-of-level animation may take.
 constexpr int kAdvanceLimit = 400;
+// Human routes found whose whole is not robust before the search gives up.
+constexpr int kHumanGoals = 12;
 // Frames within which two arrivals at the same place count as one.
 constexpr int kTimeBucket = 16;
 
@@ -64,12 +79,82 @@ bool AtDecision(const TProf& p) { return p.State == psWalking && (p.X + 2) % 16 
 enum class TOutcome { Failed, Decision, Done };
 
 // One search node: a saved state and the keys that led there from its parent.
+// The map's layers and dots are kept once in a TLayerStore: they change only
+// when a wire burns or a dot is eaten, and a node holds its index.
 struct TNode {
   TGameLogic State;
   int32_t Parent = -1;
   std::vector<uint8_t> Keys;
   uint32_t Frames = 0;
+  int32_t Layers = -1;
+  // The keys held at the end of the route to here, and for how many frames.
+  uint8_t Tail = 0;
+  uint16_t TailLength = 0;
+  // Of those, the last frames in which no key counts (he falls, jumps,
+  // slides): a person presses the next key there already.
+  uint16_t Loose = 0;
+  // Frames at the end of the parent's keys that take this move's first key.
+  uint16_t Early = 0;
 };
+
+class TLayerStore {
+ public:
+  // Moves the state's layers into the store.
+  int32_t Intern(TGameLogic& s) {
+    TLogicChecksum c;
+    for (int32_t v : s.Physical) c.Add(v);
+    for (int32_t v : s.Logical) c.Add(v);
+    for (uint8_t v : s.Dots) c.Add(v);
+    const uint64_t key = c.Value();
+    auto [from, to] = Index_.equal_range(key);
+    for (auto it = from; it != to; ++it) {
+      const TItem& item = Items_[static_cast<std::size_t>(it->second)];
+      if (item.Physical == s.Physical && item.Logical == s.Logical && item.Dots == s.Dots) {
+        Release(s);
+        return it->second;
+      }
+    }
+    Items_.push_back({std::move(s.Physical), std::move(s.Logical), std::move(s.Dots)});
+    Release(s);
+    const auto id = static_cast<int32_t>(Items_.size() - 1);
+    Index_.emplace(key, id);
+    return id;
+  }
+  void Fill(TGameLogic& s, int32_t id) const {
+    const TItem& item = Items_[static_cast<std::size_t>(id)];
+    s.Physical = item.Physical;
+    s.Logical = item.Logical;
+    s.Dots = item.Dots;
+  }
+
+ private:
+  static void Release(TGameLogic& s) {
+    std::vector<int32_t>().swap(s.Physical);
+    std::vector<int32_t>().swap(s.Logical);
+    std::vector<uint8_t>().swap(s.Dots);
+  }
+  struct TItem {
+    std::vector<int32_t> Physical, Logical;
+    std::vector<uint8_t> Dots;
+  };
+  std::vector<TItem> Items_;
+  std::unordered_multimap<uint64_t, int32_t> Index_;
+};
+
+// The process's resident memory now and at its peak, in megabytes.
+double ResidentMB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+double PeakMB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
 
 class TSearch {
  public:
@@ -80,6 +165,7 @@ class TSearch {
  private:
   // One frame with `keys`; false when the professor no longer lives.
   bool Step(uint8_t keys, std::vector<uint8_t>& out) {
+    Loose_ = G_.Prof->State == psWalking ? 0 : Loose_ + 1;
     SetKeys(keys);
     out.push_back(keys);
     ++Simulated_;
@@ -102,11 +188,37 @@ class TSearch {
   uint64_t Key(uint32_t frames) const;
   int32_t Remaining() const { return (8 - G_.Prof->NextPiece()) + G_.Map->DotCount; }
   int32_t Distance() const;
+  // The dots still on the map, in the order of the analysis' dots.
+  std::vector<uint8_t> DotsLeft() const;
   void Push(TNode node);
+  void Restore(const TNode& node);
+  bool OutOfBounds() const;
+  // Human routes: whether `keys` after the route to `from` keeps the keys
+  // held long enough and survives each change coming late; the tail after.
+  bool HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next);
+  std::vector<uint8_t> RouteTo(int32_t node) const;
+  static void Append(std::vector<uint8_t>& route, const std::vector<uint8_t>& keys, uint16_t early);
+  // The fewest frames any key change of `route` may come late (from `root`).
+  int32_t Slack(const TGameLogic& root, const std::vector<uint8_t>& route);
+  // Gives the search's memory back, so that the next map starts low.
+  void Release() {
+    std::vector<TNode>().swap(Nodes_);
+    std::unordered_set<uint64_t>().swap(Seen_);
+    Open_ = {};
+    Layers_ = {};
+    malloc_trim(0);
+  }
 
   TGame& G_;
   TSolveLimits Limits_;
   uint64_t Simulated_ = 0;
+  std::chrono::steady_clock::time_point Began_ = std::chrono::steady_clock::now();
+  std::unique_ptr<TReach> Reach_;
+  TReachLevel Level_;
+  TLayerStore Layers_;
+  TGameLogic Scratch_;
+  uint32_t KeyTail_ = 0;  // human routes: the held keys are part of a place
+  uint32_t Loose_ = 0;    // frames at the end of the last steps in which keys did not count
   std::vector<TNode> Nodes_;
   std::unordered_set<uint64_t> Seen_;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
@@ -114,14 +226,14 @@ class TSearch {
 };
 
 TOutcome TSearch::Walk(uint8_t key, std::vector<uint8_t>& out) {
-  const int32_t x0 = G_.Prof->X;
+  const int32_t x0 = G_.Prof->X, y0 = G_.Prof->Y;
   int32_t still = 0;
   for (int f = 0; f < kMacroLimit; ++f) {
     const int32_t before = G_.Prof->X;
     if (!Step(key, out)) return TOutcome::Failed;
     const TProf& p = *G_.Prof;
     if (p.IsLevelDone()) return TOutcome::Done;
-    if (AtDecision(p) && p.X != x0) return TOutcome::Decision;
+    if (AtDecision(p) && (p.X != x0 || p.Y != y0)) return TOutcome::Decision;
     // Walking against a wall: the slow floor moves every second frame and a
     // pickup holds him for one, so three still frames mean blocked.
     still = (p.State == psWalking && p.X == before) ? still + 1 : 0;
@@ -135,7 +247,10 @@ TOutcome TSearch::Fire(std::vector<uint8_t>& out) {
   const int32_t fx = p.X + 2, fy = p.Y + 32;
   if (!G_.Map->IsSpringAt(fx, fy) && !G_.Map->IsTrapdoorAt(fx, fy)) return TOutcome::Failed;
   const int32_t y0 = p.Y;
-  if (!Step(kKeyFire, out)) return TOutcome::Failed;
+  for (int f = 0; f < (Limits_.Human ? kHumanHold : 1); ++f) {
+    if (!Step(kKeyFire, out)) return TOutcome::Failed;
+    if (G_.Prof->IsLevelDone()) return TOutcome::Done;
+  }
   const TOutcome o = Settle(out, kMacroLimit);
   return (o == TOutcome::Decision && G_.Prof->Y == y0) ? TOutcome::Failed : o;
 }
@@ -153,6 +268,7 @@ TOutcome TSearch::Wait(int frames, std::vector<uint8_t>& out) {
 uint64_t TSearch::Key(uint32_t frames) const {
   TLogicChecksum s;
   s.Add(frames / kTimeBucket);
+  s.Add(KeyTail_);
   s.Add(G_.Prof->X);
   s.Add(G_.Prof->Y);
   s.Add(G_.Prof->NextPiece());
@@ -196,30 +312,245 @@ int32_t TSearch::Distance() const {
   return best == (1 << 30) ? 0 : best;
 }
 
+std::vector<uint8_t> TSearch::DotsLeft() const {
+  std::vector<uint8_t> left(Level_.Dots.size(), 0);
+  for (std::size_t d = 0; d < left.size(); ++d) {
+    const auto [c, r] = Level_.Dots[d];
+    left[d] = G_.Map->Dots[c - 1][r];
+  }
+  return left;
+}
+
+std::vector<uint8_t> LateKeys(const std::vector<uint8_t>& keys, std::size_t at, uint8_t before, int late,
+                              int way);
+
+bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next) {
+  const uint32_t loose = Loose_;
+  // A first key after a fall or a jump is pressed while he is still in the
+  // air, as early as the keys before it have been held long enough: then
+  // coming late does not matter.
+  next.Early = 0;
+  if (!keys.empty() && keys[0] != from.Tail && from.TailLength > kHumanHold) {
+    const uint32_t early = std::min<uint32_t>(from.Loose, from.TailLength - kHumanHold);
+    if (early >= static_cast<uint32_t>(kHumanLate)) next.Early = static_cast<uint16_t>(early);
+  }
+  // Every change of keys comes after the last has been held long enough.
+  uint8_t held = next.Early > 0 ? keys[0] : from.Tail;
+  uint32_t length = next.Early > 0 ? next.Early : from.TailLength;
+  std::vector<std::size_t> changes;
+  for (std::size_t f = 0; f < keys.size(); ++f) {
+    if (keys[f] == held) {
+      ++length;
+      continue;
+    }
+    if (length < kHumanHold) return false;
+    changes.push_back(f);
+    held = keys[f];
+    length = 1;
+  }
+  next.Tail = held;
+  next.TailLength = static_cast<uint16_t>(std::min<uint32_t>(length, 60000));
+  next.Loose = static_cast<uint16_t>(std::min(loose, length));
+  // Each change, late by up to kHumanLate frames, must leave him alive and
+  // where the move takes him on time, only later: a wall he walks against, a
+  // ledge he falls from, a spring he reaches with fire held take up the
+  // lateness. Whether the monsters and the meter still let the rest of the
+  // route through is for Slack to say of the whole route.
+  const TProf& p = *G_.Prof;
+  const int32_t x = p.X, y = p.Y, piece = p.NextPiece(), dots = G_.Map->DotCount;
+  const uint8_t state = p.State;
+  const TGameLogic end = G_.SaveLogic();
+  bool fine = true;
+  for (std::size_t c = 0; c < changes.size() && fine; ++c) {
+    const std::size_t at = changes[c];
+    const uint8_t before = at == 0 ? from.Tail : keys[at - 1];
+    for (int late = 1; late <= kHumanLate && fine; ++late) {
+      fine = false;
+      for (int way = 0; way < 3 && !fine; ++way) {
+        Restore(from);
+        bool done = false;
+        for (const uint8_t k : LateKeys(keys, at, before, late, way)) {
+          SetKeys(k);
+          ++Simulated_;
+          G_.Frame();
+          if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+          if (G_.Prof->IsLevelDone()) {
+            done = true;
+            break;
+          }
+        }
+        const TProf& q = *G_.Prof;
+        fine = outcome == TOutcome::Done
+                   ? done
+                   : (!done && q.IsAlive() && q.State == state && q.Y == y && q.X == x &&
+                      q.NextPiece() == piece && G_.Map->DotCount == dots);
+      }
+    }
+  }
+  G_.RestoreLogic(end);
+  return fine;
+}
+
+// `keys` with the change at `at` come `late` frames late, in one of the ways
+// a person watching the screen makes up for it: 0, the rest of the keys as
+// they were (he lets go where he meant to, what he missed is lost: a late
+// step in the air costs nothing); 1, all that follows that much later; 2, as
+// 1 and the new keys held that much longer (he turned late and walks back to
+// where he meant to turn).
+std::vector<uint8_t> LateKeys(const std::vector<uint8_t>& keys, std::size_t at, uint8_t before, int late,
+                              int way) {
+  std::size_t end = at;
+  while (end < keys.size() && keys[end] == keys[at]) ++end;
+  const auto lateness = static_cast<std::size_t>(late);
+  if (way == 0) {
+    std::vector<uint8_t> out = keys;
+    for (std::size_t f = at; f < at + lateness && f < end; ++f) out[f] = before;
+    return out;
+  }
+  std::vector<uint8_t> out(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(at));
+  out.insert(out.end(), lateness, before);
+  out.insert(out.end(), keys.begin() + static_cast<std::ptrdiff_t>(at), keys.begin() + static_cast<std::ptrdiff_t>(end));
+  if (way == 2) out.insert(out.end(), lateness, keys[at]);
+  out.insert(out.end(), keys.begin() + static_cast<std::ptrdiff_t>(end), keys.end());
+  return out;
+}
+
+void TSearch::Append(std::vector<uint8_t>& route, const std::vector<uint8_t>& keys, uint16_t early) {
+  // Frames in which no key counts take the move's first key already.
+  if (!keys.empty()) {
+    for (std::size_t i = 0; i < early && i < route.size(); ++i) route[route.size() - 1 - i] = keys[0];
+  }
+  route.insert(route.end(), keys.begin(), keys.end());
+}
+
+std::vector<uint8_t> TSearch::RouteTo(int32_t node) const {
+  std::vector<const TNode*> parts;
+  for (int32_t n = node; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
+    parts.push_back(&Nodes_[static_cast<std::size_t>(n)]);
+  }
+  std::vector<uint8_t> route;
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it) Append(route, (*it)->Keys, (*it)->Early);
+  return route;
+}
+
+int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route) {
+  // A person comes late to a key and goes on from there in the route's own
+  // rhythm: the keys before the change are held `late` frames more, and all
+  // that follows comes that much later. The state before each change is kept
+  // from one playing of the route.
+  G_.RestoreLogic(root);
+  std::vector<std::pair<std::size_t, TGameLogic>> before;
+  for (std::size_t f = 0; f < route.size(); ++f) {
+    if (f > 0 && route[f] != route[f - 1]) before.push_back({f, G_.SaveLogic()});
+    SetKeys(route[f]);
+    G_.Frame();
+  }
+  int32_t slack = kSlackCap;
+  for (std::size_t c = 0; c < before.size() && slack > 0; ++c) {
+    const std::size_t at = before[c].first;
+    int32_t reached = 0;
+    for (int32_t late = 1; late <= slack; ++late) {
+      bool fine = false;
+      for (int way = 0; way < 3 && !fine; ++way) {
+        G_.RestoreLogic(before[c].second);
+        const std::vector<uint8_t> keys = LateKeys(route, at, route[at - 1], late, way);
+        for (std::size_t f = at; f < keys.size() + kAdvanceLimit; ++f) {
+          SetKeys(f < keys.size() ? keys[f] : 0);
+          G_.Frame();
+          if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
+          if (G_.Prof->IsLevelDone()) {
+            fine = true;
+            break;
+          }
+        }
+      }
+      if (!fine) break;
+      reached = late;
+    }
+    slack = std::min(slack, reached);
+  }
+  SetKeys(0);
+  return slack;
+}
+
 void TSearch::Push(TNode node) {
+  // A state from which the professor's own moves can no longer finish the
+  // map (a dot left above a drop taken) is not worth a frame more.
+  const TProf& p = *G_.Prof;
+  const std::vector<uint8_t> left = DotsLeft();
+  const int32_t at = AtDecision(p) ? Reach_->NodeAt(p.X, p.Y, p.Dir) : -1;
+  if (!Reach_->CanFinish(at, p.NextPiece(), left)) return;
+  KeyTail_ = Limits_.Human ? node.Tail * 16u + std::min<uint32_t>(node.TailLength, kHumanHold) : 0;
   if (!Seen_.insert(Key(node.Frames)).second) return;
-  // Greedy on what is left to do, then on the way to the nearest of it, with
-  // the frames spent as the tie-breaker that keeps routes short.
-  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + Distance() + node.Frames;
+  // Greedy on what is left to do, then on the way to what must come next
+  // (the model's frames to it, or the pixels to the nearest when the model
+  // does not know the place), with the frames spent as the tie-breaker that
+  // keeps routes short.
+  // On an interim map the boulder, not the way, is the task: the weights of
+  // Distance, which favour the floors above, do better there.
+  const int32_t ahead = G_.Interim ? -1 : Reach_->FramesToNext(at, p.NextPiece(), left);
+  const int64_t way = ahead >= 0 ? 2 * static_cast<int64_t>(ahead) : Distance();
+  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + way + node.Frames;
   node.State = G_.SaveLogic();
+  node.Layers = Layers_.Intern(node.State);
   Nodes_.push_back(std::move(node));
   Open_.push({priority, static_cast<int32_t>(Nodes_.size() - 1)});
+}
+
+void TSearch::Restore(const TNode& node) {
+  Scratch_ = node.State;
+  Layers_.Fill(Scratch_, node.Layers);
+  G_.RestoreLogic(Scratch_);
+}
+
+bool TSearch::OutOfBounds() const {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began_).count();
+  // Room for the last nodes' growth before the next look.
+  return Simulated_ >= Limits_.FrameBudget || seconds >= Limits_.Seconds ||
+         ResidentMB() >= 0.9 * static_cast<double>(Limits_.MemoryMB);
 }
 
 TMapSolution TSearch::Run() {
   TMapSolution result;
   const TGameLogic root = G_.SaveLogic();
+  auto finish = [&](TMapSolution& r) {
+    r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began_).count();
+    r.PeakMB = PeakMB();
+  };
+  // The proof first: when the professor's own moves cannot finish the map,
+  // no search can.
+  Level_ = ReachLevelFromMap(*G_.Map, G_.Interim);
+  Reach_ = std::make_unique<TReach>(Level_, G_.Prof->NextPiece() == 8);
+  result.CuttingSteps = Reach_->CuttingSteps(8, result.CuttingTotal);
+  if (!Reach_->Finishable()) {
+    result.Unsolvable = true;
+    for (const TReachProblem& p : Reach_->Problems()) {
+      result.Reasons.push_back(p.Row < 0 ? p.Text : "column " + std::to_string(p.Column) + ", row " + std::to_string(p.Row) + ": " + p.Text);
+    }
+    finish(result);
+    return result;
+  }
   // The first frame of a map holds no keys: in a replay, the keys of a
   // frame come with the previous frame's events.
   std::vector<uint8_t> first;
   if (!Step(0, first) || Settle(first, kMacroLimit) != TOutcome::Decision) {
     result.Simulated = Simulated_;
+    finish(result);
     return result;
   }
-  Push({TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())});
+  {
+    // Before the map he held nothing for as long as he likes.
+    TNode start{TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())};
+    start.TailLength = 60000;
+    Push(std::move(start));
+  }
   int32_t goal = -1;
   std::vector<uint8_t> goalKeys;
-  while (!Open_.empty() && Simulated_ < Limits_.FrameBudget && goal < 0) {
+  uint16_t goalEarly = 0;
+  uint64_t expanded = 0;
+  int rejected = 0;
+  while (!Open_.empty() && goal < 0) {
+    if (expanded++ % 64 == 0 && OutOfBounds()) break;
     const int32_t at = Open_.top().second;
     Open_.pop();
     struct TMove {
@@ -227,37 +558,66 @@ TMapSolution TSearch::Run() {
       int Arg;
     };
     static constexpr TMove kMoves[] = {{0, kKeyLeft}, {0, kKeyRight}, {1, 0}, {2, kTimeBucket}, {2, 3 * kTimeBucket}};
-    for (const TMove& m : kMoves) {
-      G_.RestoreLogic(Nodes_[static_cast<std::size_t>(at)].State);
+    // A person walks onto a spring or trapdoor with fire already held.
+    static constexpr TMove kHumanMoves[] = {{0, kKeyLeft},  {0, kKeyRight}, {0, kKeyLeft | kKeyFire},
+                                            {0, kKeyRight | kKeyFire}, {1, 0}, {2, kTimeBucket},
+                                            {2, 3 * kTimeBucket}};
+    const auto moves = Limits_.Human ? std::vector<TMove>(std::begin(kHumanMoves), std::end(kHumanMoves))
+                                     : std::vector<TMove>(std::begin(kMoves), std::end(kMoves));
+    for (const TMove& m : moves) {
+      Restore(Nodes_[static_cast<std::size_t>(at)]);
       std::vector<uint8_t> keys;
       TOutcome o = TOutcome::Failed;
       if (m.Kind == 0) o = Walk(static_cast<uint8_t>(m.Arg), keys);
       if (m.Kind == 1) o = Fire(keys);
       if (m.Kind == 2) o = Wait(m.Arg, keys);
       if (o == TOutcome::Failed) continue;
+      TNode next;
+      if (Limits_.Human && !HumanMove(Nodes_[static_cast<std::size_t>(at)], keys, o, next)) continue;
       const uint32_t frames = Nodes_[static_cast<std::size_t>(at)].Frames + static_cast<uint32_t>(keys.size());
       if (o == TOutcome::Done) {
+        if (Limits_.Human && rejected < kHumanGoals) {
+          // The whole route, each key change late, must still finish.
+          std::vector<uint8_t> route = RouteTo(at);
+          Append(route, keys, next.Early);
+          const int32_t slack = Slack(root, route);
+          if (slack < kHumanLate) {
+            ++rejected;
+            continue;
+          }
+        }
         goal = at;
         goalKeys = std::move(keys);
+        goalEarly = next.Early;
         break;
       }
-      Push({TGameLogic{}, at, std::move(keys), frames});
+      next.Parent = at;
+      next.Keys = std::move(keys);
+      next.Frames = frames;
+      Push(std::move(next));
     }
   }
   result.Simulated = Simulated_;
   if (goal < 0) {
     G_.RestoreLogic(root);
+    Release();
+    finish(result);
     return result;
   }
   // The route from the map's start, then the end-of-level animation.
-  std::vector<const std::vector<uint8_t>*> parts = {&goalKeys};
-  for (int32_t n = goal; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
-    parts.push_back(&Nodes_[static_cast<std::size_t>(n)].Keys);
-  }
-  std::vector<uint8_t> route;
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) route.insert(route.end(), (*it)->begin(), (*it)->end());
-  Nodes_.clear();
+  std::vector<uint8_t> route = RouteTo(goal);
+  Append(route, goalKeys, goalEarly);
+  Release();
+  finish(result);
 
+  if (Limits_.Human) {
+    result.Slack = Slack(root, route);
+    // The moves were each tried late; this is the whole route's word on it.
+    if (result.Slack < kHumanLate) {
+      G_.RestoreLogic(root);
+      return result;
+    }
+  }
   // Played once more from the start, as the program will play it.
   G_.RestoreLogic(root);
   for (std::size_t f = 0; f < route.size(); ++f) {
@@ -277,6 +637,7 @@ TMapSolution TSearch::Run() {
   if (G_.CurrentMap == map) return result;
   result.Keys = std::move(route);
   result.Solved = true;
+  finish(result);
   return result;
 }
 
@@ -349,6 +710,36 @@ void Press(TReplay& r, uint32_t frame, int sym, bool down) {
                              [](const TReplayKeys& k, uint32_t f) { return k.Frame < f; });
   if (at == r.Keys.end() || at->Frame != frame) at = r.Keys.insert(at, {frame, {}});
   at->Changes.push_back({static_cast<uint16_t>(sym), down});
+}
+
+std::string Bounds(const TMapSolution& sol, const TSolveLimits& limits) {
+  char text[200];
+  std::snprintf(text, sizeof text, "budget %llu frames, %.0f s, %u MB; used %llu frames, %.2f s, %.0f MB",
+                static_cast<unsigned long long>(limits.FrameBudget), limits.Seconds, limits.MemoryMB,
+                static_cast<unsigned long long>(sol.Simulated), sol.Seconds, sol.PeakMB);
+  return text;
+}
+
+// The verdict on a map that was not solved, on `err`.
+void Unsolved(std::ostream& err, int map, const TMapSolution& sol, const TSolveLimits& limits) {
+  if (sol.Unsolvable) {
+    err << "vgrdata level solve: map " << map << " cannot be finished, proved before any search ("
+        << Bounds(sol, limits) << "):\n";
+    for (const std::string& r : sol.Reasons) err << "  " << r << "\n";
+    return;
+  }
+  err << "vgrdata level solve: no way through map " << map << " found (searched " << sol.Simulated
+      << " frames); undecided: the professor's own moves can finish it, the search ran out (" << Bounds(sol, limits)
+      << ")\n";
+}
+
+void Cutting(std::ostream& out, const TMapSolution& sol) {
+  if (sol.CuttingTotal == 0) return;
+  out << "one-way moves that cut off what is still needed (" << sol.CuttingTotal << "):\n";
+  for (const std::string& c : sol.CuttingSteps) out << "  " << c << "\n";
+  if (sol.CuttingTotal > sol.CuttingSteps.size()) {
+    out << "  and " << sol.CuttingTotal - sol.CuttingSteps.size() << " more\n";
+  }
 }
 
 }  // namespace
@@ -438,8 +829,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     out << kUsage;
     return 0;
   }
-  if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--data", "-o"},
-                                            {"--zararoz", "--game"});
+  if (const std::string bad = UnknownOption(args, 1, {"--seed", "--interim-seeds", "--budget", "--seconds", "--memory", "--data", "-o"},
+                                            {"--zararoz", "--game", "--human"});
       !bad.empty()) {
     err << "vgrdata level solve: unknown option '" << bad << "'\n" << kUsage;
     return 2;
@@ -454,7 +845,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   };
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    const bool valued = a == "--seed" || a == "--interim-seeds" || a == "--budget" || a == "--data" || a == "-o";
+    const bool valued = a == "--seed" || a == "--interim-seeds" || a == "--budget" || a == "--seconds" ||
+                        a == "--memory" || a == "--data" || a == "-o";
     if (valued && i + 1 >= args.size()) {
       err << "vgrdata level solve: " << a << " needs a value\n" << kUsage;
       return 2;
@@ -463,6 +855,8 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     int64_t n = 0;
     if (a == "--zararoz") {
       zaRaroz = true;
+    } else if (a == "--human") {
+      limits.Human = true;
     } else if (a == "--game") {
       wholeGame = true;
     } else if (a == "--data") {
@@ -478,6 +872,10 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       interimSeeds = static_cast<int>(n);
     } else if (a == "--budget") {
       limits.FrameBudget = static_cast<uint64_t>(n);
+    } else if (a == "--seconds") {
+      limits.Seconds = static_cast<double>(n);
+    } else if (a == "--memory") {
+      limits.MemoryMB = static_cast<uint32_t>(n);
     } else if (source.empty()) {
       source = a;
     } else if (map == 0 && number(a, 99, n)) {
@@ -536,8 +934,7 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
       const uint8_t at = game->CurrentMap;
       const TMapSolution sol = SolveMapInPlay(*game, limits);
       if (!sol.Solved) {
-        err << "vgrdata level solve: no way through map " << static_cast<int>(at) << " found (searched "
-            << sol.Simulated << " frames)\n";
+        Unsolved(err, at, sol, limits);
         return 1;
       }
       char line[128];
@@ -564,16 +961,18 @@ int SolveCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     if (!world.Holds(*game, static_cast<uint8_t>(map), err)) return 1;
     game->BeginMap();
     const TMapSolution sol = SolveMapInPlay(*game, limits);
+    Cutting(out, sol);
     if (!sol.Solved) {
-      err << "vgrdata level solve: no way through map " << map << " found (searched " << sol.Simulated
-          << " frames)\n";
+      Unsolved(err, map, sol, limits);
       return 1;
     }
     char line[160];
-    std::snprintf(line, sizeof line, "map %02d%s: %u frames, meter %.0f %%, searched %llu frames\n", map,
-                  zaRaroz ? " Za.Raroz" : "", sol.Frames, 100 * sol.MeterShare,
+    char slack[48] = "";
+    if (sol.Slack >= 0) std::snprintf(slack, sizeof slack, ", slack %d frames", sol.Slack);
+    std::snprintf(line, sizeof line, "map %02d%s%s: %u frames, meter %.0f %%%s, searched %llu frames\n", map,
+                  zaRaroz ? " Za.Raroz" : "", limits.Human ? " human" : "", sol.Frames, 100 * sol.MeterShare, slack,
                   static_cast<unsigned long long>(sol.Simulated));
-    out << line;
+    out << line << "finished (" << Bounds(sol, limits) << ")\n";
     plan.GameKeys = sol.Keys;
     game->EndMap();
     game->EndGame();

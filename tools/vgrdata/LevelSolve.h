@@ -4,6 +4,7 @@
 // writes it as a replay that starts the program at the title, chooses the
 // map in the menu, plays it to the next map and quits.
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -19,11 +20,33 @@ enum : uint8_t { kKeyLeft = 1, kKeyRight = 2, kKeyFire = 4 };
 struct TSolveLimits {
   // Frames simulated in the search of one map before it gives up.
   uint64_t FrameBudget = 6'000'000;
+  // And the time and memory it may take, whichever runs out first.
+  double Seconds = 55;
+  uint32_t MemoryMB = 256;
+  // Play as a person can: keys held at least kHumanHold frames, and a route
+  // only when each key may come up to kHumanLate frames late.
+  bool Human = false;
 };
+constexpr int kHumanHold = 10;
+constexpr int kHumanLate = 4;
+constexpr int kSlackCap = 8;
 
 // One map searched from the game's live state at its start (BeginMap done).
 struct TMapSolution {
   bool Solved = false;
+  // Proved before any search: no sequence of the professor's moves finishes
+  // the map; Reasons says why, by cell.
+  bool Unsolvable = false;
+  std::vector<std::string> Reasons;
+  // The one-way moves that cut off something still needed (a hint of the
+  // order: what to do before them), some of them, and their number.
+  std::vector<std::string> CuttingSteps;
+  std::size_t CuttingTotal = 0;
+  double Seconds = 0;  // the whole verdict: analysis and search
+  double PeakMB = 0;   // the process's peak resident memory
+  // Human routes: the fewest frames any one key change of the route may come
+  // late with the map still finished (up to kSlackCap), -1 when not measured.
+  int32_t Slack = -1;
   std::vector<uint8_t> Keys;  // one entry per frame, through the advance to the next map
   uint32_t Frames = 0;        // frames until the exit was reached
   double MeterShare = 0;      // of the full meter, when the exit was reached

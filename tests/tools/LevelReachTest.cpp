@@ -1,0 +1,254 @@
+// Pieces drawn here, each finishable or not in each game mode for a reason of
+// its own: `level check` must find exactly the unfinishable ones and say why
+// by cell, and `level solve` must prove those before any search and find a
+// way through all the others.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../app/ProgramRun.h"
+#include "TestSupport.h"
+#include "ToolTestSupport.h"
+#include "XMapUnit.h"
+#include "ZRStream3.h"
+
+namespace {
+
+using vgrtest::Vgr;
+
+// A construction piece in the characters of data/objects.lst: "!" stone,
+// "2" trapdoor, ";" spring, "." ice, "0" transporter, "*" live wire, "3".."9"
+// pieces 1..7, "<" the exit door. The professor starts on column 4 of row 4.
+struct TDraft {
+  std::vector<std::string> Rows = std::vector<std::string>(22, std::string(32, ' '));
+  std::string DotLine = std::string(176, '0');
+
+  TDraft& Floor(int row, int from, int to, char ch = '!') {
+    for (int c = from; c <= to; ++c) Rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = ch;
+    return *this;
+  }
+  TDraft& Put(int column, int row, char ch) { return Floor(row, column, column, ch); }
+  TDraft& Text(int column, int row, const std::string& text) {
+    Rows[static_cast<std::size_t>(row)].replace(static_cast<std::size_t>(column), text.size(), text);
+    return *this;
+  }
+  TDraft& Dot(int column, int row) {
+    const int cell = row * 32 + column;
+    char& digit = DotLine[static_cast<std::size_t>(cell / 4)];
+    const int value = (digit <= '9' ? digit - '0' : digit - 'A' + 10) | (8 >> (cell % 4));
+    digit = static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10);
+    return *this;
+  }
+
+  std::string Write(const std::string& file) const {
+    TXMap m;
+    m.Grow(32, 22);
+    for (int y = 0; y < 22; ++y) {
+      for (int x = 0; x < 32; ++x) m.SetPhysicalTile(x, y, static_cast<uint8_t>(Rows[std::size_t(y)][std::size_t(x)]));
+    }
+    m.ExtraLines = {"29", ".", ".", ".", ".", ".", DotLine};
+    EXPECT_EQ(m.Save(file, 'T'), 'T');
+    return file;
+  }
+};
+
+// The start ledge runs on to the exit door, the seven pieces on it.
+TDraft Corridor() {
+  TDraft d;
+  d.Floor(4, 3, 23).Put(24, 4, '<').Text(6, 4, "3456789");
+  return d;
+}
+
+// A room walled on every side, columns 10..16 and rows 10..14.
+TDraft& ClosedRoom(TDraft& d) {
+  return d.Floor(10, 10, 16).Floor(14, 10, 16).Floor(11, 10, 10).Floor(12, 10, 10).Floor(13, 10, 10).Put(16, 11, '!')
+      .Put(16, 12, '!').Put(16, 13, '!');
+}
+
+struct TCase {
+  const char* Name;
+  TDraft Piece;
+  // For each mode (normal, Za.Raroz): empty when finishable, else what the
+  // proof must say.
+  std::string Normal;
+  std::string ZaRaroz;
+  bool Human = false;  // also solved in the --human mode
+};
+
+std::vector<TCase> Cases() {
+  std::vector<TCase> cases;
+  {
+    TDraft d = Corridor();
+    d.Dot(5, 4).Dot(14, 4).Dot(20, 4);
+    cases.push_back({"corridor", d, "", "", true});
+  }
+  {
+    // Piece 5 shut in a room; the dots lie outside.
+    TDraft d = Corridor();
+    ClosedRoom(d).Put(10, 4, '!').Put(13, 14, '7').Dot(5, 4).Dot(20, 4);
+    cases.push_back({"piece shut in", d,
+                     "piece 5 at column 13, row 14 cannot be reached: no move leads into the closed room around it", ""});
+  }
+  {
+    TDraft d = Corridor();
+    ClosedRoom(d).Dot(5, 4).Dot(13, 14);
+    cases.push_back({"dot shut in", d, "",
+                     "the dot at column 13, row 14 cannot be reached: no move leads into the closed room around it"});
+  }
+  {
+    // The pieces lie under a trapdoor with no way back up to the exit.
+    TDraft d;
+    d.Floor(4, 3, 23).Put(24, 4, '<').Put(8, 4, '2').Floor(8, 3, 24).Text(10, 8, "3456789").Dot(5, 4).Dot(12, 4);
+    cases.push_back({"trapdoor of no return", d,
+                     "the exit at column 24, row 4 cannot be reached after piece 7: every way to piece 7 passes a "
+                     "one-way move after which it cannot, such as the trapdoor at column 8, row 4",
+                     ""});
+  }
+  {
+    // The same with a spring that leads back.
+    TDraft d;
+    d.Floor(4, 3, 23).Put(24, 4, '<').Put(8, 4, '2').Floor(8, 3, 24).Text(10, 8, "3456789").Put(20, 8, ';');
+    d.Dot(5, 4).Dot(18, 8);
+    cases.push_back({"spring home", d, "", "", true});
+  }
+  {
+    // Dots left and right of a trapdoor on a ledge that cannot be reached
+    // again: they must be eaten before the drop.
+    TDraft d;
+    d.Floor(4, 3, 12).Put(10, 4, '2').Floor(2, 13, 13).Floor(3, 13, 13).Floor(4, 22, 23).Put(24, 4, '<');
+    d.Floor(8, 3, 24).Text(5, 8, "3456789").Put(22, 8, ';');
+    d.Dot(3, 4).Dot(6, 4).Dot(12, 4).Dot(16, 8);
+    cases.push_back({"dots before the drop", d, "", ""});
+  }
+  {
+    // One dot far along the ledge, four just under the trapdoor beside the
+    // start: the far one first, or never.
+    TDraft d;
+    d.Floor(4, 3, 20).Put(6, 4, '2').Floor(2, 21, 21).Floor(3, 21, 21).Floor(4, 21, 23).Put(24, 4, '<');
+    d.Floor(8, 3, 24).Text(12, 8, "3456789").Put(23, 8, ';');
+    d.Dot(19, 4).Dot(5, 8).Dot(7, 8).Dot(9, 8).Dot(11, 8);
+    cases.push_back({"far dot before the trapdoor", d, "", ""});
+  }
+  {
+    // Two pits, each with a dot, each left only downwards: one dot or the
+    // other, never both.
+    TDraft d;
+    d.Floor(4, 3, 16).Put(5, 4, '2').Put(12, 4, '2').Floor(2, 17, 17).Floor(3, 17, 17).Put(24, 4, '<');
+    d.Floor(8, 3, 8).Floor(8, 10, 16).Floor(12, 0, 24).Text(3, 12, "3456789").Put(22, 12, ';');
+    d.Floor(8, 19, 24).Put(24, 8, ';');
+    d.Dot(4, 8).Dot(14, 8).Dot(8, 4);
+    cases.push_back({"two pits", d, "", "cannot both be eaten: after either the other cannot be reached"});
+  }
+  {
+    // A dot in the middle of an ice run: he slides over it either way.
+    TDraft d;
+    d.Floor(4, 3, 23).Put(24, 4, '<').Floor(4, 10, 14, '.').Text(16, 4, "3456789").Dot(5, 4).Dot(12, 4);
+    cases.push_back({"dot on the ice", d, "",
+                     "the dot at column 12, row 4 cannot be reached: no move ends with him standing on it"});
+  }
+  {
+    // A transporter over a gap, one way only: the dots behind him first.
+    TDraft d;
+    d.Floor(4, 3, 11).Put(11, 4, '0').Floor(4, 13, 23).Put(24, 4, '<').Text(15, 4, "3456789");
+    d.Dot(3, 4).Dot(7, 4).Dot(18, 4);
+    cases.push_back({"transporter over a gap", d, "", ""});
+  }
+  {
+    // The pieces lie on the ground, a fall of seventeen rows below.
+    TDraft d;
+    d.Floor(4, 4, 23).Put(24, 4, '<').Floor(21, 0, 31).Text(3, 21, "3456789").Dot(10, 4).Dot(20, 4);
+    cases.push_back({"fatal fall", d,
+                     "piece 1 at column 3, row 21 cannot be reached: no move leads into the closed room around it", ""});
+  }
+  {
+    TDraft d = Corridor();
+    d.Put(15, 4, '*').Put(5, 4, '*').Dot(5, 4).Dot(20, 4);
+    cases.push_back({"live wires", d, "", ""});
+  }
+  {
+    TDraft d = Corridor();
+    d.Put(23, 2, '!').Put(23, 3, '!').Dot(5, 4);
+    const std::string walled =
+        "the exit at column 24, row 4 cannot be reached: no move leads into the closed room around it";
+    cases.push_back({"exit walled in", d, walled, walled});
+  }
+  return cases;
+}
+
+// The [reach] lines of `level check`, of one mode.
+std::vector<std::string> ReachLines(const std::string& err, bool zaRaroz) {
+  std::vector<std::string> found;
+  std::istringstream lines(err);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.find("[reach]") == std::string::npos) continue;
+    if ((line.find("in the Za.Raroz mode, ") != std::string::npos) == zaRaroz) found.push_back(line);
+  }
+  return found;
+}
+
+TEST(LevelReach, CheckFindsEveryUnfinishablePieceAndSaysWhy) {
+  vgrtest::TTempDir dir;
+  const std::string objects = std::string(VGR_SOURCE_DIR) + "/data/objects.lst";
+  for (const TCase& c : Cases()) {
+    SCOPED_TRACE(c.Name);
+    const vgrtest::TToolResult r = Vgr({"level", "check", c.Piece.Write(dir / "01.mpp"), "--objects", objects});
+    for (const bool zaRaroz : {false, true}) {
+      const std::string& want = zaRaroz ? c.ZaRaroz : c.Normal;
+      const std::vector<std::string> lines = ReachLines(r.err, zaRaroz);
+      if (want.empty()) {
+        EXPECT_TRUE(lines.empty()) << (zaRaroz ? "Za.Raroz" : "normal") << ":\n" << r.err;
+      } else {
+        ASSERT_FALSE(lines.empty()) << (zaRaroz ? "Za.Raroz" : "normal") << ":\n" << r.err;
+        EXPECT_NE(lines[0].find(want), std::string::npos) << lines[0];
+      }
+    }
+    const bool any = !c.Normal.empty() || !c.ZaRaroz.empty();
+    EXPECT_EQ(r.code != 0, any) << r.err;
+  }
+}
+
+// The whole solver on the same pieces, as a modder runs it: a proof with its
+// reason for the unfinishable ones, a route for the others.
+TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
+  const std::string archive = VGR_BIN_DIR "/Voltigor.mad4";
+  if (!FileExists(archive) || !FileExists(VGR_BIN_DIR "/vgrdata")) {
+    GTEST_SKIP() << "the data archive or the data tool is not built";
+  }
+  vgrtest::TTempDir dir;
+  for (const TCase& c : Cases()) {
+    SCOPED_TRACE(c.Name);
+    const std::string pack = dir / "Zapkin.mpk";
+    ASSERT_EQ(Vgr({"pack", "build", pack, c.Piece.Write(dir / "01.mpp")}).code, 0);
+    for (const bool zaRaroz : {false, true}) {
+      SCOPED_TRACE(zaRaroz ? "Za.Raroz" : "normal");
+      const std::string& want = zaRaroz ? c.ZaRaroz : c.Normal;
+      std::vector<std::string> args = {"level", "solve", pack, "1", "--data", archive, "-o", dir / "keys.vrp"};
+      if (zaRaroz) args.push_back("--zararoz");
+      const vgrtest::TRun run = vgrtest::RunBinary(VGR_BIN_DIR "/vgrdata", args, dir / "solve.txt");
+      if (want.empty()) {
+        EXPECT_EQ(run.Code, 0) << run.Output;
+        EXPECT_NE(run.Output.find("finished (budget "), std::string::npos) << run.Output;
+        // As a person plays it: each key change may come late, and the route
+        // says by how much.
+        if (c.Human) {
+          args.push_back("--human");
+          const vgrtest::TRun human = vgrtest::RunBinary(VGR_BIN_DIR "/vgrdata", args, dir / "human.txt");
+          EXPECT_EQ(human.Code, 0) << human.Output;
+          const std::size_t at = human.Output.find(", slack ");
+          ASSERT_NE(at, std::string::npos) << human.Output;
+          EXPECT_GE(std::stoi(human.Output.substr(at + 8)), 4) << human.Output;
+        }
+      } else {
+        EXPECT_EQ(run.Code, 1) << run.Output;
+        EXPECT_NE(run.Output.find("map 1 cannot be finished, proved before any search"), std::string::npos)
+            << run.Output;
+        EXPECT_NE(run.Output.find(want), std::string::npos) << run.Output;
+      }
+    }
+  }
+}
+
+}  // namespace
