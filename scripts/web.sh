@@ -47,9 +47,10 @@ fi
 PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig nice -n 10 cmake --build "$OUT/game" -j2 --target Voltigor
 
 mkdir -p "$SITE/replays"
-for f in index.html Voltigor.js Voltigor.wasm; do
+for f in Voltigor.js Voltigor.wasm; do
   cp -u "$OUT/game/bin/$f" "$SITE/$f"
 done
+cp -u web/index.html "$SITE/index.html"
 cp -u build/bin/Voltigor.mad4 "$SITE/Voltigor.mad4"
 cp -u data/replays/*.vrp "$SITE/replays/"
 echo "web.sh: the page is in $SITE"

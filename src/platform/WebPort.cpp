@@ -13,8 +13,11 @@ namespace {
 
 double LastYield = 0;
 // The browser gets the thread at least this often during frames that never
-// wait, enough to keep the page answering without slowing the frames.
-constexpr double kYieldPeriodMs = 100;
+// wait, enough to keep the page alive and show progress; each turn costs
+// the frames tens of milliseconds in a busy browser.
+constexpr double kYieldPeriodMs = 1000;
+// Frames that never wait are shown only when the browser gets the thread.
+bool DeferPresents = false;
 
 SDL_AudioSpec AudioSpec;
 bool AudioOpen = false;
@@ -23,30 +26,47 @@ std::vector<float> AudioOut;
 
 }  // namespace
 
-// Copies a 32-bit surface onto the page's canvas (byte offsets of red, green
-// and blue within a pixel given), sized to the surface; the page scales it.
-EM_JS(void, vgr_web_present, (const uint8_t* pixels, int w, int h, int pitch, int r, int g, int b), {
-  var canvas = Module["canvas"];
-  if (!canvas) return;
-  if (!Module.vgrImage || canvas.width != w || canvas.height != h) {
-    canvas.width = w;
-    canvas.height = h;
-    Module.vgrContext = canvas.getContext("2d");
-    Module.vgrImage = Module.vgrContext.createImageData(w, h);
+// Notes a presented 32-bit surface (byte offsets of red, green and blue
+// within a pixel given) and copies it onto the page's canvas, sized to the
+// surface (the page scales it), now or, with draw 0, when the browser next
+// gets the thread: frames that never wait are not copied one by one when
+// only the last before a pause can be seen. Module.vgrDraw() draws the last
+// one at once (the page's picture of a given frame).
+EM_JS(void, vgr_web_present, (const uint8_t* pixels, int w, int h, int pitch, int r, int g, int b, int draw), {
+  Module.vgrPending = [pixels, w, h, pitch, r, g, b];
+  if (!Module.vgrDraw) {
+    Module.vgrDraw = function() {
+      var a = Module.vgrPending;
+      var canvas = Module["canvas"];
+      if (!a || !canvas) return;
+      Module.vgrPending = null;
+      var pixels = a[0], w = a[1], h = a[2], pitch = a[3], r = a[4], g = a[5], b = a[6];
+      if (!Module.vgrImage || canvas.width != w || canvas.height != h) {
+        canvas.width = w;
+        canvas.height = h;
+        Module.vgrContext = canvas.getContext("2d");
+        Module.vgrImage = Module.vgrContext.createImageData(w, h);
+      }
+      var out = Module.vgrImage.data;
+      var o = 0;
+      for (var y = 0; y < h; ++y) {
+        var p = pixels + y * pitch;
+        for (var x = 0; x < w; ++x, p += 4, o += 4) {
+          out[o] = HEAPU8[p + r];
+          out[o + 1] = HEAPU8[p + g];
+          out[o + 2] = HEAPU8[p + b];
+          out[o + 3] = 255;
+        }
+      }
+      Module.vgrContext.putImageData(Module.vgrImage, 0, 0);
+    };
   }
-  var out = Module.vgrImage.data;
-  var o = 0;
-  for (var y = 0; y < h; ++y) {
-    var p = pixels + y * pitch;
-    for (var x = 0; x < w; ++x, p += 4, o += 4) {
-      out[o] = HEAPU8[p + r];
-      out[o + 1] = HEAPU8[p + g];
-      out[o + 2] = HEAPU8[p + b];
-      out[o + 3] = 255;
-    }
-  }
-  Module.vgrContext.putImageData(Module.vgrImage, 0, 0);
+  if (draw) Module.vgrDraw();
   if (Module["onPresent"]) Module["onPresent"]();
+});
+
+EM_JS(void, vgr_web_draw_pending, (), {
+  if (Module.vgrDraw) Module.vgrDraw();
 });
 
 // The canvas's keys as SDL 1.2 key symbols and modifiers; focus changes as
@@ -155,16 +175,19 @@ void PresentSurface(SDL_Surface* surface) {
   const SDL_PixelFormat* f = surface->format;
   if (f->BytesPerPixel != 4) return;
   vgr_web_present(static_cast<const uint8_t*>(surface->pixels), surface->w, surface->h, surface->pitch,
-                  f->Rshift / 8, f->Gshift / 8, f->Bshift / 8);
+                  f->Rshift / 8, f->Gshift / 8, f->Bshift / 8, DeferPresents ? 0 : 1);
 }
 
 void WaitMilliseconds(uint32_t ms) {
+  vgr_web_draw_pending();
   emscripten_sleep(ms);
   LastYield = emscripten_get_now();
+  DeferPresents = false;
 }
 
 void YieldNowAndThen() {
   if (emscripten_get_now() - LastYield >= kYieldPeriodMs) WaitMilliseconds(0);
+  DeferPresents = true;
 }
 
 int OpenAudioDevice(SDL_AudioSpec* wanted) {
