@@ -49,7 +49,7 @@ write_sources() {
 
 apt_update() {
   [ -e "$APT/updated" ] && return 0
-  echo "web-libs: reading Debian's source index"
+  echo "web-libs: reading Debian's source index" >&2
   apt-get "${APT_OPTS[@]}" -qq update
   touch "$APT/updated"
 }

@@ -6,15 +6,19 @@
 #  2. the menu's first frame as the page shows it, against the native
 #     golden picture tests/app/golden/menu-frame0.png.
 # Builds what it needs first (scripts/web.sh --build-only).
-#   scripts/web-test.sh [--replay FILE]   another replay for step 1
+#   scripts/web-test.sh [--replay FILE] [--bench]
+# --replay plays another replay in step 1; --bench then plays it natively as
+# a timedemo too and prints the browser's frame times against the native.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
 REPLAY=data/replays/game.vrp
+BENCH=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --replay) REPLAY=$2; shift ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --bench) BENCH=1 ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "web-test.sh: unknown argument $1" >&2; exit 2 ;;
   esac
   shift
@@ -65,7 +69,7 @@ run_page() {
 
 started=$(date +%s)
 run_page "report=1&args=-timedemo+-replay+test/replay.vrp" 1800
-python3 - "$TMP/result.json" "$REPLAY" <<'EOF'
+python3 - "$TMP/result.json" "$REPLAY" "$TMP/browser-timedemo.txt" <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))
 log = r.get("log", "")
@@ -87,6 +91,7 @@ if sys.argv[2].endswith("game.vrp"):
         faults.append("the completion screen was not reached")
 timedemo = [l for l in out.splitlines() if l.startswith("Timedemo:")]
 print("web-test: browser " + (timedemo[0] if timedemo else "(no timedemo line)"))
+open(sys.argv[3], "w").write(timedemo[0] if timedemo else "")
 if faults:
     print("web-test: FAILED the replay in the browser:\n  " + "\n  ".join(faults[:10]), file=sys.stderr)
     print("\n".join(out.splitlines()[-10:]), file=sys.stderr)
@@ -94,6 +99,22 @@ if faults:
 print("web-test: the replay played in the browser with every checksum agreeing")
 EOF
 echo "web-test: replay in $(( $(date +%s) - started )) s"
+
+if [ "$BENCH" = 1 ]; then
+  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy build/bin/Voltigor -nolog -timedemo -replay "$REPLAY" |
+    grep '^Timedemo:' > "$TMP/native-timedemo.txt"
+  python3 - "$TMP/browser-timedemo.txt" "$TMP/native-timedemo.txt" <<'EOF'
+import re, sys
+def medians(path):
+    line = open(path).read()
+    m = re.findall(r"median ([0-9.]+) ms", line)
+    return line.strip(), float(m[0]), float(m[1])
+b, n = medians(sys.argv[1]), medians(sys.argv[2])
+print("web-test: native  " + n[0])
+ratio = lambda x, y: f"{x / y:.2f}" if y > 0 else "n/a"
+print(f"web-test: browser/native per frame, median: work {ratio(b[1], n[1])}, whole frame {ratio(b[2], n[2])}")
+EOF
+fi
 
 # The menu's first frame: 01.vrp skips the title with Escape at once;
 # present 1 is the loading screen, present 2 the menu's first frame.
