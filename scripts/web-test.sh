@@ -68,7 +68,7 @@ run_page() {
 }
 
 started=$(date +%s)
-run_page "report=1&args=-timedemo+-replay+test/replay.vrp" 1800
+run_page "report=1&args=-timedemo+-replay+test/replay.vrp" 600
 python3 - "$TMP/result.json" "$REPLAY" "$TMP/browser-timedemo.txt" <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))
