@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "WebPort.h"
+
 namespace audio {
 
 namespace {
@@ -66,7 +68,7 @@ int TMixer::Start(int device, uint32_t rate) {
     want.userdata = this;
     // No "obtained" format: SDL converts to whatever the hardware takes, so the
     // mixer always works in its own format.
-    if (SDL_OpenAudio(&want, nullptr) < 0) {
+    if (OpenAudioDevice(&want) < 0) {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return BASS_ERROR_DRIVER;
     }

@@ -9,6 +9,7 @@
 #include "Lists.h"
 #include "Logger.h"
 #include "SystemUnit.h"
+#include "WebPort.h"
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 #include "ZRWindowUnit.h"
@@ -49,7 +50,7 @@ void Delay(uint32_t ms) {
   if (DelaySink) {
     DelaySink(ms);
   } else {
-    SDL_Delay(ms);
+    WaitMilliseconds(ms);
   }
 }
 
@@ -235,6 +236,7 @@ void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags)
     OpenVideo(width, height, depth, flags | VF_FULLSCREEN);
   }
   Init_Audio();
+  StartWebInput();
   SetControllerKeySink(HandleEvent);
   OpenGameControllers();
 }
@@ -330,8 +332,10 @@ void Flip() {
   if (!UnpacedFrames) {
     SpareTotal += TimeLeft();
     WaitForFrame();
+  } else {
+    YieldNowAndThen();
   }
-  if (ScreenSurface) SDL_Flip(ScreenSurface);
+  if (ScreenSurface) PresentSurface(ScreenSurface);
   FrameCount += 1;
 }
 
@@ -659,7 +663,7 @@ void WaitForFocus() {
   for (uint32_t period = 0; !WindowHasFocus(); ++period) {
     // Shown again each period: a desktop may have drawn over the window.
     if (BackSurface && ScreenSurface) SDL_UpperBlit(BackSurface, nullptr, ScreenSurface, nullptr);
-    if (ScreenSurface) SDL_Flip(ScreenSurface);
+    if (ScreenSurface) PresentSurface(ScreenSurface);
     if (PauseScript) PauseScript(period);
     QuitOnHangup();
     SDL_PumpEvents();
