@@ -127,6 +127,9 @@ class GameLoop : public ::testing::Test {
     GameOverScreen = [this] { ++End.GameOvers; };
     CompletionScreen = [this] { ++End.Completions; };
     SetInputScript([this](uint32_t) {
+      // Every game here ends in a few thousand frames; one that goes on
+      // fails rather than spins.
+      if (Frame > kFrameLimit) throw std::runtime_error("the game did not end in " + std::to_string(kFrameLimit) + " frames");
       if (GameInPlay && Script) Script(Frame, *GameInPlay);
       ++Frame;
     });
@@ -174,6 +177,7 @@ class GameLoop : public ::testing::Test {
     };
   }
 
+  static constexpr uint32_t kFrameLimit = 50000;
   TEnd End;
   uint32_t Frame = 0;
   std::function<void(uint32_t, TGame&)> Script;

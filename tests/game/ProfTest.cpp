@@ -328,8 +328,10 @@ TEST_F(ProfTest, FlashesAndFades) {
   using vgrfix::ImagePx;
   Build({"####w###########################"}, 21);
   Prof->SetPosition(ColX(5), RowY(21));
+  // Bounded, so that a counter that stops counting fails the test.
   auto to = [&](int frame) {
-    while (Prof->FrameCounter < frame) Prof->Update();
+    for (int i = 0; i < 1000 && Prof->FrameCounter < frame; ++i) Prof->Update();
+    ASSERT_EQ(Prof->FrameCounter, frame);
   };
   to(2);
   EXPECT_EQ(Prof->Image, Pic("ProfRight1"));  // the picture he was made with
