@@ -114,12 +114,16 @@ class MainMenuScreen : public ::testing::Test {
   void SetUp() override {
     if (!Ready_) GTEST_SKIP() << "the data archive is not built";
     ASSERT_TRUE(AudioReady) << "the menu music is checked through the audio library";
-    ASSERT_NE(MenuMusicHandle(), 0u) << "no song in the playlist \"Menu\"";
+    ASSERT_NE(MenuSong(), nullptr) << "no song in the playlist \"Menu\"";
   }
 
-  static uint32_t MenuMusicHandle() {
+  static TMusicCollectionItem* MenuSong() {
     TPlayList* list = PlayLists->Find("Menu");
-    TMusicCollectionItem* item = list ? MusicCollection->Find(list->CurrentSong()) : nullptr;
+    return list ? MusicCollection->Find(list->CurrentSong()) : nullptr;
+  }
+  // The song is loaded only while it plays.
+  static uint32_t MenuMusicHandle() {
+    TMusicCollectionItem* item = MenuSong();
     return item && item->Music ? item->Music->fMusic : 0;
   }
   static bool MenuMusicPlaying() { return BASS_ChannelIsActive(MenuMusicHandle()) == BASS_ACTIVE_PLAYING; }
