@@ -75,7 +75,7 @@ TEST(VoltigorProgram, EveryFatalExitSaysWhyInOneLine) {
     }
     const std::string err = dir / "stderr.txt";
     const std::string cmd = "cd " + dir.Path() + " && SDL_VIDEODRIVER=" + c.Video + " SDL_AUDIODRIVER=dummy " +
-                            VGR_BIN_DIR "/Voltigor " + Expand(c.Args, dir.Path(), log) + " 2> " + err +
+                            vgrtest::BinDir() + "/Voltigor " + Expand(c.Args, dir.Path(), log) + " 2> " + err +
                             " > /dev/null";
     const int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));

@@ -41,8 +41,8 @@ extern char** environ;
 
 namespace {
 
-const std::string kGoldenDir = VGR_SOURCE_DIR "/tests/app/golden/";
-const std::string kReplayDir = VGR_SOURCE_DIR "/tests/app/replays/";
+const std::string kGoldenDir = vgrtest::SourceDir() + "/tests/app/golden/";
+const std::string kReplayDir = vgrtest::SourceDir() + "/tests/app/replays/";
 
 // A laboratory piece: the floor of row 4 (where the professor stands at the
 // start, feet in column 5) from column 1 to 32 as `floor` gives it, one
@@ -100,7 +100,7 @@ struct TEnd {
 class GameLoop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+    if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
     SetFrameRate(60);
     UnpacedFrames = true;
@@ -111,7 +111,7 @@ class GameLoop : public ::testing::Test {
     pack.AddEntry("01.mpp", "", Bytes(LabPiece(PiecesThenGap())));
     pack.AddEntry("25.mpp", "", Bytes(LabPiece(AllPiecesThenExit())));
     for (const char* real : {"26.mpp", "27.mpp"}) {
-      pack.AddEntry(real, "", ReadBytes(std::string(VGR_SOURCE_DIR "/data/maps/") + real));
+      pack.AddEntry(real, "", ReadBytes((vgrtest::SourceDir() + "/data/maps/") + real));
     }
     TMemoryStream out;
     ASSERT_TRUE(pack.SaveMPCK(out));

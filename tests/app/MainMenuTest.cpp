@@ -90,9 +90,9 @@ std::string Joined(const std::vector<std::string>& items) {
 class MainMenuScreen : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) return;
+    if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) return;
     Dir_ = new vgrtest::TTempDir;
-    std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", *Dir_ / "Voltigor.mad4");
+    std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", *Dir_ / "Voltigor.mad4");
     SetFrameClock([] { return Now_; }, [](uint32_t ms) { Now_ += ms; });
     std::vector<std::string> args = {*Dir_ / "Voltigor", "-mainlog", *Dir_ / "menu.log"};
     std::vector<char*> argv;
@@ -279,7 +279,7 @@ TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
   EXPECT_EQ(MainMenu(0), 0);
   ASSERT_EQ(shots.size(), 3u);
   for (const auto& [name, picture] : shots) {
-    EXPECT_EQ(golden::Compare(picture, VGR_SOURCE_DIR "/tests/app/golden/" + name + ".png"), "");
+    EXPECT_EQ(golden::Compare(picture, vgrtest::SourceDir() + "/tests/app/golden/" + name + ".png"), "");
   }
   // The bar has swung down by 20 rows.
   EXPECT_NE(shots[1].second.Checksum(), shots[2].second.Checksum());
@@ -321,9 +321,9 @@ TEST_F(MainMenuScreen, MainLoopHandsTheChoiceBackAndForth) {
 // started only with the game would leave the played-back program waiting in
 // the title and the menu, and the playback would run out of frames.
 TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
-  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
-  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", dir / "Voltigor.mad4");
   const std::string replay = dir / "session.vgrreplay";
   uint32_t now = 0;
   SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
@@ -372,9 +372,9 @@ TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
 // A replay in the Za.Raroz mode (a bare key script: title skipped, NEW GAME,
 // the game left, QUIT) finds the mode offered and chosen in the menu.
 TEST(ProgramSession, AReplayInTheZaRarozModeFindsItChosenInTheMenu) {
-  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
-  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", dir / "Voltigor.mad4");
   TReplay script;
   script.Header.Seed = 7;
   script.Header.Mode = true;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ProfFixtures.h"
+#include "TestSupport.h"
 #include "SystemUnit.h"
 
 using namespace proffix;
@@ -448,7 +449,7 @@ TEST_F(ProfTest, GoldenWalkTrace) {
   EXPECT_EQ(states.size(), 13u);
   EXPECT_EQ(points, 1);
 
-  const std::string file = std::string(VGR_SOURCE_DIR) + "/tests/game/golden/ProfWalk.trace";
+  const std::string file = vgrtest::SourceDir() + "/tests/game/golden/ProfWalk.trace";
   const char* update = std::getenv("VGR_UPDATE_GOLDEN");
   if (update && std::string(update) == "1") {
     std::ofstream(file) << trace.str();

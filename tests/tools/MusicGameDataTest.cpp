@@ -32,7 +32,7 @@ using namespace vgrdata;
 
 namespace {
 
-const std::string kData = std::string(VGR_SOURCE_DIR) + "/data/";
+const std::string kData = vgrtest::SourceDir() + "/data/";
 
 std::vector<std::string> FilesEndingIn(const std::string& folder, const std::string& tail) {
   std::vector<std::string> names;
@@ -409,7 +409,7 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
   }
   ASSERT_EQ(sums.size(), music.Items.size() + waves.Items.size());
 
-  const std::string path = std::string(VGR_SOURCE_DIR) + "/tests/tools/golden/audio_render.txt";
+  const std::string path = vgrtest::SourceDir() + "/tests/tools/golden/audio_render.txt";
   if (std::getenv("VGR_UPDATE_GOLDEN")) {
     std::string text;
     for (const auto& [name, sum] : sums) text += std::to_string(sum) + " " + name + "\n";
