@@ -2,6 +2,7 @@
 # fuzz the same targets under the same limits and sanitizer settings.
 
 fuzz_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$fuzz_root/scripts/build-env.sh"
 # The clang build under the sanitizers, shared by all of them.
 fuzz_harden_build="${HARDEN_BUILD:-$fuzz_root/build-harden}"
 
@@ -22,9 +23,15 @@ fuzz_build_harden() {
   local build="$1"
   "$fuzz_root/scripts/install-deps.sh"
   local flags="-fsanitize=fuzzer-no-link -fno-sanitize-recover=all"
-  CC=clang CXX=clang++ cmake -S "$fuzz_root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  # Line tables are all a sanitizer's report needs; full debug information
+  # would only slow the build.
+  local config="-O2 -gline-tables-only -DNDEBUG"
+  # shellcheck disable=SC2046
+  CC=clang CXX=clang++ cmake -S "$fuzz_root" -B "$build" $(generator_args "$build") -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVGR_SANITIZE=address,undefined -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DVGR_FUZZ=ON -DVGR_BUILD_BENCHMARKS=OFF >/dev/null
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="$config" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$config" \
+    -DVGR_FUZZ=ON -DVGR_BUILD_BENCHMARKS=OFF -DVGR_DATA_ARCHIVE="${HARDEN_DATA_ARCHIVE:-}" \
+    "${cache_args[@]}" >/dev/null
   cmake --build "$build" -j"$(nproc)"
 }
 

@@ -5,6 +5,9 @@
 # test suite (0 reports allowed), replays every seed corpus, and fuzzes every
 # target for FUZZ_SECONDS seconds (30 by default; 0 skips fuzzing).
 #   scripts/harden.sh [target ...]   fuzz only the named targets
+# HARDEN_DATA_ARCHIVE=FILE takes the data archive another build of the same
+# sources packed (.ci/run passes the one test.sh just built) instead of
+# packing it again with the sanitized data tool; it is checked either way.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/fuzz-common.sh"
@@ -12,11 +15,12 @@ build="$fuzz_harden_build"
 seconds="${FUZZ_SECONDS:-30}"
 jobs="$(nproc)"
 
-fuzz_build_harden "$build"
+phase_clock_begin
+phase "sanitizer build" fuzz_build_harden "$build"
 fuzz_sanitizer_env
 
 echo "== test suite under the sanitizers"
-ctest --test-dir "$build" --output-on-failure -j"$jobs"
+phase "sanitizer tests" ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(fuzz_targets)
@@ -54,14 +58,17 @@ run_target() {
 }
 
 # One target per core at a time.
-for t in "${targets[@]}"; do
-  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
-  run_target "$t" &
-done
-wait
-status=0
-for t in "${targets[@]}"; do
-  cat "$artifacts/$t.summary"
-  [ ! -e "$artifacts/$t.failed" ] || status=1
-done
-exit $status
+fuzz_all() {
+  for t in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    run_target "$t" &
+  done
+  wait
+  local status=0
+  for t in "${targets[@]}"; do
+    cat "$artifacts/$t.summary"
+    [ ! -e "$artifacts/$t.failed" ] || status=1
+  done
+  return $status
+}
+phase "fuzz corpora and fuzzing" fuzz_all

@@ -6,6 +6,9 @@ set -euo pipefail
 
 PACKAGES=(
   cmake g++ make pkg-config
+  # the builds keep both cores busy with Ninja, link with lld and reuse
+  # objects across clones with ccache
+  ninja-build lld ccache
   libsdl1.2-compat-dev zlib1g-dev
   libxmp-dev libmpg123-dev
   libfreetype-dev fonts-dejavu-core libmp3lame-dev

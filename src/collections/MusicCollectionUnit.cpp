@@ -14,6 +14,17 @@ TMusicCollectionItem::~TMusicCollectionItem() {
   Music.reset();
 }
 
+void TMusicCollectionItem::Play() {
+  if (!Music) Music = std::make_unique<TMusic>(File);
+  Music->Play();
+}
+
+void TMusicCollectionItem::Stop() {
+  if (!Music) return;
+  Music->Stop();
+  if (Music->fMusic != 0) Music.reset();
+}
+
 void TMusicCollection::Load(TIniFile& ini, const std::string& section) {
   int32_t n = ini.ReadInteger(section, "NumberOfSongs", 0);
   // Every song has a section of its own, so a file holds no more songs than
@@ -49,7 +60,7 @@ void TMusicCollection::Load(TIniFile& ini, const std::string& section) {
     item.Title = title;
     item.Author = ini.ReadString(t, "Author", "Mr.Anonymous");
     item.OriginalFilename = ini.ReadString(t, "OriginalFilename", "Song" + number);
-    item.Music = std::make_unique<TMusic>(file);
+    item.File = file;
   }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 // The songs of the game, found by name, loaded from an INI music section.
+// A song's file is loaded when the song is first played and freed when it is
+// stopped: a tracker module decoded for playing takes many times its file's
+// size, and only one song plays at a time.
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +21,16 @@ class TMusicCollectionItem {
   TMusicCollectionItem(const TMusicCollectionItem&) = delete;
   TMusicCollectionItem& operator=(const TMusicCollectionItem&) = delete;
 
+  // Loads the song unless it is loaded, and starts it from the beginning.
+  void Play();
+  // Stops the song and frees it. A song whose file did not load is kept, so
+  // that playing it again does not try again.
+  void Stop();
+
   std::string Name;
+  // The song's file, loaded by Play.
+  std::string File;
+  // The loaded song: null until the first Play and after Stop.
   std::unique_ptr<TMusic> Music;
   std::string Title;
   std::string Author;

@@ -1,9 +1,11 @@
 #include "MusicUnit.h"
 
 #include <limits>
+#include <utility>
 
 #include "BASS.h"
 #include "Logger.h"
+#include "StreamUnit.h"
 #include "ZRStream3.h"
 #include "ZRToolbox.h"
 
@@ -22,7 +24,14 @@ bool IsMp3Name(const std::string& name) {
 bool ReadWhole(const std::string& name, std::vector<uint8_t>& buffer) {
   auto stream = ZROpenStream(name);
   if (!stream) return false;
-  buffer = stream->ReadAll();
+  // A member the archive unpacked is in memory already: its bytes are taken
+  // over rather than copied, a song's size less at the program's peak.
+  auto* memory = dynamic_cast<TMemoryStream*>(stream.get());
+  if (memory && memory->Position() == 0) {
+    buffer = std::move(memory->Data);
+  } else {
+    buffer = stream->ReadAll();
+  }
   return !buffer.empty() && buffer.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max());
 }
 

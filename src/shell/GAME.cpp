@@ -270,12 +270,12 @@ void TGame::DrawMeter(const std::string& name) { Put(kMeterX, kMeterY, name); }
 void TGame::StartMusic() {
   MusicStarts += 1;
   if (!MusicCollection || Song.empty()) return;
-  if (TMusicCollectionItem* item = MusicCollection->Find(Song); item && item->Music) item->Music->Play();
+  if (TMusicCollectionItem* item = MusicCollection->Find(Song)) item->Play();
 }
 
 void TGame::StopMusic() {
   if (!MusicCollection || Song.empty()) return;
-  if (TMusicCollectionItem* item = MusicCollection->Find(Song); item && item->Music) item->Music->Stop();
+  if (TMusicCollectionItem* item = MusicCollection->Find(Song)) item->Stop();
 }
 
 // ---- One frame ------------------------------------------------------------

@@ -37,11 +37,11 @@ void PutNamedImage(int x, int y, const char* name) {
 void MenuMusic(bool start) {
   TPlayList* list = PlayLists ? PlayLists->Find("Menu") : nullptr;
   TMusicCollectionItem* item = list && MusicCollection ? MusicCollection->Find(list->CurrentSong()) : nullptr;
-  if (!item || !item->Music) return;
+  if (!item) return;
   if (start) {
-    item->Music->Play();
+    item->Play();
   } else {
-    item->Music->Stop();
+    item->Stop();
   }
 }
 
@@ -347,11 +347,10 @@ PImage Picture(const char* name) { return ImageCollection ? ImageCollection->Fin
 
 // The current song of a playlist, or null when the list or the song is
 // missing (the lookups have said so in the log).
-TMusic* Song(const char* playlist) {
+TMusicCollectionItem* Song(const char* playlist) {
   TPlayList* list = PlayLists ? PlayLists->Find(playlist) : nullptr;
   if (!list || !MusicCollection) return nullptr;
-  TMusicCollectionItem* item = MusicCollection->Find(list->CurrentSong());
-  return item ? item->Music.get() : nullptr;
+  return MusicCollection->Find(list->CurrentSong());
 }
 
 bool Held(int sym) { return KeyState[sym]; }
@@ -438,7 +437,7 @@ void ShowGameOver() {
   PutImage(216, 125, Picture("ZapkinAcme"));
   stage.GrabBackground();
   ClearKeyBuffer();
-  TMusic* song = Song("Gameover");
+  TMusicCollectionItem* song = Song("Gameover");
   if (song) song->Play();
 
   PImage boulder = Picture("Boulder");
@@ -529,7 +528,7 @@ void ShowCompletion() {
   for (auto [x, y] : {std::pair{126, 168}, std::pair{510, 168}, std::pair{222, 184}, std::pair{414, 184}})
     PutImagePart(x, y, 0, 0, 3, 1, chain);
 
-  TMusic* song = Song("Outro");
+  TMusicCollectionItem* song = Song("Outro");
   if (song) song->Play();
   TTGAFont infoFont(kInfoFontName);
   infoFont.SetAlpha(192);

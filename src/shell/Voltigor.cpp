@@ -245,6 +245,9 @@ void LoadProgram() {
   LoadGameData(true);  // 13. to 16.
   // 17. A black back buffer for the menu to start from.
   Bar(0, 0, 639, 399, 0, 0, 0);
+  // The "Loading..." font has drawn its one line; its surfaces would only
+  // add to what the menu and the game hold.
+  BigFont.reset();
 }
 
 void LoadGameData(bool withMusic) {

@@ -21,9 +21,22 @@ std::unique_ptr<TMemoryStream> Failed(const std::string& msg) {
 }  // namespace
 
 std::unique_ptr<TMemoryStream> TCompressor::Decompress(TStream& input) {
+  uint8_t method = 0;
+  std::unique_ptr<TMemoryStream> payload = Payload(input, method);
+  return payload ? Stages(method, std::move(payload)) : nullptr;
+}
+
+std::unique_ptr<TMemoryStream> TCompressor::Decompress(std::unique_ptr<TMemoryStream> input) {
+  uint8_t method = 0;
+  std::unique_ptr<TMemoryStream> payload = Payload(*input, method);
+  input.reset();
+  return payload ? Stages(method, std::move(payload)) : nullptr;
+}
+
+std::unique_ptr<TMemoryStream> TCompressor::Payload(TStream& input, uint8_t& method) {
   input.SetPosition(0);
   bool ok = false;
-  const uint8_t method = input.ReadU8(&ok);
+  method = input.ReadU8(&ok);
   if (!ok) return Failed("Compressed data without a method byte!");
 
   // Payload.
@@ -38,7 +51,10 @@ std::unique_ptr<TMemoryStream> TCompressor::Decompress(TStream& input) {
     payload->Data = std::move(rest);
   }
   payload->SetPosition(0);
+  return payload;
+}
 
+std::unique_ptr<TMemoryStream> TCompressor::Stages(uint8_t method, std::unique_ptr<TMemoryStream> payload) {
   // Entropy stage.
   std::unique_ptr<TMemoryStream> stage = std::move(payload);
   switch (MethodEntropy(method)) {
@@ -79,11 +95,13 @@ std::unique_ptr<TMemoryStream> TCompressor::Decompress(TStream& input) {
     case fsMoveToFront: stage = MoveToFrontDecode(*stage); break;
     case fsDeltaInterleave2: {
       auto delta = DeltaDecode(*stage);
+      stage.reset();  // one copy less while a large member decodes
       stage = Reinterleave(*delta, 2);
       break;
     }
     case fsDeltaInterleave3: {
       auto delta = DeltaDecode(*stage);
+      stage.reset();  // one copy less while a large member decodes
       stage = Reinterleave(*delta, 3);
       break;
     }

@@ -31,6 +31,13 @@ class TCompressor {
   // memory stream positioned at 0. Null, with an error line, when the member
   // is corrupt; the caller treats that as a file that is not there.
   std::unique_ptr<TMemoryStream> Decompress(TStream& input);
+  // The same, letting the container go as soon as its payload is out: a
+  // large member is not held three times over while its stages decode.
+  std::unique_ptr<TMemoryStream> Decompress(std::unique_ptr<TMemoryStream> input);
+
+ private:
+  std::unique_ptr<TMemoryStream> Payload(TStream& input, uint8_t& method);
+  std::unique_ptr<TMemoryStream> Stages(uint8_t method, std::unique_ptr<TMemoryStream> payload);
 };
 
 // The program-wide decompressor, made at start-up.

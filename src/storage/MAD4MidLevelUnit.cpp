@@ -1,6 +1,7 @@
 #include "MAD4MidLevelUnit.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "CompressorUnit.h"
 #include "Logger.h"
@@ -142,7 +143,7 @@ std::unique_ptr<TMemoryStream> TMAD4MidLevel::OpenFile(const std::string& name) 
   }
   if (chunk->FourCC == kFourCC_RAWD) return raw;
   TCompressor local;
-  std::unique_ptr<TMemoryStream> result = (Compressor ? *Compressor : local).Decompress(*raw);
+  std::unique_ptr<TMemoryStream> result = (Compressor ? *Compressor : local).Decompress(std::move(raw));
   if (!result) Log->Error("Corrupt compressed file! (" + name + ")", kOpenLoc);
   return result;
 }

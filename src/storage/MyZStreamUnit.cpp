@@ -23,6 +23,39 @@ std::vector<uint8_t>& PieceBuffer() {
   return *Buffer;
 }
 
+// The size `in` inflates to, found by inflating it once into the piece
+// buffer; 0 when it does not inflate cleanly (the real pass says why).
+std::size_t InflatedSize(TByteView in, std::vector<uint8_t>& piece) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return 0;
+  std::size_t fed = 0, size = 0;
+  int rc = Z_OK;
+  for (;;) {
+    if (z.avail_in == 0 && fed < in.Size) {
+      const std::size_t n = std::min<std::size_t>(in.Size - fed, 1u << 30);
+      z.next_in = const_cast<Bytef*>(in.Data + fed);
+      z.avail_in = static_cast<uInt>(n);
+      fed += n;
+    }
+    z.next_out = piece.data();
+    z.avail_out = static_cast<uInt>(kPiece);
+    const uInt before = z.avail_in;
+    rc = inflate(&z, Z_NO_FLUSH);
+    const std::size_t got = kPiece - z.avail_out;
+    size += got;
+    // The end, a fault, too much, or no way on: the caller's pass tells which.
+    if (rc != Z_OK || (got == 0 && z.avail_in == before) || size > static_cast<std::size_t>(kMaxDecodedSize)) break;
+  }
+  inflateEnd(&z);
+  return rc == Z_STREAM_END ? size : 0;
+}
+
+// From this stored size on, the output is sized exactly by a first pass
+// (inflating is cheap next to what a member is loaded for): a large member,
+// a song or a sound, would otherwise hold room for several times its size
+// while the archive's filters copy it, at the program's peak of memory.
+constexpr std::size_t kSizedInput = 64u << 10;
+
 }  // namespace
 
 bool ZInflate(TStream& input, TStream& output) {
@@ -31,10 +64,13 @@ bool ZInflate(TStream& input, TStream& output) {
   TByteView in = ViewFrom(input, start, storage);
   std::vector<uint8_t>& piece = PieceBuffer();
 
-  // Most members inflate to a few times their stored size: growing the output
-  // once up front saves copying it over and over.
+  // Growing the output once up front saves copying it over and over: small
+  // members inflate to a few times their stored size, large ones to theirs.
   if (auto* mem = dynamic_cast<TMemoryStream*>(&output)) {
-    mem->Data.reserve(mem->Data.size() + std::min<std::size_t>(in.Size * 4, static_cast<std::size_t>(kMaxDecodedSize)));
+    const std::size_t room = in.Size >= kSizedInput
+                                 ? InflatedSize(in, piece)
+                                 : std::min<std::size_t>(in.Size * 4, static_cast<std::size_t>(kMaxDecodedSize));
+    mem->Data.reserve(mem->Data.size() + room);
   }
   z_stream z{};
   if (inflateInit(&z) != Z_OK) {

@@ -20,12 +20,12 @@
 
 namespace {
 
-const std::string kGoldenDir = VGR_SOURCE_DIR "/tests/app/golden/";
+const std::string kGoldenDir = vgrtest::SourceDir() + "/tests/app/golden/";
 
 class EndScenes : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+    if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
     SetFrameRate(60);
     Archive_.Mount();

@@ -2,6 +2,7 @@
 // The built archive as the lookup's volume set, for the tests that play on
 // the game's own data (they load it with LoadGameData, as the program does).
 #include "MAD4HighLevelUnit.h"
+#include "TestSupport.h"
 
 namespace vgrtest {
 
@@ -18,7 +19,7 @@ class TGameArchive {
 
   void Mount() {
     Previous_ = MAD4Volumes;
-    Volumes_.Mount(VGR_BIN_DIR "/Voltigor.mad4", 100, true);
+    Volumes_.Mount(vgrtest::BinDir() + "/Voltigor.mad4", 100, true);
     MAD4Volumes = &Volumes_;
     Active_ = true;
   }

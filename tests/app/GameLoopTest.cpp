@@ -44,8 +44,8 @@ extern char** environ;
 
 namespace {
 
-const std::string kGoldenDir = VGR_SOURCE_DIR "/tests/app/golden/";
-const std::string kReplayDir = VGR_SOURCE_DIR "/tests/app/replays/";
+const std::string kGoldenDir = vgrtest::SourceDir() + "/tests/app/golden/";
+const std::string kReplayDir = vgrtest::SourceDir() + "/tests/app/replays/";
 
 // A laboratory piece: the floor of row 4 (where the professor stands at the
 // start, feet in column 5) from column 1 to 32 as `floor` gives it, one
@@ -103,7 +103,7 @@ struct TEnd {
 class GameLoop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+    if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
     SetFrameRate(60);
     UnpacedFrames = true;
@@ -116,7 +116,7 @@ class GameLoop : public ::testing::Test {
     for (const char* piece : {"02.mpp", "03.mpp", "04.mpp"}) pack.AddEntry(piece, "", Bytes(LabPiece(PiecesThenGap())));
     pack.AddEntry("25.mpp", "", Bytes(LabPiece(AllPiecesThenExit())));
     for (const char* real : {"26.mpp", "27.mpp"}) {
-      pack.AddEntry(real, "", ReadBytes(std::string(VGR_SOURCE_DIR "/data/maps/") + real));
+      pack.AddEntry(real, "", ReadBytes((vgrtest::SourceDir() + "/data/maps/") + real));
     }
     TMemoryStream out;
     ASSERT_TRUE(pack.SaveMPCK(out));
@@ -132,6 +132,9 @@ class GameLoop : public ::testing::Test {
     GameOverScreen = [this] { ++End.GameOvers; };
     CompletionScreen = [this] { ++End.Completions; };
     SetInputScript([this](uint32_t) {
+      // Every game here ends in a few thousand frames; one that goes on
+      // fails rather than spins.
+      if (Frame > kFrameLimit) throw std::runtime_error("the game did not end in " + std::to_string(kFrameLimit) + " frames");
       if (GameInPlay && Script) Script(Frame, *GameInPlay);
       ++Frame;
     });
@@ -179,6 +182,7 @@ class GameLoop : public ::testing::Test {
     };
   }
 
+  static constexpr uint32_t kFrameLimit = 50000;
   TEnd End;
   uint32_t Frame = 0;
   std::function<void(uint32_t, TGame&)> Script;

@@ -90,9 +90,9 @@ std::string Joined(const std::vector<std::string>& items) {
 class MainMenuScreen : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) return;
+    if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) return;
     Dir_ = new vgrtest::TTempDir;
-    std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", *Dir_ / "Voltigor.mad4");
+    std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", *Dir_ / "Voltigor.mad4");
     SetFrameClock([] { return Now_; }, [](uint32_t ms) { Now_ += ms; });
     std::vector<std::string> args = {*Dir_ / "Voltigor", "-mainlog", *Dir_ / "menu.log"};
     std::vector<char*> argv;
@@ -114,12 +114,16 @@ class MainMenuScreen : public ::testing::Test {
   void SetUp() override {
     if (!Ready_) GTEST_SKIP() << "the data archive is not built";
     ASSERT_TRUE(AudioReady) << "the menu music is checked through the audio library";
-    ASSERT_NE(MenuMusicHandle(), 0u) << "no song in the playlist \"Menu\"";
+    ASSERT_NE(MenuSong(), nullptr) << "no song in the playlist \"Menu\"";
   }
 
-  static uint32_t MenuMusicHandle() {
+  static TMusicCollectionItem* MenuSong() {
     TPlayList* list = PlayLists->Find("Menu");
-    TMusicCollectionItem* item = list ? MusicCollection->Find(list->CurrentSong()) : nullptr;
+    return list ? MusicCollection->Find(list->CurrentSong()) : nullptr;
+  }
+  // The song is loaded only while it plays.
+  static uint32_t MenuMusicHandle() {
+    TMusicCollectionItem* item = MenuSong();
     return item && item->Music ? item->Music->fMusic : 0;
   }
   static bool MenuMusicPlaying() { return BASS_ChannelIsActive(MenuMusicHandle()) == BASS_ACTIVE_PLAYING; }
@@ -278,7 +282,7 @@ TEST_F(MainMenuScreen, GoldenTitleAndMenu) {
   EXPECT_EQ(MainMenu(0), 0);
   ASSERT_EQ(shots.size(), 5u);
   for (const auto& [name, picture] : shots) {
-    EXPECT_EQ(golden::Compare(picture, VGR_SOURCE_DIR "/tests/app/golden/" + name + ".png"), "");
+    EXPECT_EQ(golden::Compare(picture, vgrtest::SourceDir() + "/tests/app/golden/" + name + ".png"), "");
   }
   // The bar has swung down by 20 rows.
   EXPECT_NE(shots[3].second.Checksum(), shots[4].second.Checksum());
@@ -320,9 +324,9 @@ TEST_F(MainMenuScreen, MainLoopHandsTheChoiceBackAndForth) {
 // started only with the game would leave the played-back program waiting in
 // the title and the menu, and the playback would run out of frames.
 TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
-  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
-  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", dir / "Voltigor.mad4");
   const std::string replay = dir / "session.vgrreplay";
   uint32_t now = 0;
   SetFrameClock([&] { return now; }, [&](uint32_t ms) { now += ms; });
@@ -371,9 +375,9 @@ TEST(ProgramSession, ARecordingFromTheTitleOnPlaysBackToTheEnd) {
 // A replay in the Za.Raroz mode (a bare key script: title skipped, NEW GAME,
 // the game left, QUIT) finds the mode offered and chosen in the menu.
 TEST(ProgramSession, AReplayInTheZaRarozModeFindsItChosenInTheMenu) {
-  if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
-  std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", dir / "Voltigor.mad4");
+  std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", dir / "Voltigor.mad4");
   TReplay script;
   script.Header.Seed = 7;
   script.Header.Mode = true;

@@ -55,7 +55,7 @@ inline TRun RunBinary(const std::string& program, const std::vector<std::string>
 
 // The game.
 inline TRun RunProgram(const std::vector<std::string>& args, const std::string& outputFile) {
-  return RunBinary(VGR_BIN_DIR "/Voltigor", args, outputFile);
+  return RunBinary(vgrtest::BinDir() + "/Voltigor", args, outputFile);
 }
 
 // How the game is started by RunProgramWith.

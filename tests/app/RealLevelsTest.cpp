@@ -23,7 +23,7 @@ namespace {
 class RealData : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+    if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
     Initialize(640, 400, 32, VF_BACKBUFFER);
     Archive_.Mount();
     if (!ZROpenStream("objects.lst")) GTEST_SKIP() << "the data archive holds no definitions";

@@ -23,7 +23,7 @@
 
 namespace {
 
-const std::string kReplayDir = VGR_SOURCE_DIR "/tests/app/replays/";
+const std::string kReplayDir = vgrtest::SourceDir() + "/tests/app/replays/";
 
 using vgrtest::RunProgram;
 using vgrtest::TRun;
@@ -141,7 +141,7 @@ const TScript kScripts[] = {
 };
 
 TEST(CommittedReplays, PlayBackWithEveryChecksumAgreeing) {
-  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
   const bool update = std::getenv("VGR_UPDATE_GOLDEN") != nullptr;
   for (const TScript& s : kScripts) {
@@ -203,7 +203,7 @@ TEST(CommittedReplays, PlayBackWithEveryChecksumAgreeing) {
 // Damaged replay files end the program at once with a clear line and exit
 // code 4, before anything is played.
 TEST(CommittedReplays, ADamagedFileIsRefusedWithItsReason) {
-  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
   std::ofstream(dir / "cut.vrp", std::ios::binary) << "VGRREPLY\x01";
   const TRun run = RunProgram({"-nolog", "-replay", dir / "cut.vrp"}, dir / "out.txt");

@@ -107,7 +107,7 @@ bool WaitForLine(const std::string& file, const std::string& line, int timeoutMs
 TEST(VoltigorProgram, WindowCloseExitsWith2AndStillWritesTheClosingLine) {
   TTempDir dir;
   const std::string log = dir / "e2e.log";
-  TChild child = Spawn({VGR_BIN_DIR "/Voltigor", "-mainlog", log});
+  TChild child = Spawn({vgrtest::BinDir() + "/Voltigor", "-mainlog", log});
   // The menu loop is running once the start-up traces are written.
   ASSERT_TRUE(WaitForLine(log, "< Trace >2", 20000));
   // SDL turns a termination request into the same quit event a window close sends.
@@ -122,7 +122,7 @@ TEST(VoltigorProgram, WindowCloseExitsWith2AndStillWritesTheClosingLine) {
 TEST(VoltigorProgram, HangUpExitsWith2AndStillWritesTheClosingLine) {
   TTempDir dir;
   const std::string log = dir / "hup.log";
-  TChild child = Spawn({VGR_BIN_DIR "/Voltigor", "-mainlog", log});
+  TChild child = Spawn({vgrtest::BinDir() + "/Voltigor", "-mainlog", log});
   ASSERT_TRUE(WaitForLine(log, "< Trace >2", 20000));
   ::kill(child.Pid, SIGHUP);
   EXPECT_EQ(child.Wait(), 2);
@@ -162,7 +162,7 @@ TEST(VoltigorInProcessDeathTest, AnExitFromInsideAFrameStillWritesTheClosingLine
 TEST(VoltigorProgram, HelpAndVersionNeedNoDisplay) {
   TTempDir dir;
   const std::string out = dir / "out.txt";
-  const std::string cmd = std::string(VGR_BIN_DIR "/Voltigor --version > ") + out;
+  const std::string cmd = (vgrtest::BinDir() + "/Voltigor --version > ") + out;
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(ReadTextFile(out), "Voltigor V1.05 Build 0063\n");
 }

@@ -52,7 +52,7 @@ TEST_F(MusicCollectionTest, SongsAreTakenFromTheHighestNumberDown) {
   EXPECT_EQ(c.GetItem(0)->Name, "Third");
   EXPECT_EQ(c.GetItem(1)->Name, "First");
   EXPECT_EQ(c.IndexOf("First"), 1);
-  EXPECT_NE(c.GetItem(0)->Music->fMusic, 0u);
+  EXPECT_EQ(c.GetItem(0)->File, "tune.mod");
 }
 
 TEST_F(MusicCollectionTest, MissingKeysTakeTheirDefaults) {
@@ -115,20 +115,48 @@ TEST_F(MusicCollectionTest, SongThatFailsToLoadStaysWithoutMusic) {
   TMusicCollection c;
   c.Load(Ini("[Music]\nNumberOfSongs=1\n[Music.Song1]\nFile=$gone.mp3\nName=Gone\n"), "Music");
   ASSERT_EQ(c.Count(), 1);
-  EXPECT_EQ(c.Find("Gone")->Music->fMusic, 0u);
+  TMusicCollectionItem* gone = c.Find("Gone");
+  gone->Play();
+  ASSERT_NE(gone->Music, nullptr);
+  EXPECT_EQ(gone->Music->fMusic, 0u);
+  // Kept through a stop: playing it again does not load it again.
+  gone->Stop();
+  gone->Play();
   EXPECT_EQ(Matching(Log_.Lines(), "BASS: Loading gone.mp3 failed").size(), 1u);
 }
 
-TEST_F(MusicCollectionTest, FoundSongPlays) {
+// Nothing is loaded with the collection; a song is loaded when it is played
+// and freed when it stops, and plays again from its file.
+TEST_F(MusicCollectionTest, ASongIsLoadedOnlyWhileItPlays) {
   TMusicCollection c;
-  c.Load(Ini("[Music]\nNumberOfSongs=1\n[Music.Song1]\nFile=$tune.mod\nName=Outro\n"), "Music");
-  c.Find("Outro")->Music->Play();
-  EXPECT_GT(audiotest::Peak(audiotest::Render(22050), 0), 1000);
+  c.Load(Ini("[Music]\nNumberOfSongs=2\n[Music.Song1]\nFile=$tune.mod\nName=Outro\n"
+             "[Music.Song2]\nFile=$tune.mod\nName=Menu\n"),
+         "Music");
+  EXPECT_EQ(Matching(Log_.Lines(), "BASS: Loading").size(), 0u);
+  TMusicCollectionItem* outro = c.Find("Outro");
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    outro->Play();
+    ASSERT_NE(outro->Music, nullptr);
+    EXPECT_NE(outro->Music->fMusic, 0u);
+    EXPECT_GT(audiotest::Peak(audiotest::Render(22050), 0), 1000);
+    outro->Stop();
+    EXPECT_EQ(outro->Music, nullptr);
+    EXPECT_EQ(audiotest::Peak(audiotest::Render(4410), 0), 0);
+    EXPECT_EQ(Matching(Log_.Lines(), "BASS: Loading tune.mod was successful.").size(), static_cast<size_t>(round));
+    EXPECT_EQ(Matching(Log_.Lines(), "BASS: Music freed.").size(), static_cast<size_t>(round));
+  }
+  EXPECT_EQ(c.Find("Menu")->Music, nullptr);
+  // Stopping a song that never played does nothing.
+  c.Find("Menu")->Stop();
+  EXPECT_EQ(Matching(Log_.Lines(), "BASS: Music stopped.").size(), 2u);
 }
 
 TEST_F(MusicCollectionTest, ClearingDestroysEveryItemWithItsLine) {
   TMusicCollection c;
   c.Load(Ini("[Music]\nNumberOfSongs=2\n[Music.Song1]\nFile=$tune.mod\n[Music.Song2]\nFile=$tune.mod\n"), "Music");
+  // Only the song playing is loaded, and only it has a song to free.
+  c.Find("Song1")->Play();
   c.Clear();
   EXPECT_EQ(c.Count(), 0);
   const auto lines = Log_.Lines();
@@ -136,7 +164,7 @@ TEST_F(MusicCollectionTest, ClearingDestroysEveryItemWithItsLine) {
   ASSERT_EQ(destroyed.size(), 2u);
   EXPECT_NE(destroyed[0].find("Destroying music Song2"), std::string::npos);
   EXPECT_NE(destroyed[1].find("Destroying music Song1"), std::string::npos);
-  EXPECT_EQ(Matching(lines, "BASS: Music freed.").size(), 2u);
+  EXPECT_EQ(Matching(lines, "BASS: Music freed.").size(), 1u);
 }
 
 TEST(MusicCollectionUnitTest, StartUpCreatesTheCollection) {

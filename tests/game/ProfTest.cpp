@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ProfFixtures.h"
+#include "TestSupport.h"
 #include "SystemUnit.h"
 
 using namespace proffix;
@@ -350,8 +351,10 @@ TEST_F(ProfTest, FlashesAndFades) {
   using vgrfix::ImagePx;
   Build({"####w###########################"}, 21);
   Prof->SetPosition(ColX(5), RowY(21));
+  // Bounded, so that a counter that stops counting fails the test.
   auto to = [&](int frame) {
-    while (Prof->FrameCounter < frame) Prof->Update();
+    for (int i = 0; i < 1000 && Prof->FrameCounter < frame; ++i) Prof->Update();
+    ASSERT_EQ(Prof->FrameCounter, frame);
   };
   to(2);
   EXPECT_EQ(Prof->Image, Pic("ProfRight1"));  // the picture he was made with
@@ -468,7 +471,7 @@ TEST_F(ProfTest, GoldenWalkTrace) {
   EXPECT_EQ(states.size(), 13u);
   EXPECT_EQ(points, 1);
 
-  const std::string file = std::string(VGR_SOURCE_DIR) + "/tests/game/golden/ProfWalk.trace";
+  const std::string file = vgrtest::SourceDir() + "/tests/game/golden/ProfWalk.trace";
   const char* update = std::getenv("VGR_UPDATE_GOLDEN");
   if (update && std::string(update) == "1") {
     std::ofstream(file) << trace.str();

@@ -78,6 +78,46 @@ TEST(Container, ZlibPayloadStartsAtOffsetOne) {
   EXPECT_EQ(Decompress(c), data);
 }
 
+// A large member (a song) is measured before it is inflated, so that its
+// output holds exactly its size; whole, through the filters and taken by
+// the archive's own call, or cut short, it decodes as a small one does.
+TEST(Container, LargeMembersInflateToExactlyTheirSize) {
+  TBytes data(600000);
+  uint32_t x = 1;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    x = x * 1103515245u + 12345u;
+    data[i] = static_cast<uint8_t>(i % 64 < 48 ? i / 64 : x >> 24);
+  }
+  TBytes z = Zlib(data);
+  ASSERT_GE(z.size(), 64u << 10);
+  TBytes whole{0x40};
+  whole.insert(whole.end(), z.begin(), z.end());
+  TMemoryStream in(whole);
+  TCompressor compressor;
+  std::unique_ptr<TMemoryStream> out = compressor.Decompress(in);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->Data, data);
+  EXPECT_EQ(out->Data.capacity(), data.size());
+
+  // Filter 5: the bytes in two planes (even places, then odd), as
+  // differences from the byte before.
+  TBytes planes;
+  for (std::size_t first : {0, 1})
+    for (std::size_t i = first; i < data.size(); i += 2) planes.push_back(data[i]);
+  for (std::size_t i = planes.size() - 1; i > 0; --i) planes[i] = static_cast<uint8_t>(planes[i] - planes[i - 1]);
+  TBytes filtered{0x45};
+  const TBytes packed = Zlib(planes);
+  filtered.insert(filtered.end(), packed.begin(), packed.end());
+  out = compressor.Decompress(std::make_unique<TMemoryStream>(filtered));
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->Data, data);
+
+  TBytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2));
+  bool ok = true;
+  EXPECT_TRUE(Decompress(cut, &ok).empty());
+  EXPECT_FALSE(ok);
+}
+
 TEST(Container, EntropyValuesWithoutAStageGiveAnEmptyResult) {
   for (uint8_t e : {3, 5, 6, 7}) {
     bool ok = false;

@@ -23,6 +23,9 @@ TTempDir::~TTempDir() {
   std::filesystem::remove_all(Path_, ec);
 }
 
+std::string BinDir() { return VGR_BIN_DIR; }
+std::string SourceDir() { return VGR_SOURCE_DIR; }
+
 std::string ReadTextFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   std::ostringstream ss;

@@ -24,6 +24,13 @@ class TTempDir {
   std::string Path_;
 };
 
+// The build's program folder (build/bin) and the top of the source tree,
+// without a closing "/". Only the support library is compiled with them, so
+// that no test object depends on where the tree lies and a compiler cache
+// filled from one clone serves another.
+std::string BinDir();
+std::string SourceDir();
+
 std::string ReadTextFile(const std::string& fileName);
 std::vector<uint8_t> ReadBinaryFile(const std::string& fileName);
 void WriteFile(const std::string& fileName, const std::string& content);

@@ -36,7 +36,7 @@ using namespace vgrdata;
 
 namespace {
 
-const std::string kData = std::string(VGR_SOURCE_DIR) + "/data/";
+const std::string kData = vgrtest::SourceDir() + "/data/";
 
 // Everything the data build stages for pictures, in a scratch folder that
 // is the current folder while a test runs (pictures are loose files then).
@@ -455,13 +455,13 @@ TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
   EXPECT_EQ(a.Pixels, b.Pixels);
   // The HUD names the map drawn: its two digits at (515, 380), in the font
   // of the built archive, differ between map 2 and map 12.
-  if (FileExists(VGR_BIN_DIR "/Voltigor.mad4")) {
+  if (FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) {
     TRawPicture m[2];
     for (int i = 0; i < 2; ++i) {
       const std::string name = "m" + std::to_string(i) + ".bmp";
       std::ostringstream om, em;
       ArtCommand({"playfield", name, "--level", i == 0 ? "2" : "12", "--seed", "5", "--archive",
-                  VGR_BIN_DIR "/Voltigor.mad4"},
+                  vgrtest::BinDir() + "/Voltigor.mad4"},
                  om, em);
       m[i].ReadBMP(name);
       ASSERT_EQ(m[i].Height, 400) << em.str();

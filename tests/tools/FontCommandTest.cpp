@@ -32,10 +32,10 @@ struct TRecipe {
   std::vector<std::string> Args;  // of "vgrdata font build", output excluded
 };
 
-const std::string kAlphabet = std::string(VGR_SOURCE_DIR) + "/data/fonts/alphabet.txt";
+const std::string kAlphabet = vgrtest::SourceDir() + "/data/fonts/alphabet.txt";
 
 std::vector<TRecipe> ShippedRecipes() {
-  const std::string text = vgrtest::ReadTextFile(std::string(VGR_SOURCE_DIR) + "/data/fonts.cmake");
+  const std::string text = vgrtest::ReadTextFile(vgrtest::SourceDir() + "/data/fonts.cmake");
   const std::regex font(R"(^vgr_font\(([\w.]+)(.*)\))");
   std::vector<TRecipe> recipes;
   std::istringstream lines(text);

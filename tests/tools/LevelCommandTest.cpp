@@ -200,8 +200,8 @@ namespace {
 // rule, and together the 25 construction maps use every monster kind and
 // every object of the object list.
 TEST(LevelCheck, ShippedMapsKeepEveryRuleAndUseEverything) {
-  const std::string maps = std::string(VGR_SOURCE_DIR) + "/data/maps/";
-  const std::string objects = std::string(VGR_SOURCE_DIR) + "/data/objects.lst";
+  const std::string maps = vgrtest::SourceDir() + "/data/maps/";
+  const std::string objects = vgrtest::SourceDir() + "/data/objects.lst";
   vgrtest::TTempDir dir;
   std::vector<std::string> args = {"pack", "build", dir / "Zapkin.mpk"};
   for (int n = 1; n <= 27; ++n) args.push_back(maps + (n < 10 ? "0" : "") + std::to_string(n) + ".mpp");

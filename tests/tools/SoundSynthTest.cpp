@@ -18,7 +18,7 @@ using namespace vgrdata;
 
 namespace {
 
-std::string SfxFolder() { return std::string(VGR_SOURCE_DIR) + "/data/sfx/"; }
+std::string SfxFolder() { return vgrtest::SourceDir() + "/data/sfx/"; }
 
 TPcm Render(const std::string& recipeText) {
   TSoundRecipe r;
