@@ -454,7 +454,6 @@ TEST_F(GameLoop, RecordedSessionsPlayBackAndAlteredOnesDiverge) {
   EXPECT_NE(failure.find("professor"), std::string::npos) << failure;
 }
 
-<<<<<<< HEAD
 // A pause, the question to leave answered "no" in each way, and then "yes":
 // a game played with them computes in every frame of play what the same game
 // without them computes, and nothing moves while they are up. The recording
@@ -573,7 +572,8 @@ TEST_F(GameLoop, PausesAndQuestionsHoldThePlayWithoutChangingAFrame) {
   EXPECT_NO_THROW(Play(1, 1, nullptr, 3));
   EXPECT_TRUE(StopReplay());
   EXPECT_EQ(failure, "");
-=======
+}
+
 // The pictures that show the game's counters: the TNT's fuse burns down in
 // five pictures and stays on the last from the end animation's count 24 on;
 // the meter shows picture k + 1 once k times 23 steps are done.
@@ -674,7 +674,6 @@ TEST_F(GameLoop, ThePipeAndTheArrowKill) {
   EXPECT_TRUE(seen.DeadAt529);
   EXPECT_TRUE(seen.ArrowKilled);
   EXPECT_EQ(step, 5);
->>>>>>> slips
 }
 
 }  // namespace
