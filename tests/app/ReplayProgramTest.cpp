@@ -66,7 +66,7 @@ void Skip(TReplay& r, uint32_t frame) {
 // follow from kGameStart.
 constexpr uint32_t kGameStart = 10;
 // The frame, from kGameStart, by which the fourth life is lost.
-constexpr uint32_t kDeathsEnd = 1800;
+constexpr uint32_t kDeathsEnd = 1300;
 void StartNewGame(TReplay& r) {
   Press(r, 0, SYM_ESCAPE, true);
   Press(r, 1, SYM_ESCAPE, false);
