@@ -69,7 +69,7 @@ TEST(ReplayFile, WritesReadsAndRefusesEveryDamage) {
       {"cut in a record", [=](auto& b) { b.resize(header + 3); }, "truncated record"},
       {"unknown record", [=](auto& b) { b[header] = 'X'; }, "unknown record"},
       {"no key changes", [=](auto& b) { b[header + 5] = 0; }, "key count"},
-      {"key 512", [=](auto& b) { b[header + 7] = 0x82; b[header + 8] = 0x02; }, "symbol out of range"},
+      {"key 512", [=](auto& b) { b[header + 7] = 0x00; b[header + 8] = 0x02; }, "symbol out of range"},
       {"frames out of order", [=](auto& b) { b[header + 1] = 9; }, "out of order"},
       {"check off the beat", [](auto& b) { b[b.size() - 5 - 34 + 1] = 61; }, "60-frame"},
       {"trailing byte", [](auto& b) { b.push_back(0); }, "after the end"},
@@ -84,6 +84,17 @@ TEST(ReplayFile, WritesReadsAndRefusesEveryDamage) {
     EXPECT_NE(error.find(c.Reason), std::string::npos) << error;
     EXPECT_EQ(r.FrameTotal, 0u);
     EXPECT_TRUE(r.Keys.empty());
+  }
+  // Keys on the frame total would never be played: the total lies past the
+  // last key record, as past the last check.
+  for (uint32_t total : {5u, 6u}) {
+    TReplay keysOnly;
+    keysOnly.Header = original.Header;
+    keysOnly.Keys = {{5, {{276, true}}}};
+    keysOnly.FrameTotal = total;
+    const std::vector<uint8_t> bytes = keysOnly.Encode();
+    TReplay r;
+    EXPECT_EQ(r.Decode(bytes.data(), bytes.size(), error), total == 6) << total << ": " << error;
   }
   vgrtest::TTempDir dir;
   EXPECT_FALSE(back.Load(dir / "missing.vrp", error));
