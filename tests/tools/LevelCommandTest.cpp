@@ -134,9 +134,9 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
       {"slide", [](TPiece& p) { p.Rows[21].replace(27, 2, ".."); p.Rows[20][29] = '!'; },
        {"05.mpp: column 27, row 21: sliding right from here runs into a wall at column 29",
         "05.mpp: column 28, row 21: sliding right from here runs into a wall at column 29"}},
-      // Where the ice ends, his body still reaches into the column beside.
-      {"slide", [](TPiece& p) { p.Rows[21][27] = '.'; p.Rows[20][29] = '!'; },
-       {"05.mpp: column 27, row 21: sliding right from here runs into a wall at column 29"}},
+      // A slide runs on over the whole ice, not one cell.
+      {"slide", [](TPiece& p) { p.Rows[21].replace(26, 3, "..."); p.Rows[20][30] = '!'; },
+       {"05.mpp: column 26, row 21: sliding right from here runs into a wall at column 30"}},
       {"transport", [](TPiece& p) { p.Rows[21][5] = '0'; p.Rows[19][7] = '!'; },
        {"05.mpp: column 5, row 21: transporting right from here puts the professor's body into a wall at column 7"}},
       {"transport", [](TPiece& p) { p.Rows[21][22] = '0'; p.Rows[20][23] = '!'; },
