@@ -169,6 +169,14 @@ TEST(ReplaySession, RecordsKeysAndChecksAndStopsAtADivergence) {
   EXPECT_THROW(run(130, false), std::runtime_error);
   EXPECT_EQ(failure, "Replay diverged at frame 60: score differs");
   StopReplay();
+  // A check missing where this run has a game in play is a divergence too.
+  altered = r;
+  altered.Checks.erase(altered.Checks.begin() + 1);
+  ClearKeys();
+  StartPlayback(altered);
+  EXPECT_THROW(run(130, false), std::runtime_error);
+  EXPECT_EQ(failure, "Replay diverged at frame 60: a game is in play that was not");
+  StopReplay();
 
   // Cut short, as by a killed program: from its end on, the keys it held
   // are let go and the window's keys count again.
