@@ -119,7 +119,7 @@ TGame::~TGame() {
 
 void TGame::EndGame() {
   SetReplayChecksSource(nullptr);
-  // 1.
+  // 1. The HUD line shows map 50, and the map's objects go.
   DrawNumber(50, 2, 515, 540);
   Monsters.clear();
   Prof.reset();
@@ -136,7 +136,7 @@ void TGame::EndGame() {
                   static_cast<int>(Lives), static_cast<int>(Score));
     Log->Status(line, "GAME, TGame.EndGame");
   }
-  // 3. to 5.
+  // 3. to 5. The end screen the game earned, and the practice levels it unlocked.
   if (StartMap == 1 && CurrentMap == 50 && CompletionScreen) CompletionScreen();
   if (Lives == -1 && GameOverScreen) GameOverScreen();
   if (StartMap == 1 && (CurrentMap + 1) / 2 > LastLevel) LastLevel = (CurrentMap + 1) / 2;
@@ -145,7 +145,7 @@ void TGame::EndGame() {
 // ---- Map start ------------------------------------------------------------
 
 void TGame::BeginMap() {
-  // 1. and 2.
+  // 1. and 2. The kind of map, the professor's start and the TNT's place, and the song.
   Interim = CurrentMap % 2 == 0 && CurrentMap != 0;
   TPlayList* list = PlayLists ? PlayLists->Find(Interim ? "Interim" : "Constructing") : nullptr;
   if (Interim) {
@@ -174,11 +174,11 @@ void TGame::BeginMap() {
     StartMusic();
     MusicMap = CurrentMap;
   }
-  // 4.
+  // 4. The professor on this map, standing at his start.
   Prof->SetBackground(Background.get(), kAreaX, kAreaY);
   Prof->SetMap(Map.get());
   Prof->Reset();
-  // 5. and 6.
+  // 5. and 6. The frame, the HUD line and the room behind the tiles.
   DrawFrameAndHud();
   DrawRoom();
   // 7. The tiles go over the checkerboard and the decoration.
@@ -187,11 +187,11 @@ void TGame::BeginMap() {
   DotsAtStart_ = Map->DotCount;
   DotsShown_ = 0xFFFF;
   DrawDotsLeft();
-  // 8.
+  // 8. The play area as it stands is what every moving thing erases back to.
   GrabImage(kAreaX, kAreaY, Background.get());
-  // 9.
+  // 9. The lives picture.
   if (PImage lives = Find("LifeNumber")) PutImagePart(80, 54, 16 * Lives, 0, 16 * Lives + 15, 19, lives);
-  // 10.
+  // 10. The monsters of the map's five slots.
   Monsters.clear();
   for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) {
     const TMonsterStart start = Map->MonsterStart(slot);
@@ -219,7 +219,7 @@ void TGame::BeginMap() {
     MeterTicks = 0;
     DrawMeter("Meter1");
   }
-  // 12.
+  // 12. The end animation's counter, the boulder back in its hole, and the checksums.
   FrameCounter = 0;
   Boulder->Reset();
   SetReplayChecksSource([this] { return Checks(); });
@@ -311,22 +311,22 @@ bool TGame::Frame() {
       }
     }
   }
-  // 2.
+  // 2. The TNT's fuse.
   if (PImage tnt = Find("TNT Anim")) {
     const int f = FrameCounter < 30 ? static_cast<int>(FrameCounter / 6) : 4;
     PutImagePart(TNTX, TNTY, f * 10, 0, f * 10 + 9, 15, tnt);
   }
-  // 3.
+  // 3. The professor and the monsters.
   Prof->Draw();
   for (auto& m : Monsters) m->Draw();
-  // 4.
+  // 4. The creature's box, the boulder and the pipe of an interim map.
   if (Interim) {
     const int c = static_cast<int>(FrameCounter / 2);
     if (PImage box = Find("ZapkinAcme")) PutImagePart(104, 29 + c, 0, c, 47, 90, box);
     Boulder->Draw();
     Put(544, 342, "Pipe");
   }
-  // 5.
+  // 5. The cell types over the tiles, while Q is held.
   if (KeyState[SYM_Q]) Map->ShowTypes();
   // The place where the next piece goes blinks in the creature display, so
   // that the order the pieces are taken in can be seen.
@@ -356,11 +356,11 @@ bool TGame::Frame() {
   if (Present) Flip();
   FrameTimer.PresentEnd();
   mark.reset();
-  // 7.
+  // 7. Every moving thing erased back to the play area's copy.
   for (auto& m : Monsters) m->Erase();
   Prof->Erase();
   PutImagePart(TNTX, TNTY, TNTX - kAreaX, TNTY - kAreaY, TNTX - 53, TNTY - 7, Background.get());
-  // 8.
+  // 8. The boulder and the box of an interim map erased too.
   if (Interim) {
     Boulder->Erase();
     PutImagePart(104, 29, 42, 7, 90, 121, Background.get());
@@ -386,14 +386,14 @@ bool TGame::Frame() {
     if (Prof->Touches(Boulder->BoundsB())) Prof->Die();
     Boulder->Update();
   }
-  // 10.
+  // 10. The professor moves; what he picks up scores.
   Score += Prof->Update();
   DrawScore();
-  // 11.
+  // 11. The monsters move; the boulder starts and aims at the professor.
   for (auto& m : Monsters) m->Move();
   Boulder->Start(1);
   Boulder->Aim(static_cast<uint16_t>(Prof->X + 2));
-  // 12.
+  // 12. Window events and the keys of this frame.
   ProcessEvents();
   // 13. The level-skip keys.
   if (KeyState[SYM_KP_PLUS]) {
@@ -424,7 +424,7 @@ bool TGame::Frame() {
   DrawDotsLeft();
   TakeHoldKeys();
   FrameTimer.FrameEnd();
-  // 15.
+  // 15. Play goes on until Escape, another map, or the end of the death leap.
   return !KeyState[SYM_ESCAPE] && CurrentMap == MusicMap && !Prof->IsDead();
 }
 
