@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <system_error>
 
-#if __has_include(<dlfcn.h>)
+// The browser's build links the original SDL 1.2 itself: there is no SDL 2
+// underneath to look up, and its dlopen aborts the page.
+#if __has_include(<dlfcn.h>) && !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
 #define VGR_HAVE_DLFCN 1
 #endif
