@@ -12,6 +12,7 @@
 #include "Logger.h"
 #include "MapCommand.h"
 #include "ToolScopes.h"
+#include "VGRMapUnit.h"
 #include "VGRResourceTypesUnit.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"
@@ -68,16 +69,6 @@ constexpr int32_t kExitRow = 4;
 constexpr int32_t kMonsterKinds = 20;
 constexpr int32_t kMaxSpeed = 4;
 
-enum : int32_t {
-  tEmpty = 0,
-  tSolid = 1,
-  tWire = 2,
-  tIce = 3,
-  tTransporter = 4,
-  tSlow = 5,
-  tFirstPiece = 7,
-  tExit = 16,
-};
 
 // Object number -> type, read with the rules the game reads "objects.lst" by.
 class TObjectTypes {
@@ -208,16 +199,16 @@ class TPieceCheck {
   }
 
   int32_t Type(int32_t c, int32_t r) const {
-    if (c < 0 || c >= kCols || r < 0 || r >= kRows) return tSolid;
+    if (c < 0 || c >= kCols || r < 0 || r >= kRows) return otSolid;
     if (Construction_) {
-      if (r <= 3 && (c <= 2 || c >= 25)) return tSolid;
-      if (c == kExitCol && r == kExitRow) return tExit;
+      if (r <= 3 && (c <= 2 || c >= 25)) return otSolid;
+      if (c == kExitCol && r == kExitRow) return otExit;
     }
     return Types_.TypeOf(Object(c, r));
   }
 
   // Room for the professor's body standing with his feet on (c, r).
-  bool BodyFree(int32_t c, int32_t r) const { return Type(c, r - 1) == tEmpty && Type(c, r - 2) == tEmpty; }
+  bool BodyFree(int32_t c, int32_t r) const { return Type(c, r - 1) == otEmpty && Type(c, r - 2) == otEmpty; }
 
   void Piece(const std::string& rule, const std::string& text) {
     Problems_.push_back(Name_ + ": " + text + " [" + rule + "]");
@@ -265,7 +256,7 @@ class TPieceCheck {
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
         const int32_t object = Object(c, r);
-        if (object == 0 || !Types_.Defined(object) || Types_.TypeOf(object) != tEmpty) continue;
+        if (object == 0 || !Types_.Defined(object) || Types_.TypeOf(object) != otEmpty) continue;
         const int32_t x = 64 + 16 * c, y = 24 + 16 * r;
         for (const TFixedProp& prop : kFixedProps) {
           if (prop.Room == (Construction_ ? TRoom::Interim : TRoom::Construction)) continue;
@@ -281,13 +272,13 @@ class TPieceCheck {
 
   void CheckStart() {
     const int32_t floor = Type(kStartCol, kStartRow);
-    if (floor != tSolid && floor != tSlow) {
+    if (floor != otSolid && floor != otSlowFloor) {
       Cell(kStartCol, kStartRow, "start",
            "the professor starts standing here, on " + TypeName(floor) + "; the start floor must be solid or slow");
     }
     for (int32_t r = kStartRow - 2; r < kStartRow; ++r) {
       for (int32_t c = kStartCol - 1; c <= kStartCol + 1; ++c) {
-        if (Type(c, r) != tEmpty) Cell(c, r, "start", "the professor's start place is taken by " + TypeName(Type(c, r)));
+        if (Type(c, r) != otEmpty) Cell(c, r, "start", "the professor's start place is taken by " + TypeName(Type(c, r)));
       }
     }
   }
@@ -297,7 +288,7 @@ class TPieceCheck {
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
         const int32_t t = Type(c, r);
-        if (t >= tFirstPiece && t < tFirstPiece + 7) seen[static_cast<std::size_t>(t - tFirstPiece)].push_back({c, r});
+        if (t >= otFirstPiece && t < otFirstPiece + 7) seen[static_cast<std::size_t>(t - otFirstPiece)].push_back({c, r});
       }
     }
     for (std::size_t k = 0; k < seen.size(); ++k) {
@@ -313,11 +304,11 @@ class TPieceCheck {
 
   void CheckExit() {
     const int32_t shown = Types_.TypeOf(Object(kExitCol, kExitRow));
-    if (shown != tExit) {
+    if (shown != otExit) {
       Cell(kExitCol, kExitRow, "exit", "the exit works here but the cell shows " + TypeName(shown) + ", not an exit door");
     }
     for (int32_t r = kExitRow - 2; r < kExitRow; ++r) {
-      if (Type(kExitCol, r) != tEmpty) {
+      if (Type(kExitCol, r) != otEmpty) {
         Cell(kExitCol, r, "exit", "the professor cannot stand on the exit: " + TypeName(Type(kExitCol, r)) + " above it");
       }
     }
@@ -359,8 +350,8 @@ class TPieceCheck {
       need(kind >= 1 && kind <= kMonsterKinds, "monster number " + std::to_string(kind) + " is not 1..20");
       if (!ranges) continue;
       for (int32_t c = left; c <= right + 1; ++c) {
-        if (Type(c, row) != tEmpty) Cell(c, row, "monster", where + " walks through " + TypeName(Type(c, row)));
-        if (Type(c, row + 1) == tEmpty) Cell(c, row + 1, "monster", where + " has no floor under its patrol here");
+        if (Type(c, row) != otEmpty) Cell(c, row, "monster", where + " walks through " + TypeName(Type(c, row)));
+        if (Type(c, row + 1) == otEmpty) Cell(c, row + 1, "monster", where + " has no floor under its patrol here");
       }
       if (Construction_ && (row == kStartRow - 2 || row == kStartRow - 1) && left <= kStartCol + 1 &&
           right + 1 >= kStartCol - 1) {
@@ -389,7 +380,7 @@ class TPieceCheck {
         if ((value & (8 >> b)) == 0) continue;
         const int32_t cell = static_cast<int32_t>(i) * 4 + b;
         const int32_t c = cell % kCols, r = cell / kCols;
-        if (Type(c, r) == tEmpty) {
+        if (Type(c, r) == otEmpty) {
           Cell(c, r, "dots", "a dot on an empty cell can never be eaten: dots lie on the floor under the feet");
         } else if (!BodyFree(c, r)) {
           Cell(c, r, "dots", "a dot the professor cannot stand on: no free room for him above it");
@@ -419,11 +410,11 @@ class TPieceCheck {
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
         const int32_t t = Type(c, r);
-        if ((t != tIce && t != tTransporter) || !BodyFree(c, r)) continue;
+        if ((t != otIce && t != otTransporter) || !BodyFree(c, r)) continue;
         for (int32_t dir : {-1, 1}) {
           const std::string way = dir < 0 ? "left" : "right";
           int32_t blocked = 0;
-          if (t == tIce) {
+          if (t == otIce) {
             // The slide goes cell by cell until the feet leave the ice.
             int32_t e = c;
             do {
@@ -432,7 +423,7 @@ class TPieceCheck {
                 Cell(c, r, "slide", "sliding " + way + " from here runs into " + Where(blocked));
                 break;
               }
-            } while (Type(e, r) == tIce);
+            } while (Type(e, r) == otIce);
           } else {
             const int32_t e = c + 2 * dir;
             if (e < 0 || e >= kCols) {
@@ -450,14 +441,14 @@ class TPieceCheck {
   void CheckWires() {
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
-        if (Types_.TypeOf(Object(c, r)) != tWire) continue;
+        if (Types_.TypeOf(Object(c, r)) != otWire) continue;
         // A shock raises the object number by one; burnt forms may be wires again.
         int32_t n = Object(c, r);
-        for (int32_t steps = 0; steps < 256 && Types_.TypeOf(n) == tWire; ++steps) ++n;
+        for (int32_t steps = 0; steps < 256 && Types_.TypeOf(n) == otWire; ++steps) ++n;
         if (!Types_.Defined(n)) {
           Cell(c, r, "wire", "the wire (object " + std::to_string(Object(c, r)) + ") burns into object " +
                                  std::to_string(n) + ", which the object list does not define");
-        } else if (Types_.TypeOf(n) == tEmpty) {
+        } else if (Types_.TypeOf(n) == otEmpty) {
           Cell(c, r, "wire", "the wire (object " + std::to_string(Object(c, r)) + ") burns into object " +
                                  std::to_string(n) + ", which is empty: the professor would fall through");
         }

@@ -14,18 +14,6 @@ namespace vgrdata {
 
 namespace {
 
-enum : int32_t {
-  tEmpty = 0,
-  tSolid = 1,
-  tWire = 2,
-  tIce = 3,
-  tTransporter = 4,
-  tTrapdoor = 6,
-  tFirstPiece = 7,
-  tLastPiece = 13,
-  tSpring = 15,
-  tExit = 16,
-};
 
 // Kinds of move, by the first thing that takes the walk out of his hands.
 enum : uint8_t { kWalk, kFall, kSpring, kDrop, kSlide, kTransport };
@@ -55,7 +43,7 @@ struct TBody {
   const TReachLevel* L = nullptr;
 
   int32_t TypeAt(int32_t x, int32_t y) const { return L->Type(ColumnOf(x), RowOf(y)); }
-  bool Empty(int32_t x, int32_t y) const { return TypeAt(x, y) == tEmpty; }
+  bool Empty(int32_t x, int32_t y) const { return TypeAt(x, y) == otEmpty; }
   bool CanStep(int32_t dir) const {
     if (dir > 0) return Empty(X + 18, Y + 16) && Empty(X + 18, Y);
     if (dir < 0) return Empty(X + 1, Y + 16) && Empty(X + 1, Y);
@@ -103,7 +91,7 @@ struct TBody {
         }
         X += Dir;
         if (--Counter == 0) {
-          if (TypeAt(X + 2, Y + 32) == tIce) {
+          if (TypeAt(X + 2, Y + 32) == otIce) {
             Counter = 16;
           } else {
             State = Walk;
@@ -113,7 +101,7 @@ struct TBody {
       case Drop:
         Y += VY;
         if (--Counter == 0) {
-          if (TypeAt(X + 2, Y + 32) == tTrapdoor) {
+          if (TypeAt(X + 2, Y + 32) == otTrapdoor) {
             Counter = 8;
           } else {
             State = Walk;
@@ -127,13 +115,13 @@ struct TBody {
   void StepWalk(uint8_t keys) {
     const int32_t fx = X + 2, fy = Y + 32;
     const bool aligned = AlignedX(X);
-    if ((keys & kFire) && aligned && TypeAt(fx, fy) == tSpring) {
+    if ((keys & kFire) && aligned && TypeAt(fx, fy) == otSpring) {
       State = Spring;
       Counter = 34;
       VY = -2;
       return;
     }
-    if ((keys & kFire) && aligned && TypeAt(fx, fy) == tTrapdoor) {
+    if ((keys & kFire) && aligned && TypeAt(fx, fy) == otTrapdoor) {
       State = Drop;
       Counter = 8;
       VY = 2;
@@ -145,12 +133,12 @@ struct TBody {
         VY = 2;
         return;
       }
-      if (TypeAt(fx, fy) == tIce && CanStep(Dir)) {
+      if (TypeAt(fx, fy) == otIce && CanStep(Dir)) {
         State = Slide;
         Counter = 16;
         return;
       }
-      if (TypeAt(fx, fy) == tTransporter && CellsFreeAt(Dir > 0 ? X + 32 : X - 32, Y)) {
+      if (TypeAt(fx, fy) == otTransporter && CellsFreeAt(Dir > 0 ? X + 32 : X - 32, Y)) {
         X += Dir > 0 ? 32 : -32;
         Transported = true;
         return;
@@ -180,8 +168,8 @@ TReachLevel ReachLevelFromPiece(const TXMap& piece, const std::function<int32_t(
   TReachLevel level;
   // What a shock leaves of a wire: its number raised until it is none.
   auto settled = [&](int32_t number) {
-    int32_t type = number == 0 ? tEmpty : typeOf(number);
-    for (int32_t steps = 0; steps < 256 && type == tWire; ++steps) type = typeOf(++number);
+    int32_t type = number == 0 ? otEmpty : typeOf(number);
+    for (int32_t steps = 0; steps < 256 && type == otWire; ++steps) type = typeOf(++number);
     return type;
   };
   for (int32_t r = 0; r < TReachLevel::Rows; ++r) {
@@ -189,17 +177,17 @@ TReachLevel ReachLevelFromPiece(const TXMap& piece, const std::function<int32_t(
       const int32_t v = piece.GetPhysicalTile(c, r);
       level.SetType(c + 1, r, settled(v == 0 ? 0 : v - 32));
     }
-    level.SetType(0, r, tSolid);
-    level.SetType(TReachLevel::Columns - 1, r, tSolid);
+    level.SetType(0, r, otSolid);
+    level.SetType(TReachLevel::Columns - 1, r, otSolid);
   }
   // The invisible walls of the top corners and the exit, as the level
   // assembly lays them over every construction piece.
   for (int32_t r = 0; r <= 3; ++r) {
     for (int32_t c = 1; c <= 32; ++c) {
-      if (c <= 3 || c >= 26) level.SetType(c, r, tSolid);
+      if (c <= 3 || c >= 26) level.SetType(c, r, otSolid);
     }
   }
-  level.SetType(25, 4, tExit);
+  level.SetType(25, 4, otExit);
   if (withDots && piece.ExtraLines.size() >= 7 && piece.ExtraLines[6].size() >= 176) {
     const std::string& line = piece.ExtraLines[6];
     for (int32_t i = 0; i < 32 * TReachLevel::Rows; ++i) {
@@ -217,7 +205,7 @@ TReachLevel ReachLevelFromMap(const TMap& map, bool interim) {
     for (int32_t c = 0; c < TReachLevel::Columns; ++c) {
       int32_t type = map.GetLogicalTile(c, r);
       int32_t number = map.GetPhysicalTile(c, r);
-      for (int32_t steps = 0; steps < 256 && type == tWire && Resources; ++steps) type = Resources->TypeOfNumber(++number);
+      for (int32_t steps = 0; steps < 256 && type == otWire && Resources; ++steps) type = Resources->TypeOfNumber(++number);
       level.SetType(c, r, type);
     }
   }
@@ -266,7 +254,7 @@ void TReach::Build() {
   for (int32_t c = 1; c <= 32; ++c) {
     // A spring stops him at the top with his feet on row 2: nothing higher.
     for (int32_t r = 2; r < TReachLevel::Rows; ++r) {
-      if (Level_.Type(c, r) == tEmpty || Level_.Type(c, r - 1) != tEmpty || Level_.Type(c, r - 2) != tEmpty) continue;
+      if (Level_.Type(c, r) == otEmpty || Level_.Type(c, r - 1) != otEmpty || Level_.Type(c, r - 2) != otEmpty) continue;
       for (int32_t dir : {-1, 1}) AddNode(48 + 16 * c - 2, 16 * r - 8, dir);
     }
   }
@@ -338,8 +326,8 @@ void TReach::Build() {
     const int32_t c = ColumnOf(b.X + 2), r = RowOf(b.Y + 32);
     const int32_t type = Level_.Type(c, r);
     const auto node = static_cast<int32_t>(n);
-    if (type >= tFirstPiece && type <= tLastPiece) PieceNodes_[static_cast<std::size_t>(type - 6)].push_back(node);
-    if (type == tExit) ExitNodes_.push_back(node);
+    if (type >= otFirstPiece && type <= otLastPiece) PieceNodes_[static_cast<std::size_t>(type - 6)].push_back(node);
+    if (type == otExit) ExitNodes_.push_back(node);
     for (std::size_t d = 0; d < Level_.Dots.size(); ++d) {
       if (Level_.Dots[d].first == c && Level_.Dots[d].second == r) DotNodes_[d].push_back(node);
     }
@@ -552,7 +540,7 @@ void TReach::ProvePieces() {
   // Each thing that cannot be reached from the start at all.
   bool each = true;
   for (int32_t k = 1; k <= 8; ++k) {
-    const int32_t type = k == 8 ? tExit : tFirstPiece + k - 1;
+    const int32_t type = k == 8 ? otExit : otFirstPiece + k - 1;
     const std::string name = k == 8 ? "the exit" : "piece " + std::to_string(k);
     int32_t c = 0, r = 0;
     if (!cellOf(type, c, r)) {
@@ -574,7 +562,7 @@ void TReach::ProvePieces() {
     const std::vector<int32_t>& nodes = k == 8 ? ExitNodes_ : PieceNodes_[static_cast<std::size_t>(k)];
     const std::vector<int32_t> taken = Members(nodes, reach);
     if (taken.empty()) {
-      const int32_t type = k == 8 ? tExit : tFirstPiece + k - 1;
+      const int32_t type = k == 8 ? otExit : otFirstPiece + k - 1;
       int32_t c = 0, r = 0;
       cellOf(type, c, r);
       const std::string name = k == 8 ? "the exit" : "piece " + std::to_string(k);
