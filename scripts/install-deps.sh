@@ -19,6 +19,11 @@ PACKAGES=(
   x11-utils jwm desktop-file-utils appstream man-db bsdextrautils
   clang libclang-rt-14-dev llvm
 )
+# --only PACKAGE...: the same, for another list (the web build's).
+if [ "${1:-}" = --only ]; then
+  shift
+  PACKAGES=("$@")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
