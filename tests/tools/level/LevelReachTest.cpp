@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/ProgramRun.h"
+#include "../../app/ProgramRun.h"
 #include "TestSupport.h"
 #include "ToolTestSupport.h"
 #include "XMapUnit.h"
