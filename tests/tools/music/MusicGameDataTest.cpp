@@ -367,7 +367,7 @@ TEST_F(GameAudio, ThemeMp3StreamsFromItsFileAndLoopsWithoutAGap) {
 
 // What the program plays, sample for sample: every song and effect, loaded
 // through the collections from Zapkin.ini as the program does, is rendered
-// and its checksum compared with tests/tools/golden/audio_render.txt. Each
+// and its checksum compared with tests/tools/music/golden/audio_render.txt. Each
 // song plays twice (stopped and restarted between) and sounds the same both
 // times. When a change of the sound is intended, rewrite the table with
 //   VGR_UPDATE_GOLDEN=1 build/bin/tools_tests --gtest_filter='GameAudio.EverySong*Same*'
@@ -411,7 +411,7 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
   }
   ASSERT_EQ(sums.size(), music.Items.size() + waves.Items.size());
 
-  const std::string path = vgrtest::SourceDir() + "/tests/tools/golden/audio_render.txt";
+  const std::string path = vgrtest::SourceDir() + "/tests/tools/music/golden/audio_render.txt";
   if (std::getenv("VGR_UPDATE_GOLDEN")) {
     std::string text;
     for (const auto& [name, sum] : sums) text += std::to_string(sum) + " " + name + "\n";
