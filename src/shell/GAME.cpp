@@ -119,10 +119,9 @@ TGame::~TGame() {
 
 void TGame::EndGame() {
   SetReplayChecksSource(nullptr);
-  // 1. The HUD line shows the map the game ended on: 50 for a game played
-  // to the end, the map of the last life or of the Escape otherwise, which
-  // the end screen keeps in view. Then the map's objects go.
-  DrawNumber(CurrentMap, 2, 515, 540);
+  // 1. The HUD line shows map 50 whatever map the game ended on: the end
+  // screens stand on the 50th stage, and the map's objects go.
+  DrawNumber(50, 2, 515, 540);
   Monsters.clear();
   Prof.reset();
   Boulder.reset();

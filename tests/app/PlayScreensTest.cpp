@@ -247,7 +247,8 @@ TEST_F(PlayScreens, EveryPracticeMapNameFitsOnTheScreen) {
 }
 
 // The screens at the end of games, with the HUD line they stand over. The
-// committed replay whose last life goes on interim map 2: the game-over
+// committed replay whose last life goes on interim map 2 (the HUD says map
+// 50, as at the end of every game): the game-over
 // prompt, and its last frame, in which Escape leaves it. Then a new game
 // played here: F12 on map 1 puts up the mark of the muted sound and takes it
 // down again, the skip key runs through to map 50 (the score set to what a
