@@ -128,27 +128,9 @@ TCollisionRect TBoulder::BoundsB() {
   return CollisionRect;
 }
 
-TBoulderLogic TBoulder::SaveLogic() const {
-  TBoulderLogic l;
-  l.X = X;
-  l.Y = Y;
-  l.TargetX = TargetX;
-  l.Speed = Speed;
-  l.Counter = Counter;
-  l.State = State;
-  l.DelayCounter = DelayCounter;
-  return l;
-}
+TBoulderLogic TBoulder::SaveLogic() const { return *this; }
 
-void TBoulder::RestoreLogic(const TBoulderLogic& l) {
-  X = l.X;
-  Y = l.Y;
-  TargetX = l.TargetX;
-  Speed = l.Speed;
-  Counter = l.Counter;
-  State = l.State;
-  DelayCounter = l.DelayCounter;
-}
+void TBoulder::RestoreLogic(const TBoulderLogic& l) { static_cast<TBoulderLogic&>(*this) = l; }
 
 void TBoulder::AddToChecksum(TLogicChecksum& sum) const {
   sum.Add(X);

@@ -88,31 +88,9 @@ TCollisionRect TMonster::Bounds() {
   return CollisionRect;
 }
 
-TMonsterLogic TMonster::SaveLogic() const {
-  TMonsterLogic l;
-  l.LeftLimit = LeftLimit;
-  l.RightLimit = RightLimit;
-  l.X = X;
-  l.Y = Y;
-  l.Speed = Speed;
-  l.Dir = Dir;
-  l.AnimCounter = AnimCounter;
-  l.AnimLimit = AnimLimit;
-  l.SpeedCounter = SpeedCounter;
-  return l;
-}
+TMonsterLogic TMonster::SaveLogic() const { return *this; }
 
-void TMonster::RestoreLogic(const TMonsterLogic& l) {
-  LeftLimit = l.LeftLimit;
-  RightLimit = l.RightLimit;
-  X = l.X;
-  Y = l.Y;
-  Speed = l.Speed;
-  Dir = l.Dir;
-  AnimCounter = l.AnimCounter;
-  AnimLimit = l.AnimLimit;
-  SpeedCounter = l.SpeedCounter;
-}
+void TMonster::RestoreLogic(const TMonsterLogic& l) { static_cast<TMonsterLogic&>(*this) = l; }
 
 void TMonster::AddToChecksum(TLogicChecksum& sum) const {
   sum.Add(LeftLimit);

@@ -136,38 +136,16 @@ void TProf::Die() {
 
 TProfLogic TProf::SaveLogic() const {
   TProfLogic l;
+  static_cast<TProfValues&>(l) = *this;
   l.X = X;
   l.Y = Y;
-  l.StateCounter = StateCounter;
-  l.NextPiece = FNextPiece;
-  l.VY = VY;
-  l.Dir = Dir;
-  l.State = State;
-  l.WalkCounter = WalkCounter;
-  l.FallCounter = FallCounter;
-  l.DeathBaseY = DeathBaseY;
-  l.DeathDX = DeathDX;
-  l.PieceValue = PieceValue;
-  l.FrameCounter = FrameCounter;
-  l.InInterim = InInterim;
   return l;
 }
 
 void TProf::RestoreLogic(const TProfLogic& l) {
+  static_cast<TProfValues&>(*this) = l;
   X = l.X;
   Y = l.Y;
-  StateCounter = l.StateCounter;
-  FNextPiece = l.NextPiece;
-  VY = l.VY;
-  Dir = l.Dir;
-  State = l.State;
-  WalkCounter = l.WalkCounter;
-  FallCounter = l.FallCounter;
-  DeathBaseY = l.DeathBaseY;
-  DeathDX = l.DeathDX;
-  PieceValue = l.PieceValue;
-  FrameCounter = l.FrameCounter;
-  InInterim = l.InInterim;
   ShowStandingFrame();
 }
 
