@@ -133,11 +133,14 @@ TBoulderLogic TBoulder::SaveLogic() const { return *this; }
 void TBoulder::RestoreLogic(const TBoulderLogic& l) { static_cast<TBoulderLogic&>(*this) = l; }
 
 void TBoulder::AddToChecksum(TLogicChecksum& sum) const {
-  sum.Add(X);
-  sum.Add(Y);
-  sum.Add(TargetX);
-  sum.Add(Speed);
-  sum.Add(Counter);
-  sum.Add(State);
-  sum.Add(DelayCounter);
+  // Bound one by one: a value added to the saved part does not compile here
+  // until the checksum takes it too.
+  const auto& [x, y, targetX, speed, counter, state, delayCounter] = static_cast<const TBoulderLogic&>(*this);
+  sum.Add(x);
+  sum.Add(y);
+  sum.Add(targetX);
+  sum.Add(speed);
+  sum.Add(counter);
+  sum.Add(state);
+  sum.Add(delayCounter);
 }

@@ -93,13 +93,17 @@ TMonsterLogic TMonster::SaveLogic() const { return *this; }
 void TMonster::RestoreLogic(const TMonsterLogic& l) { static_cast<TMonsterLogic&>(*this) = l; }
 
 void TMonster::AddToChecksum(TLogicChecksum& sum) const {
-  sum.Add(LeftLimit);
-  sum.Add(RightLimit);
-  sum.Add(X);
-  sum.Add(Y);
-  sum.Add(Speed);
-  sum.Add(Dir);
-  sum.Add(AnimCounter);
-  sum.Add(AnimLimit);
-  sum.Add(SpeedCounter);
+  // Bound one by one: a value added to the saved part does not compile here
+  // until the checksum takes it too.
+  const auto& [leftLimit, rightLimit, x, y, speed, dir, animCounter, animLimit, speedCounter] =
+      static_cast<const TMonsterLogic&>(*this);
+  sum.Add(leftLimit);
+  sum.Add(rightLimit);
+  sum.Add(x);
+  sum.Add(y);
+  sum.Add(speed);
+  sum.Add(dir);
+  sum.Add(animCounter);
+  sum.Add(animLimit);
+  sum.Add(speedCounter);
 }
