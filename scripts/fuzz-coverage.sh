@@ -17,7 +17,7 @@ declare -A files=(
   [archive_mount]="storage/MAD4LowLevelUnit.cpp storage/MAD4MidLevelUnit.cpp storage/MAD4HighLevelUnit.cpp"
   [archive_ops]="storage/MAD4LowLevelUnit.cpp storage/MAD4MidLevelUnit.cpp"
   [compressor]="storage/CompressorUnit.cpp storage/RLEUnit.cpp storage/HuffmanUnit.cpp storage/CodingUnit.cpp storage/MyZStreamUnit.cpp"
-  [codec_roundtrip]="../tools/vgrdata/ArchiveEncoders.cpp"
+  [codec_roundtrip]="../tools/vgrdata/archive/ArchiveEncoders.cpp"
   [inflate]="storage/MyZStreamUnit.cpp"
   [picture]="assets/RawPictureUnit.cpp assets/MatorPictureUnit.cpp assets/RiffReaderUnit.cpp"
   [transform]="assets/RAWTRANSFORM.cpp"
@@ -34,7 +34,7 @@ declare -A files=(
   [module]="platform/AudioDecoders.cpp"
   [mp3stream]="platform/AudioDecoders.cpp"
   [replay]="game/ReplayUnit.cpp"
-  [levelcheck]="../tools/vgrdata/LevelCommand.cpp"
+  [levelcheck]="../tools/vgrdata/level/LevelCommand.cpp"
 )
 # Where targets share a source file, only the functions of their own parser
 # count (an extended regular expression over llvm-cov's function names).

@@ -3,18 +3,30 @@
 # (a header with its source file) may include each other, directly or around
 # a longer loop.
 #
-#   cmake -DSRC=<the src folder> -P LayeringCheck.cmake
+#   cmake -DSRC=<the src folder> [-DLAYERS=folder:rank,...] -P LayeringCheck.cmake
 #
 # The layers, lowest first. ui and game share a rank: side by side, each may
 # use everything below, neither the other. A folder missing here fails.
-set(_rank_base 0)
-set(_rank_storage 1)
-set(_rank_assets 2)
-set(_rank_platform 3)
-set(_rank_collections 4)
-set(_rank_ui 5)
-set(_rank_game 5)
-set(_rank_shell 6)
+# LAYERS gives another tree's layers instead (the data tool's folders); a
+# header it does not hold, such as one of src/, is not checked.
+if(LAYERS)
+  string(REPLACE "," ";" _layers "${LAYERS}")
+  foreach(_layer IN LISTS _layers)
+    string(REPLACE ":" ";" _pair "${_layer}")
+    list(GET _pair 0 _name)
+    list(GET _pair 1 _rank)
+    set(_rank_${_name} ${_rank})
+  endforeach()
+else()
+  set(_rank_base 0)
+  set(_rank_storage 1)
+  set(_rank_assets 2)
+  set(_rank_platform 3)
+  set(_rank_collections 4)
+  set(_rank_ui 5)
+  set(_rank_game 5)
+  set(_rank_shell 6)
+endif()
 
 cmake_minimum_required(VERSION 3.25)
 

@@ -119,8 +119,10 @@ TGame::~TGame() {
 
 void TGame::EndGame() {
   SetReplayChecksSource(nullptr);
-  // 1. The HUD line shows map 50, and the map's objects go.
-  DrawNumber(50, 2, 515, 540);
+  // 1. The HUD line shows the map the game ended on: 50 for a game played
+  // to the end, the map of the last life or of the Escape otherwise, which
+  // the end screen keeps in view. Then the map's objects go.
+  DrawNumber(CurrentMap, 2, 515, 540);
   Monsters.clear();
   Prof.reset();
   Boulder.reset();
@@ -319,11 +321,13 @@ bool TGame::Frame() {
   // 3. The professor and the monsters.
   Prof->Draw();
   for (auto& m : Monsters) m->Draw();
-  // 4. The creature's box, the boulder and the pipe of an interim map.
+  // 4. The boulder, the creature's box and the pipe of an interim map. The
+  // boulder comes out of the ceiling right beside the box's "ACME" sign and
+  // rolls past its edge: it goes first, so that the box stays in front of it.
   if (Interim) {
     const int c = static_cast<int>(FrameCounter / 2);
-    if (PImage box = Find("ZapkinAcme")) PutImagePart(104, 29 + c, 0, c, 47, 90, box);
     Boulder->Draw();
+    if (PImage box = Find("ZapkinAcme")) PutImagePart(104, 29 + c, 0, c, 47, 90, box);
     Put(544, 342, "Pipe");
   }
   // 5. The cell types over the tiles, while Q is held.

@@ -380,6 +380,33 @@ TEST_F(GameLoop, FirstFramesMatchTheGoldenPictures) {
   }
 }
 
+// The boulder comes out of the ceiling beside the "ACME" sign and rolls
+// along the top past the creature's box: the box and its sign stay in front
+// of it. Frames 2 to 22, every fourth, the corner around the box side by side.
+TEST_F(GameLoop, TheBoulderRollsOutBehindTheCreaturesBox) {
+  constexpr int kX = 96, kY = 22, kW = 112, kH = 40, kShots = 6;
+  golden::TPicture strip;
+  strip.Width = kShots * kW;
+  strip.Height = kH;
+  strip.RGB.assign(static_cast<size_t>(strip.Width) * strip.Height * 3, 0);
+  int taken = 0;
+  Play(2, 1, [&](uint32_t f, TGame&) {
+    if (f >= 2 && (f - 2) % 4 == 0 && taken < kShots) {
+      const golden::TPicture shot = golden::Capture(ScreenImage);
+      for (int y = 0; y < kH; ++y) {
+        const size_t from = (static_cast<size_t>(kY + y) * shot.Width + kX) * 3;
+        const size_t to = (static_cast<size_t>(y) * strip.Width + taken * kW) * 3;
+        std::copy_n(shot.RGB.begin() + static_cast<std::ptrdiff_t>(from), kW * 3, strip.RGB.begin() + static_cast<std::ptrdiff_t>(to));
+      }
+      ++taken;
+    }
+    Hold(SYM_ESCAPE, taken == kShots);
+  }, 77);
+  ASSERT_EQ(taken, kShots);
+  const std::string diff = golden::Compare(strip, kGoldenDir + "game-interim-boulder-behind-box.png");
+  EXPECT_TRUE(diff.empty()) << diff;
+}
+
 // A saved logic state put back makes the same future: the same checks after
 // the same frames.
 TEST_F(GameLoop, ARestoredStatePlaysTheSameFuture) {

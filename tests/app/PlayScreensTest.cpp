@@ -1,9 +1,10 @@
 // What the player is shown beyond the rules, on the real data and the real
 // program: the map's name in the menu's practice row and as a map starts, the
 // place of the next piece, the dots left in Za.Raroz, the tally of a finished
-// map, the pause and the question to leave. None of it may change what a
-// frame computes: a session that pauses and asks records and plays back with
-// every check agreeing, and the solved maps play as before.
+// map, the pause and the question to leave, the mark of the muted sound, and
+// the end screens over the HUD line of the game they end. None of it may
+// change what a frame computes: a session that pauses and asks records and
+// plays back with every check agreeing, and the solved maps play as before.
 //
 // Golden pictures: see PngGolden.h; rewrite them with
 //   VGR_UPDATE_GOLDEN=1 build/bin/app_tests --gtest_filter='PlayScreens*'
@@ -243,6 +244,97 @@ TEST_F(PlayScreens, EveryPracticeMapNameFitsOnTheScreen) {
   ASSERT_EQ(RunProgram(Dir, {"-mainlog", Dir / "menu.log", "-replay", Dir / "steps.vrp"}, look, true), 0);
   EXPECT_EQ(litAtTheEdge.size(), 25u);
   for (const auto& [map, lit] : litAtTheEdge) EXPECT_EQ(lit, 0) << "map " << map;
+}
+
+// The screens at the end of games, with the HUD line they stand over. The
+// committed replay whose last life goes on interim map 2: the game-over
+// prompt, and its last frame, in which Escape leaves it. Then a new game
+// played here: F12 on map 1 puts up the mark of the muted sound and takes it
+// down again, the skip key runs through to map 50 (the score set to what a
+// whole game earns on the way), and the completion scene shows its prompt
+// over the creature on its stand, and then its last page.
+TEST_F(PlayScreens, EveryEndScreenAfterAGameAndTheMuteMark) {
+  TShots shots;
+  // An end screen is up when the game has ended: its professor is gone.
+  const auto ended = [] { return GameInPlay && !GameInPlay->Prof; };
+  uint32_t endPolls = 0;
+  golden::TPicture last;
+  auto watch = [&](uint32_t) {
+    if (!ended()) return;
+    if (++endPolls == 1) shots.Take("gameover-after-map-2-prompt");
+    last = golden::Capture(ScreenImage);
+  };
+  ASSERT_EQ(RunProgram(Dir, {"-mainlog", Dir / "end.log", "-replay", VGR_SOURCE_DIR "/tests/app/replays/deaths-to-game-over.vrp"},
+                       watch, true),
+            0);
+  ASSERT_GE(endPolls, 1u);
+  shots.Taken["gameover-after-map-2-escape"] = last;
+  EXPECT_EQ(vgrtest::ReadTextFile(Dir / "end.log").find("Replay diverged"), std::string::npos);
+
+  constexpr int32_t kWholeGameScore = 1372;
+  bool markGone = false, played = false;
+  int menuCalls = 0;
+  endPolls = 0;
+  std::vector<int> release;
+  auto session = [&](uint32_t) {
+    for (int sym : release) PushKeyEvent(sym, false);
+    release.clear();
+    auto press = [&](int sym) {
+      PushKeyEvent(sym, true);
+      release.push_back(sym);
+    };
+    if (ended()) {
+      ++endPolls;
+      // The prompt comes at the scene's 301st frame; Space turns to the
+      // last page, and Space again leaves it.
+      if (endPolls == 301) shots.Take("completion-after-a-game-prompt");
+      if (endPolls == 305) press(SYM_SPACE);
+      if (endPolls == 310) shots.Take("completion-after-a-game-last-page");
+      if (endPolls == 312) press(SYM_SPACE);
+      return;
+    }
+    if (!GameInPlay) {
+      if (!Menu || !Fonts[0]) return;
+      // NEW GAME; after the game, QUIT.
+      if (menuCalls == 2) press(played ? SYM_ESCAPE : SYM_RETURN);
+      if (played && menuCalls == 5) press(SYM_RETURN);
+      ++menuCalls;
+      return;
+    }
+    if (!played) {
+      // The program seeds itself from the clock: the game is seeded here,
+      // so that the maps and the scene's monsters come out the same.
+      Randomize(7);
+      menuCalls = 0;
+    }
+    played = true;
+    TGame& g = *GameInPlay;
+    const uint32_t m = g.MapFrames();
+    if (g.CurrentMap == 1) {
+      if (m == 20) press(SYM_F12);
+      if (m == 30) shots.Take("game-muted");
+      if (m == 31) press(SYM_F12);
+      if (m == 40) {
+        const golden::TPicture p = golden::Capture(ScreenImage);
+        int lit = 0;
+        for (int y = 0; y < 20; ++y)
+          for (int x = 600; x < 640; ++x) lit += p.RGB[(static_cast<std::size_t>(y) * 640 + x) * 3] != 0;
+        markGone = lit == 0;
+      }
+      if (m < 50) return;
+    }
+    // The score is drawn in the frame after it is set, before the last skip.
+    if (g.CurrentMap == 49) Score = kWholeGameScore;
+    if (m % 2 == 1) press(SYM_KP_PLUS);
+  };
+  ASSERT_EQ(RunProgram(Dir, {"-mainlog", Dir / "game.log"}, session, false), 0);
+  EXPECT_TRUE(played);
+  EXPECT_TRUE(markGone);
+  EXPECT_GE(endPolls, 312u);
+  EXPECT_NE(vgrtest::ReadTextFile(Dir / "game.log").find("Game ended on map 50 with 3 spare lives, score 1372"),
+            std::string::npos);
+  shots.Compare({"gameover-after-map-2-prompt", "gameover-after-map-2-escape", "game-muted",
+                 "completion-after-a-game-prompt", "completion-after-a-game-last-page"});
 }
 
 }  // namespace

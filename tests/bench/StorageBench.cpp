@@ -12,7 +12,7 @@
 
 // The encoders belong to the data tool, which the benchmark binary does not
 // link; their one source file is compiled in here.
-#include "../../tools/vgrdata/ArchiveEncoders.cpp"
+#include "../../tools/vgrdata/archive/ArchiveEncoders.cpp"
 
 #include "CompressorUnit.h"
 #include "HuffmanUnit.h"

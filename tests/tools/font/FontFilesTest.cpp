@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../assets/PictureFixtures.h"
+#include "../../assets/PictureFixtures.h"
 #include "FontFiles.h"
 #include "FontRaster.h"
 #include "RawPictureUnit.h"

@@ -8,6 +8,7 @@
 #include "MusicSong.h"
 #include "MusicXM.h"
 #include "SoundCommand.h"
+#include "ToolFiles.h"
 #include "ToolOptions.h"
 
 namespace vgrdata {
@@ -37,7 +38,7 @@ bool ParseNumberArg(const std::string& s, double& v) {
 
 bool LoadModuleBytes(const std::string& fileName, std::vector<uint8_t>& module, std::string& error) {
   std::vector<uint8_t> data;
-  if (!ReadFileBytes(fileName, data)) {
+  if (!ReadWholeFile(fileName, data)) {
     error = "cannot read " + fileName;
     return false;
   }
@@ -50,7 +51,7 @@ bool LoadModuleBytes(const std::string& fileName, std::vector<uint8_t>& module, 
   const std::string folder = fileName.substr(0, fileName.find_last_of('/') + 1);
   const TIncludeResolver resolve = [&](const std::string& name, std::string& text) {
     std::vector<uint8_t> bytes;
-    if (name.find("..") != std::string::npos || !ReadFileBytes(folder + name, bytes)) return false;
+    if (name.find("..") != std::string::npos || !ReadWholeFile(folder + name, bytes)) return false;
     text.assign(bytes.begin(), bytes.end());
     return true;
   };
@@ -119,7 +120,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
       err << "vgrdata music: " << args[1] << ": " << why << "\n";
       return 1;
     }
-    if (!WriteFileBytes(args[2], module)) {
+    if (!WriteWholeFile(args[2], module)) {
       err << "vgrdata music: cannot write " << args[2] << "\n";
       return 1;
     }
@@ -134,7 +135,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
       err << "vgrdata music: " << args[1] << ": " << why << "\n";
       return 1;
     }
-    if (!WriteFileBytes(args[2], WriteWav(r.Pcm))) {
+    if (!WriteWholeFile(args[2], WriteWav(r.Pcm))) {
       err << "vgrdata music: cannot write " << args[2] << "\n";
       return 1;
     }
@@ -151,7 +152,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
     err << "vgrdata music: " << args[1] << ": " << why << "\n";
     return 1;
   }
-  if (!WriteFileBytes(args[2], mp3)) {
+  if (!WriteWholeFile(args[2], mp3)) {
     err << "vgrdata music: cannot write " << args[2] << "\n";
     return 1;
   }

@@ -25,6 +25,7 @@
 #include "ZRStream3.h"
 #include "SystemUnit.h"
 #include "VGRMapUnit.h"
+#include "VGRPlayerUnit.h"
 #include "ZR_SDL.h"
 
 namespace vgrdata {
@@ -43,7 +44,8 @@ const char* const kUsage =
     "       vgrdata art playfield OUT.bmp [--archive ARCHIVE] [--piece FILE.mpp | --pack-piece NAME]\n"
     "                 [--interim] | --level N [--seed S]\n"
     "           the play screen as a level start draws it: frame, HUD, chequer, decoration,\n"
-    "           the piece's tiles, lives, meter, TNT, the professor and the piece's monsters;\n"
+    "           the piece built by the game's level map as map 1 (2 with --interim) with its\n"
+    "           first three pieces taken, lives, meter, TNT, the professor and the monsters;\n"
     "           --level builds level N (1 to 50, even ones interim) with the game's level map\n"
     "           from Zapkin.mpk and empty.mpp, its random choices seeded with S\n"
     "Files are looked up as the game does: loose files in the current folder first, then\n"
@@ -263,21 +265,33 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
   TImageCollection& gfx = data.Gfx;
   if (level > 0) interim = level % 2 == 0;
 
-  std::unique_ptr<TXMap> map;
-  std::unique_ptr<TMap> levelMap;
-  if (level > 0) {
-    levelMap = std::make_unique<TMap>();
-  } else if (piece) {
-    map = std::make_unique<TXMap>();
-    map->Load(*piece);
-  } else {
-    TXMapPack pack;
-    pack.Load("Zapkin.mpk");
-    map = pack.GetMap(packPiece ? *packPiece : (interim ? "26.mpp" : "01.mpp"));
-  }
-  if (!levelMap && (!map || !map->Allocated || map->Width < 32 || map->Height < 22)) {
-    err << "vgrdata art: no 32 by 22 piece to draw\n";
-    return 1;
+  // A piece is drawn by the game's own level builder as the first level of
+  // its kind, so that it shows what the game shows: the builder's pack is
+  // left holding that one piece under the name the level asks for.
+  auto levelMap = std::make_unique<TMap>();
+  if (level <= 0) {
+    std::vector<uint8_t> bytes;
+    if (piece) {
+      if (auto stream = ZROpenStream(*piece)) {
+        bytes.resize(static_cast<size_t>(std::max<int64_t>(stream->Size(), 0)));
+        if (!stream->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()))) bytes.clear();
+      }
+    } else {
+      const int32_t i = levelMap->Pack->IndexOf(packPiece ? *packPiece : (interim ? "26.mpp" : "01.mpp"));
+      if (i >= 0 && levelMap->Pack->Entries[static_cast<size_t>(i)].Data)
+        bytes = levelMap->Pack->Entries[static_cast<size_t>(i)].Data->Data;
+    }
+    TMemoryStream check;
+    check.Data = bytes;
+    TXMap map;
+    map.Load(check);
+    if (!map.Allocated || map.Width < 32 || map.Height < 22) {
+      err << "vgrdata art: no 32 by 22 piece to draw\n";
+      return 1;
+    }
+    level = interim ? 2 : 1;
+    levelMap->Pack = std::make_unique<TXMapPack>();
+    levelMap->Pack->AddEntry(TMap::PieceFile(static_cast<uint8_t>(level), interim), "", bytes);
   }
 
   // The frame, as every map start draws it.
@@ -294,7 +308,7 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
   Bar(515, 380, 540, 399, 0, 0, 0);
   Digits(score, level > 0 ? level : interim ? 2 : 1, 2, 515, 380);
   Bar(190, 380, 254, 399, 0, 0, 0);
-  Digits(score, 3, 5, 190, 380);
+  Digits(score, 1 + 2 + 3, 5, 190, 380);
   Bar(359, 380, 423, 399, 0, 0, 0);
   Digits(score, 84, 5, 359, 380);
   for (int j = 0; j < 22; ++j)
@@ -309,38 +323,28 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
     PutNamed(gfx, "Wire", 562, 30);
   }
   PutNamed(gfx, "Gold", 64, 40);
-  if (levelMap) {
-    // The game's own level builder draws the tiles.
-    Randomize(seed);
-    if (!levelMap->LoadLevel(static_cast<uint8_t>(level), true)) {
-      err << "vgrdata art: level " << level << " cannot be built\n";
-      return 1;
-    }
-  } else {
-    // The piece's tiles: one character per cell, the blank being nothing.
-    for (int r = 0; r < 22; ++r)
-      for (int c = 0; c < 32; ++c) {
-        const int v = map->GetPhysicalTile(c, r);
-        if (v == 0 || v == 32) continue;
-        const int number = v > 32 ? v - 32 : v;
-        if (PImage img = Resources->Images->FindImage(std::to_string(number)))
-          PutImage(64 + 16 * c, 24 + 16 * r, img);
-      }
+  // The game's own level builder draws the tiles.
+  Randomize(seed);
+  if (!levelMap->LoadLevel(static_cast<uint8_t>(level), true)) {
+    err << "vgrdata art: level " << level << " cannot be built\n";
+    return 1;
   }
   if (PImage lives = gfx.FindImage("LifeNumber")) PutImagePart(80, 54, 48, 0, 63, 19, lives);
   if (!interim) {
     PutNamed(gfx, "Meter", 392, 26);
     PutNamed(gfx, "Meter3", 392, 26);
     if (PImage tnt = gfx.FindImage("TNT Anim")) PutImagePart(462, 72, 40, 0, 49, 15, tnt);
-    // The first three pieces already mounted on the creature.
-    const int px[] = {512, 504, 520}, py[] = {56, 72, 72};
-    for (int k = 0; k < 3; ++k) {
-      for (const auto& item : Resources->Items)
-        if (item.Type == 7 + k) {
-          PutNamed(*Resources->Images, std::to_string(item.Number), px[k], py[k]);
-          break;
-        }
-    }
+    // The first three pieces taken, as a map start after a death shows
+    // them: mounted on the creature, and gone from their cells.
+    for (int i = 0; i < 32; ++i)
+      for (int j = 0; j < 22; ++j) {
+        const int x = 64 + 16 * i, y = 24 + 16 * j;
+        const uint16_t piece = levelMap->ObjectAt(x, y);
+        int32_t px = 0, py = 0;
+        if (piece == 0 || piece > 3 || !TProf::PiecePlace(piece, px, py)) continue;
+        if (PImage img = Resources->Images->FindImage(std::to_string(levelMap->PieceTile(piece)))) PutImage(px, py, img);
+        levelMap->ClearCell(x, y);
+      }
     PutNamed(gfx, "ProfRight3", 126, 56);
   } else {
     if (PImage tnt = gfx.FindImage("TNT Anim")) PutImagePart(546, 56, 40, 0, 49, 15, tnt);
@@ -352,26 +356,7 @@ int Playfield(const std::string& outName, const std::string* piece, const std::s
   }
   // Monsters of the records (row, left, right, start, speed, number).
   std::vector<TMonsterStart> monsters;
-  if (levelMap) {
-    for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) monsters.push_back(levelMap->MonsterStart(slot));
-  } else {
-    for (size_t slot = 1; slot <= 5 && slot < map->ExtraLines.size(); ++slot) {
-      std::vector<int> f;
-      std::string line = map->ExtraLines[slot] + ",";
-      size_t start = 0;
-      for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1) {
-        int32_t v = 0;
-        if (TryStrToInt(line.substr(start, comma - start), v)) f.push_back(v);
-      }
-      if (f.size() < 6) continue;
-      TMonsterStart m;
-      m.Row = static_cast<uint8_t>(f[0]);
-      m.StartColumn = static_cast<uint8_t>(f[3]);
-      m.Speed = static_cast<int8_t>(f[4]);
-      m.MonsterNumber = static_cast<uint8_t>(f[5]);
-      monsters.push_back(m);
-    }
-  }
+  for (uint32_t slot = 0; slot < TMap::MonsterSlots; ++slot) monsters.push_back(levelMap->MonsterStart(slot));
   for (const TMonsterStart& m : monsters) {
     if (m.MonsterNumber == 0) continue;
     const std::string name = std::string(m.Speed < 0 ? "M1" : "M2") + std::to_string(m.MonsterNumber);

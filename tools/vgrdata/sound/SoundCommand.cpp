@@ -12,16 +12,6 @@
 
 namespace vgrdata {
 
-bool ReadFileBytes(const std::string& fileName, std::vector<uint8_t>& data) {
-  data = ReadInputFile(fileName);
-  return true;
-}
-
-bool WriteFileBytes(const std::string& fileName, const std::vector<uint8_t>& data) {
-  WriteOutputFile(fileName, data);
-  return true;
-}
-
 void PrintLevels(std::ostream& out, const std::string& label, const TPcm& pcm) {
   const TLevelStats st = MeasureLevels(pcm);
   out << std::fixed << std::setprecision(2) << label << ": " << pcm.Seconds() << " s, " << pcm.Channels
@@ -52,7 +42,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
       std::vector<uint8_t> data;
       TPcm pcm;
       std::string why;
-      if (!ReadFileBytes(args[i], data) || !ReadWav(data, pcm, why)) {
+      if (!ReadWholeFile(args[i], data) || !ReadWav(data, pcm, why)) {
         err << "vgrdata sound: " << args[i] << ": " << (why.empty() ? "cannot read" : why) << "\n";
         rc = 1;
         continue;
@@ -66,7 +56,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
     return 2;
   }
   std::vector<uint8_t> text;
-  if (!ReadFileBytes(args[0], text)) {
+  if (!ReadWholeFile(args[0], text)) {
     err << "vgrdata sound: cannot read " << args[0] << "\n";
     return 1;
   }
@@ -79,7 +69,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
   TPcm pcm;
   pcm.Rate = recipe.Rate;
   pcm.Samples = RenderSound(recipe);
-  if (!WriteFileBytes(args[1], WriteWav(pcm))) {
+  if (!WriteWholeFile(args[1], WriteWav(pcm))) {
     err << "vgrdata sound: cannot write " << args[1] << "\n";
     return 1;
   }

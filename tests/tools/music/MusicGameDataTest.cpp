@@ -21,10 +21,10 @@
 #include "MusicRender.h"
 #include "MusicSong.h"
 #include "PlaylistUnit.h"
-#include "SoundCommand.h"
 #include "SoundSynth.h"
 #include "SoundWav.h"
 #include "TestSupport.h"
+#include "ToolFiles.h"
 #include "WaveCollectionUnit.h"
 #include "ZRINIFile.h"
 
@@ -130,21 +130,21 @@ class GameAudio : public ::testing::Test {
     ASSERT_EQ(mkdir((dir + "music").c_str(), 0755), 0);
     for (const std::string& name : FilesEndingIn(kData + "sfx", ".sfx")) {
       std::vector<uint8_t> text;
-      ASSERT_TRUE(ReadFileBytes(kData + "sfx/" + name + ".sfx", text));
+      ASSERT_TRUE(ReadWholeFile(kData + "sfx/" + name + ".sfx", text));
       TSoundRecipe r;
       std::string why;
       ASSERT_TRUE(ParseSoundRecipe(std::string(text.begin(), text.end()), r, why)) << name << ": " << why;
       TPcm pcm;
       pcm.Rate = r.Rate;
       pcm.Samples = RenderSound(r);
-      ASSERT_TRUE(WriteFileBytes(dir + "sfx/" + name + ".wav", WriteWav(pcm)));
+      ASSERT_TRUE(WriteWholeFile(dir + "sfx/" + name + ".wav", WriteWav(pcm)));
       Stage->Effects.push_back(name);
     }
     for (const std::string& name : FilesEndingIn(kData + "music", ".song")) {
       TSongData& song = Stage->Songs[name];
       std::string why;
       ASSERT_TRUE(LoadModuleBytes(kData + "music/" + name + ".song", song.Module, why)) << why;
-      ASSERT_TRUE(WriteFileBytes(dir + "music/" + name + ".xm", song.Module));
+      ASSERT_TRUE(WriteWholeFile(dir + "music/" + name + ".xm", song.Module));
       TModuleRender r;
       ASSERT_TRUE(RenderModule(song.Module, 0, false, r, why)) << name << ": " << why;
       song.LoopTarget = r.LoopTarget;
@@ -155,11 +155,11 @@ class GameAudio : public ::testing::Test {
     std::string why;
     ASSERT_TRUE(RenderLoopSection(Stage->Songs["theme"].Module, loop, why)) << why;
     ASSERT_TRUE(EncodeMp3(loop, mp3, why)) << why;
-    ASSERT_TRUE(WriteFileBytes(dir + "music/theme.mp3", mp3));
+    ASSERT_TRUE(WriteWholeFile(dir + "music/theme.mp3", mp3));
     Stage->ThemeLoopFrames = loop.Frames();
     std::vector<uint8_t> ini;
-    ASSERT_TRUE(ReadFileBytes(kData + "Zapkin.ini", ini));
-    ASSERT_TRUE(WriteFileBytes(dir + "Zapkin.ini", ini));
+    ASSERT_TRUE(ReadWholeFile(kData + "Zapkin.ini", ini));
+    ASSERT_TRUE(WriteWholeFile(dir + "Zapkin.ini", ini));
   }
   static void TearDownTestSuite() { Stage.reset(); }
 };
@@ -239,7 +239,7 @@ TEST_F(GameAudio, EveryEffectIsAudibleUnclippedAndEndsOrLoops) {
     std::vector<uint8_t> bytes;
     TPcm wav;
     std::string why;
-    ASSERT_TRUE(ReadFileBytes(file, bytes) && ReadWav(bytes, wav, why)) << why;
+    ASSERT_TRUE(ReadWholeFile(file, bytes) && ReadWav(bytes, wav, why)) << why;
     levels[name] = MeasureLevels(wav).RmsDb + ToDb(info.volume);
     ASSERT_TRUE(BASS_SampleSetInfo(sample, &info));
     const HCHANNEL ch = BASS_SampleGetChannel(sample, false);
@@ -367,7 +367,7 @@ TEST_F(GameAudio, ThemeMp3StreamsFromItsFileAndLoopsWithoutAGap) {
 
 // What the program plays, sample for sample: every song and effect, loaded
 // through the collections from Zapkin.ini as the program does, is rendered
-// and its checksum compared with tests/tools/golden/audio_render.txt. Each
+// and its checksum compared with tests/tools/music/golden/audio_render.txt. Each
 // song plays twice (stopped and restarted between) and sounds the same both
 // times. When a change of the sound is intended, rewrite the table with
 //   VGR_UPDATE_GOLDEN=1 build/bin/tools_tests --gtest_filter='GameAudio.EverySong*Same*'
@@ -411,14 +411,14 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
   }
   ASSERT_EQ(sums.size(), music.Items.size() + waves.Items.size());
 
-  const std::string path = vgrtest::SourceDir() + "/tests/tools/golden/audio_render.txt";
+  const std::string path = vgrtest::SourceDir() + "/tests/tools/music/golden/audio_render.txt";
   if (std::getenv("VGR_UPDATE_GOLDEN")) {
     std::string text;
     for (const auto& [name, sum] : sums) text += std::to_string(sum) + " " + name + "\n";
-    ASSERT_TRUE(WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+    ASSERT_TRUE(WriteWholeFile(path, std::vector<uint8_t>(text.begin(), text.end())));
   }
   std::vector<uint8_t> bytes;
-  ASSERT_TRUE(ReadFileBytes(path, bytes)) << path;
+  ASSERT_TRUE(ReadWholeFile(path, bytes)) << path;
   std::map<std::string, uint64_t> golden;
   std::string text(bytes.begin(), bytes.end());
   for (std::size_t at = 0; at < text.size();) {
@@ -436,10 +436,10 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
 TEST(MusicInstruments, EveryLoopJoinsSmoothly) {
   for (const std::string& name : FilesEndingIn(kData + "music", ".song")) {
     std::vector<uint8_t> text;
-    ASSERT_TRUE(ReadFileBytes(kData + "music/" + name + ".song", text));
+    ASSERT_TRUE(ReadWholeFile(kData + "music/" + name + ".song", text));
     const TIncludeResolver resolve = [](const std::string& file, std::string& out) {
       std::vector<uint8_t> bytes;
-      if (!ReadFileBytes(kData + "music/" + file, bytes)) return false;
+      if (!ReadWholeFile(kData + "music/" + file, bytes)) return false;
       out.assign(bytes.begin(), bytes.end());
       return true;
     };

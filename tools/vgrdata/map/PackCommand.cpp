@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "Logger.h"
-#include "MapCommand.h"
+#include "ToolFiles.h"
 #include "ToolOptions.h"
 #include "XMapPackUnit.h"
 #include "XMapUnit.h"

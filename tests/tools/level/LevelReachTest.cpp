@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/ProgramRun.h"
+#include "../../app/ProgramRun.h"
 #include "GAME.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"

@@ -134,16 +134,6 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& data) {
-  data = ReadInputFile(name);
-  return true;
-}
-
-bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data) {
-  WriteOutputFile(name, data);
-  return true;
-}
-
 int MapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const auto refused = CheckCommandLine(args, 1, "map", kUsage, out, err)) return *refused;
   if (!args.empty() && args[0] == "convert") return Convert(args, out, err);

@@ -10,7 +10,7 @@
 #include "LevelReach.h"
 #include "LevelSolve.h"
 #include "Logger.h"
-#include "MapCommand.h"
+#include "ToolFiles.h"
 #include "ToolScopes.h"
 #include "VGRMapUnit.h"
 #include "VGRResourceTypesUnit.h"

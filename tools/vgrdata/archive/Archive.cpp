@@ -50,16 +50,6 @@ const char* const kUsage =
     "Stored names separate folders with \"\\\" (font\\hamp.zrr, as pack stores them); link,\n"
     "remove and extract also find a member written with \"/\" (font/hamp.zrr).\n";
 
-bool ReadFileBytes(const std::string& name, TBytes& data) {
-  data = ReadInputFile(name);
-  return true;
-}
-
-bool WriteFileBytes(const std::string& name, const std::vector<uint8_t>& data) {
-  WriteOutputFile(name, data);
-  return true;
-}
-
 std::string Hex2(uint8_t v) {
   std::ostringstream s;
   s << "0x" << std::hex << std::uppercase << std::setw(2) << std::setfill('0') << static_cast<int>(v);
@@ -351,7 +341,7 @@ int Add(const std::vector<std::string>& a, std::ostream& out, std::ostream& err)
   if (pos.size() != 3) return err << kUsage, 2;
   if (!ValidName(pos[1], err)) return 2;
   TBytes data;
-  if (!ReadFileBytes(pos[2], data)) {
+  if (!ReadWholeFile(pos[2], data)) {
     err << "vgrdata archive: cannot read " << pos[2] << "\n";
     return 1;
   }
@@ -463,7 +453,7 @@ int Extract(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
     err << "vgrdata archive: cannot open member " << a[1] << "\n";
     return 1;
   }
-  if (!WriteFileBytes(a[2], m->Data)) {
+  if (!WriteWholeFile(a[2], m->Data)) {
     err << "vgrdata archive: cannot write " << a[2] << "\n";
     return 1;
   }
@@ -497,7 +487,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
         for (const auto& [name, path] : files) {
           TBytes data;
           if (!ValidName(name, err)) return false;
-          ReadFileBytes(path.string(), data);
+          ReadWholeFile(path.string(), data);
           std::optional<TEncoded> enc = Encode(name, data, "auto", err);
           if (!enc || !Store(archive, name, *enc, err, a[0])) return false;
           plain += data.size();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../assets/PictureFixtures.h"
+#include "../../assets/PictureFixtures.h"
 #include "RawPictureUnit.h"
 #include "TestSupport.h"
 #include "ToolTestSupport.h"

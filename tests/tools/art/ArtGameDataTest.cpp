@@ -473,6 +473,31 @@ TEST_F(ArtGameData, ContactSheetAndPlayfieldViews) {
       }
     }
     EXPECT_TRUE(digitsDiffer);
+
+    // A piece file shows what the game shows of the level built from it:
+    // pieces lying on their floors, the first three taken. Above the HUD
+    // line the picture is that of level 7, which the game builds from the
+    // same piece. Both are drawn from the archive alone, away from the
+    // stage's loose pack.
+    vgrtest::TTempDir away;
+    const std::filesystem::path stage = std::filesystem::current_path();
+    std::filesystem::current_path(away.Path());
+    TRawPicture piece, level;
+    for (const auto& [args, picture] : {std::pair{std::vector<std::string>{"--piece", kData + "maps/04.mpp"}, &piece},
+                                         std::pair{std::vector<std::string>{"--level", "7"}, &level}}) {
+      std::vector<std::string> command = {"playfield", "p.bmp", "--archive", vgrtest::BinDir() + "/Voltigor.mad4"};
+      command.insert(command.end(), args.begin(), args.end());
+      std::ostringstream op, ep;
+      EXPECT_EQ(ArtCommand(command, op, ep), 0) << ep.str();
+      picture->ReadBMP(std::string("p.bmp"));
+      EXPECT_EQ(picture->Height, 400) << ep.str();
+    }
+    int differ = piece.Height == 400 && level.Height == 400 ? 0 : -1;
+    for (int y = 0; differ >= 0 && y < 380; ++y) {
+      for (int x = 0; x < 640; ++x) differ += !std::equal(piece.PixelAt(x, y), piece.PixelAt(x, y) + 3, level.PixelAt(x, y));
+    }
+    std::filesystem::current_path(stage);
+    EXPECT_EQ(differ, 0);
   }
   std::ostringstream o, e;
   EXPECT_EQ(ArtCommand({"playfield", "c.bmp", "--level", "99"}, o, e), 2);

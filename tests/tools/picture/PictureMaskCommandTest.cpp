@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/ImageFixtures.h"
+#include "../../platform/ImageFixtures.h"
 #include "RawPictureUnit.h"
 #include "TestSupport.h"
 #include "ToolTestSupport.h"

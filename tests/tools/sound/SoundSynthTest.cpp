@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "SoundCommand.h"
 #include "SoundSynth.h"
 #include "SoundWav.h"
 #include "TestSupport.h"
+#include "ToolFiles.h"
 #include "VgrData.h"
 
 using namespace vgrdata;
@@ -304,7 +304,7 @@ TEST(SoundEffects, EveryRecipeRendersCleanAndFitsItsMoment) {
   for (const TExpect& e : effects) {
     SCOPED_TRACE(e.File);
     std::vector<uint8_t> text;
-    ASSERT_TRUE(ReadFileBytes(SfxFolder() + e.File + ".sfx", text));
+    ASSERT_TRUE(ReadWholeFile(SfxFolder() + e.File + ".sfx", text));
     TSoundRecipe r;
     std::string why;
     ASSERT_TRUE(ParseSoundRecipe(std::string(text.begin(), text.end()), r, why)) << why;
