@@ -128,34 +128,19 @@ TCollisionRect TBoulder::BoundsB() {
   return CollisionRect;
 }
 
-TBoulderLogic TBoulder::SaveLogic() const {
-  TBoulderLogic l;
-  l.X = X;
-  l.Y = Y;
-  l.TargetX = TargetX;
-  l.Speed = Speed;
-  l.Counter = Counter;
-  l.State = State;
-  l.DelayCounter = DelayCounter;
-  return l;
-}
+TBoulderLogic TBoulder::SaveLogic() const { return *this; }
 
-void TBoulder::RestoreLogic(const TBoulderLogic& l) {
-  X = l.X;
-  Y = l.Y;
-  TargetX = l.TargetX;
-  Speed = l.Speed;
-  Counter = l.Counter;
-  State = l.State;
-  DelayCounter = l.DelayCounter;
-}
+void TBoulder::RestoreLogic(const TBoulderLogic& l) { static_cast<TBoulderLogic&>(*this) = l; }
 
 void TBoulder::AddToChecksum(TLogicChecksum& sum) const {
-  sum.Add(X);
-  sum.Add(Y);
-  sum.Add(TargetX);
-  sum.Add(Speed);
-  sum.Add(Counter);
-  sum.Add(State);
-  sum.Add(DelayCounter);
+  // Bound one by one: a value added to the saved part does not compile here
+  // until the checksum takes it too.
+  const auto& [x, y, targetX, speed, counter, state, delayCounter] = static_cast<const TBoulderLogic&>(*this);
+  sum.Add(x);
+  sum.Add(y);
+  sum.Add(targetX);
+  sum.Add(speed);
+  sum.Add(counter);
+  sum.Add(state);
+  sum.Add(delayCounter);
 }

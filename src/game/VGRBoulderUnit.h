@@ -10,19 +10,11 @@
 #include "LogicChecksum.h"
 #include "ZR_SDL.h"
 
-// Every value that decides where the boulder is and what it does next.
+// Every value that decides where the boulder is and what it does next,
+// declared once: the boulder holds them as its fields and a saved state
+// holds them as one copy, so a value added here is saved and restored with
+// the rest.
 struct TBoulderLogic {
-  uint16_t X = 0;
-  uint16_t Y = 0;
-  uint16_t TargetX = 0;
-  int32_t Speed = 0;
-  uint16_t Counter = 0;
-  uint8_t State = 5;
-  uint16_t DelayCounter = 0;
-};
-
-class TBoulder {
- public:
   enum : uint8_t {
     bsEmerging = 0,
     bsWaiting = 1,
@@ -31,7 +23,17 @@ class TBoulder {
     bsRollingBottom = 4,
     bsIdle = 5,
   };
+  uint16_t X = 0;
+  uint16_t Y = 0;
+  uint16_t TargetX = 0;
+  int32_t Speed = 0;     // frames per action
+  uint16_t Counter = 0;  // pixels or rows left in the current state
+  uint8_t State = bsIdle;
+  uint16_t DelayCounter = 0;
+};
 
+class TBoulder : public TBoulderLogic {
+ public:
   // The pictures "Boulder" and "ArrowDown" from the game's picture
   // collection. The background is the game loop's playfield copy (origin
   // (62, 22)); not owned.
@@ -60,18 +62,11 @@ class TBoulder {
   void RestoreLogic(const TBoulderLogic& logic);
   void AddToChecksum(TLogicChecksum& sum) const;
 
-  uint16_t X = 0;
-  uint16_t Y = 0;
-  uint16_t TargetX = 0;
-  int32_t Speed = 0;  // frames per action
   PImage BoulderImage = nullptr;
   PImage ArrowImage = nullptr;
   PImage Background = nullptr;
   TMaskPtr BoulderMask;
   TMaskPtr ArrowMask;
-  uint16_t Counter = 0;  // pixels or rows left in the current state
-  uint8_t State = bsIdle;
-  uint16_t DelayCounter = 0;
   // Shared by both bounds queries.
   TCollisionRect CollisionRect;
 };

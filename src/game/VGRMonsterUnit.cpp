@@ -88,40 +88,22 @@ TCollisionRect TMonster::Bounds() {
   return CollisionRect;
 }
 
-TMonsterLogic TMonster::SaveLogic() const {
-  TMonsterLogic l;
-  l.LeftLimit = LeftLimit;
-  l.RightLimit = RightLimit;
-  l.X = X;
-  l.Y = Y;
-  l.Speed = Speed;
-  l.Dir = Dir;
-  l.AnimCounter = AnimCounter;
-  l.AnimLimit = AnimLimit;
-  l.SpeedCounter = SpeedCounter;
-  return l;
-}
+TMonsterLogic TMonster::SaveLogic() const { return *this; }
 
-void TMonster::RestoreLogic(const TMonsterLogic& l) {
-  LeftLimit = l.LeftLimit;
-  RightLimit = l.RightLimit;
-  X = l.X;
-  Y = l.Y;
-  Speed = l.Speed;
-  Dir = l.Dir;
-  AnimCounter = l.AnimCounter;
-  AnimLimit = l.AnimLimit;
-  SpeedCounter = l.SpeedCounter;
-}
+void TMonster::RestoreLogic(const TMonsterLogic& l) { static_cast<TMonsterLogic&>(*this) = l; }
 
 void TMonster::AddToChecksum(TLogicChecksum& sum) const {
-  sum.Add(LeftLimit);
-  sum.Add(RightLimit);
-  sum.Add(X);
-  sum.Add(Y);
-  sum.Add(Speed);
-  sum.Add(Dir);
-  sum.Add(AnimCounter);
-  sum.Add(AnimLimit);
-  sum.Add(SpeedCounter);
+  // Bound one by one: a value added to the saved part does not compile here
+  // until the checksum takes it too.
+  const auto& [leftLimit, rightLimit, x, y, speed, dir, animCounter, animLimit, speedCounter] =
+      static_cast<const TMonsterLogic&>(*this);
+  sum.Add(leftLimit);
+  sum.Add(rightLimit);
+  sum.Add(x);
+  sum.Add(y);
+  sum.Add(speed);
+  sum.Add(dir);
+  sum.Add(animCounter);
+  sum.Add(animLimit);
+  sum.Add(speedCounter);
 }

@@ -11,21 +11,22 @@
 #include "VGRMapUnit.h"
 #include "ZR_SDL.h"
 
-// Every value that decides where a monster is and what it does next; a
-// plain value, so a frame of play can be saved and put back whole.
+// Every value that decides where a monster is and what it does next, declared
+// once: the monster holds them as its fields and a saved state holds them as
+// one copy, so a value added here is saved and restored with the rest.
 struct TMonsterLogic {
   uint16_t LeftLimit = 0;
   uint16_t RightLimit = 0;
   uint16_t X = 0;
   uint16_t Y = 0;
-  int32_t Speed = 0;
-  int32_t Dir = 1;
-  uint16_t AnimCounter = 0;
+  int32_t Speed = 0;  // frames per one-pixel step
+  int32_t Dir = 1;    // -1 left, 1 right
+  uint16_t AnimCounter = 0;  // the frame shown is AnimCounter div 4
   uint16_t AnimLimit = 0;
   uint16_t SpeedCounter = 0;
 };
 
-class TMonster {
+class TMonster : public TMonsterLogic {
  public:
   static constexpr int32_t FrameWidth = 32;
   static constexpr int32_t FrameHeight = 16;
@@ -57,19 +58,10 @@ class TMonster {
   // Frames of the strips (1..16; 0 when the strip is missing).
   int32_t FrameCountOf() const { return AnimLimit / 4; }
 
-  uint16_t LeftLimit = 0;
-  uint16_t RightLimit = 0;
-  uint16_t X = 0;
-  uint16_t Y = 0;
-  int32_t Speed = 0;  // frames per one-pixel step
-  int32_t Dir = 1;    // -1 left, 1 right
   PImage ImageLeft = nullptr;
   PImage ImageRight = nullptr;
   PImage Background = nullptr;
   TMaskPtr MasksLeft[MaxFrames];
   TMaskPtr MasksRight[MaxFrames];
-  uint16_t AnimCounter = 0;  // the frame shown is AnimCounter div 4
-  uint16_t AnimLimit = 0;
-  uint16_t SpeedCounter = 0;
   TCollisionRect CollisionRect;
 };

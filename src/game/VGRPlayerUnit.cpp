@@ -136,56 +136,38 @@ void TProf::Die() {
 
 TProfLogic TProf::SaveLogic() const {
   TProfLogic l;
+  static_cast<TProfValues&>(l) = *this;
   l.X = X;
   l.Y = Y;
-  l.StateCounter = StateCounter;
-  l.NextPiece = FNextPiece;
-  l.VY = VY;
-  l.Dir = Dir;
-  l.State = State;
-  l.WalkCounter = WalkCounter;
-  l.FallCounter = FallCounter;
-  l.DeathBaseY = DeathBaseY;
-  l.DeathDX = DeathDX;
-  l.PieceValue = PieceValue;
-  l.FrameCounter = FrameCounter;
-  l.InInterim = InInterim;
   return l;
 }
 
 void TProf::RestoreLogic(const TProfLogic& l) {
+  static_cast<TProfValues&>(*this) = l;
   X = l.X;
   Y = l.Y;
-  StateCounter = l.StateCounter;
-  FNextPiece = l.NextPiece;
-  VY = l.VY;
-  Dir = l.Dir;
-  State = l.State;
-  WalkCounter = l.WalkCounter;
-  FallCounter = l.FallCounter;
-  DeathBaseY = l.DeathBaseY;
-  DeathDX = l.DeathDX;
-  PieceValue = l.PieceValue;
-  FrameCounter = l.FrameCounter;
-  InInterim = l.InInterim;
   ShowStandingFrame();
 }
 
 void TProf::AddToChecksum(TLogicChecksum& c) const {
   c.Add(X);
   c.Add(Y);
-  c.Add(StateCounter);
-  c.Add(FNextPiece);
-  c.Add(VY);
-  c.Add(Dir);
-  c.Add(State);
-  c.Add(WalkCounter);
-  c.Add(FallCounter);
-  c.Add(DeathBaseY);
-  c.Add(DeathDX);
-  c.Add(PieceValue);
-  c.Add(FrameCounter);
-  c.Add(InInterim ? 1 : 0);
+  // Bound one by one: a value added to the saved part does not compile here
+  // until the checksum takes it too.
+  const auto& [stateCounter, nextPiece, vy, dir, state, walkCounter, fallCounter, deathBaseY, deathDX, pieceValue,
+               frameCounter, inInterim] = static_cast<const TProfValues&>(*this);
+  c.Add(stateCounter);
+  c.Add(nextPiece);
+  c.Add(vy);
+  c.Add(dir);
+  c.Add(state);
+  c.Add(walkCounter);
+  c.Add(fallCounter);
+  c.Add(deathBaseY);
+  c.Add(deathDX);
+  c.Add(pieceValue);
+  c.Add(frameCounter);
+  c.Add(inInterim ? 1 : 0);
 }
 
 bool TProf::CanStep(int32_t dir) const {

@@ -31,15 +31,14 @@ enum : uint8_t {
   psDead = 12,
 };
 
-// Every value that decides the professor's movement, as one trivially
-// copyable value.
-struct TProfLogic {
-  int32_t X = 0;
-  int32_t Y = 0;
+// The professor's own values that decide his movement, declared once: the
+// professor holds them as his fields and a saved state holds them as one
+// copy, so a value added here is saved and restored with the rest.
+struct TProfValues {
   uint16_t StateCounter = 0;
-  uint16_t NextPiece = 1;
+  uint16_t FNextPiece = 1;  // read through NextPiece(): 1..8, 8 once all seven are in
   int32_t VY = 0;
-  int32_t Dir = 0;
+  int32_t Dir = 0;  // -1 left, 1 right, 0 before the first step
   uint8_t State = psWalking;
   uint16_t WalkCounter = 32768;
   uint8_t FallCounter = 0;
@@ -49,10 +48,19 @@ struct TProfLogic {
   int32_t FrameCounter = 0;
   bool InInterim = false;
 
+  friend bool operator==(const TProfValues&, const TProfValues&) = default;
+};
+
+// Every value that decides the professor's movement, as one trivially
+// copyable value: his own and the sprite's place.
+struct TProfLogic : TProfValues {
+  int32_t X = 0;
+  int32_t Y = 0;
+
   friend bool operator==(const TProfLogic&, const TProfLogic&) = default;
 };
 
-class TProf : public TSprite {
+class TProf : public TSprite, public TProfValues {
  public:
   static constexpr int32_t Width = 20;
   static constexpr int32_t Height = 32;
@@ -104,24 +112,12 @@ class TProf : public TSprite {
   void AddToChecksum(TLogicChecksum& checksum) const;
 
   TMap* Map = nullptr;  // not owned
-  uint16_t StateCounter = 0;
-  uint16_t FNextPiece = 1;  // read through NextPiece(): 1..8, 8 once all seven are in
-  int32_t VY = 0;
-  int32_t Dir = 0;  // -1 left, 1 right, 0 before the first step
-  uint8_t State = psWalking;
-  uint16_t WalkCounter = 32768;
   TImagePtr WorkA, WorkB, WorkC;
   PImage SavedImage = nullptr;
   TMaskPtr MasksLeft[6];   // 1..5
   TMaskPtr MasksRight[6];  // 1..5
-  uint8_t FallCounter = 0;
   TCollisionRect CollisionRect;
-  int32_t DeathBaseY = 0;
-  int32_t DeathDX = 0;
-  uint16_t PieceValue = 0;
   uint32_t FallChannel = 0xFFFFFFFFu;
-  int32_t FrameCounter = 0;
-  bool InInterim = false;
 
  private:
   enum { kPlain = 0, kWhite = 1, kOutline = 2 };

@@ -3,7 +3,9 @@
 // same, or stops at the first frame that differs.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <stdexcept>
+#include <vector>
 
 #include "ReplayUnit.h"
 #include "TestSupport.h"
@@ -209,6 +211,71 @@ TEST(ReplaySession, RecordsKeysAndChecksAndStopsAtADivergence) {
   EXPECT_EQ(ranOutAt, 60u);
   EXPECT_TRUE(StopReplay());
   SetReplayRunOutHandler(nullptr);
+
+  SetReplayFailureHandler(nullptr);
+  SetReplayChecksSource(nullptr);
+  ClearKeys();
+  Finalize();
+}
+
+// A key script played and recorded anew, which the program stops following
+// before its end (it quits on the key of frame 64): the new recording ends
+// with the last frame played, whose keys it holds, and its frame total lies
+// past them, so it reads and plays the same keys and checks again.
+TEST(ReplaySession, ARecordingAnewEndsAfterTheLastFramePlayed) {
+  vgrtest::TScopedLog log;
+  Initialize(640, 400, 32, VF_BACKBUFFER);
+  ClearKeys();
+  vgrtest::TTempDir dir;
+  uint32_t counter = 0;
+  SetReplayChecksSource([&] {
+    TReplayChecks c;
+    c.Values = {counter, 0, 0, 0, 0, 0, 0};
+    return c;
+  });
+  std::string failure;
+  SetReplayFailureHandler([&](const std::string& line) {
+    failure = line;
+    throw std::runtime_error(line);
+  });
+  TReplay script;
+  script.Header.Seed = 9;
+  script.Header.ProgramVersion = "test";
+  script.Keys = {{3, {{SYM_LEFT, true}}}, {64, {{SYM_LEFT, false}, {SYM_ESCAPE, true}}}, {70, {{SYM_ESCAPE, false}}}};
+  script.FrameTotal = 100;
+  // Frames until the program has seen Escape, bounded by the script's total.
+  auto play = [&] {
+    std::vector<std::array<bool, 2>> seen;
+    for (uint32_t f = 0; f < 100; ++f) {
+      counter = f;
+      ProcessEvents();
+      seen.push_back({KeyState[SYM_LEFT], KeyState[SYM_ESCAPE]});
+      if (KeyState[SYM_ESCAPE]) break;
+    }
+    return seen;
+  };
+  const std::string file = dir / "again.vrp";
+  StartPlayback(script, file);
+  const auto first = play();
+  ASSERT_EQ(first.size(), 65u);
+  ASSERT_TRUE(StopReplay());
+
+  TReplay again;
+  std::string error;
+  ASSERT_TRUE(again.Load(file, error)) << error;
+  EXPECT_EQ(again.FrameTotal, 65u);
+  ASSERT_EQ(again.Keys.size(), 2u);
+  EXPECT_EQ(again.Keys[0].Frame, 3u);
+  EXPECT_EQ(again.Keys[1].Frame, 64u);
+  EXPECT_EQ(again.Keys[1].Changes, script.Keys[1].Changes);
+  ASSERT_EQ(again.Checks.size(), 2u);
+  EXPECT_EQ(again.Checks[1].Frame, 60u);
+
+  ClearKeys();
+  StartPlayback(again);
+  EXPECT_EQ(play(), first);
+  EXPECT_TRUE(StopReplay());
+  EXPECT_EQ(failure, "");
 
   SetReplayFailureHandler(nullptr);
   SetReplayChecksSource(nullptr);

@@ -3,15 +3,24 @@
 // by cell, and `level solve` must prove those before any search and find a
 // way through all the others.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "../../app/ProgramRun.h"
+#include "GAME.h"
+#include "SystemUnit.h"
 #include "TestSupport.h"
 #include "ToolTestSupport.h"
+#include "Voltigor.h"
 #include "XMapUnit.h"
+#include "ZR_SDL.h"
 #include "ZRStream3.h"
 
 namespace {
@@ -24,6 +33,8 @@ using vgrtest::Vgr;
 struct TDraft {
   std::vector<std::string> Rows = std::vector<std::string>(22, std::string(32, ' '));
   std::string DotLine = std::string(176, '0');
+  // The five monster records: "." or row, left, right, start column, speed, number.
+  std::vector<std::string> MonsterLines = std::vector<std::string>(5, ".");
 
   TDraft& Floor(int row, int from, int to, char ch = '!') {
     for (int c = from; c <= to; ++c) Rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(c)] = ch;
@@ -48,7 +59,9 @@ struct TDraft {
     for (int y = 0; y < 22; ++y) {
       for (int x = 0; x < 32; ++x) m.SetPhysicalTile(x, y, static_cast<uint8_t>(Rows[std::size_t(y)][std::size_t(x)]));
     }
-    m.ExtraLines = {"29", ".", ".", ".", ".", ".", DotLine};
+    m.ExtraLines = {"29"};
+    m.ExtraLines.insert(m.ExtraLines.end(), MonsterLines.begin(), MonsterLines.end());
+    m.ExtraLines.push_back(DotLine);
     EXPECT_EQ(m.Save(file, 'T'), 'T');
     return file;
   }
@@ -249,6 +262,84 @@ TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
       }
     }
   }
+}
+
+bool HaveSolver() { return FileExists(VGR_BIN_DIR "/Voltigor.mad4") && FileExists(VGR_BIN_DIR "/vgrdata"); }
+
+// Under the trapdoor a slow monster patrols the lower corridor: dropped when
+// he first stands on the trapdoor he lands on it, so the way through waits
+// there until it has gone by. A search that counted two visits to the same
+// place as one, whatever their time, could never wait and would find no way.
+TDraft MonsterUnderTheTrapdoor() {
+  TDraft d;
+  d.Floor(4, 3, 23).Put(24, 4, '<').Put(8, 4, '2').Floor(8, 3, 24).Text(10, 8, "3456789").Put(20, 8, ';');
+  d.MonsterLines[0] = "7,3,12,8,2,1";
+  return d;
+}
+
+TEST(LevelSolve, WaitsOutAMonsterBeforeTheDrop) {
+  if (!HaveSolver()) GTEST_SKIP() << "the data archive or the data tool is not built";
+  vgrtest::TTempDir dir;
+  const std::string pack = dir / "Zapkin.mpk";
+  ASSERT_EQ(Vgr({"pack", "build", pack, MonsterUnderTheTrapdoor().Write(dir / "01.mpp")}).code, 0);
+  const vgrtest::TRun run = vgrtest::RunBinary(
+      VGR_BIN_DIR "/vgrdata", {"level", "solve", pack, "1", "--data", VGR_BIN_DIR "/Voltigor.mad4", "-o", dir / "keys.vrp"},
+      dir / "solve.txt");
+  EXPECT_EQ(run.Code, 0) << run.Output;
+  EXPECT_NE(run.Output.find("finished (budget "), std::string::npos) << run.Output;
+}
+
+// The frame of the map in which the professor reaches the exit while the
+// program plays `replay`, in a fork of this process (so that it starts
+// untouched, as a new process would; `result` carries the answer back); -1
+// when he never does.
+int32_t ExitFramePlayed(const std::string& replay, const std::string& result) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<std::string> args = {"Voltigor", "-nolog", "-timedemo", "-replay", replay};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    int32_t reached = -1;
+    uint32_t frames = 0;
+    // Runs as the frame's events are taken, after the professor's move:
+    // in the map's frame n, n - 1 frames have been counted.
+    SetInputScript([&](uint32_t) {
+      if (++frames > 20000) throw std::runtime_error("the program runs on");
+      if (!GameInPlay) return;
+      GameInPlay->Present = false;
+      if (reached < 0 && GameInPlay->Prof->IsLevelDone()) reached = static_cast<int32_t>(GameInPlay->MapFrames()) + 1;
+    });
+    try {
+      VoltigorMain(static_cast<int>(argv.size()), argv.data());
+    } catch (...) {
+    }
+    std::ofstream(result) << reached << "\n";
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -2;
+  std::ifstream in(result);
+  int32_t reached = -2;
+  in >> reached;
+  return reached;
+}
+
+// The replay the solver writes holds the keys of the game's frame n with
+// the events of the frame before it, so the program, playing it, reaches the
+// exit in the very frame of the map in which the search did.
+TEST(LevelSolve, ItsReplayReachesTheExitInTheFrameTheSearchDid) {
+  if (!HaveSolver()) GTEST_SKIP() << "the data archive or the data tool is not built";
+  vgrtest::TTempDir dir;
+  const vgrtest::TRun run = vgrtest::RunBinary(
+      VGR_BIN_DIR "/vgrdata", {"level", "solve", VGR_BIN_DIR "/Voltigor.mad4", "1", "-o", dir / "keys.vrp"},
+      dir / "solve.txt");
+  ASSERT_EQ(run.Code, 0) << run.Output;
+  const std::size_t at = run.Output.find("map 01: ");
+  ASSERT_NE(at, std::string::npos) << run.Output;
+  const int32_t searched = std::stoi(run.Output.substr(at + 8));
+  EXPECT_EQ(ExitFramePlayed(dir / "keys.vrp", dir / "exit-frame.txt"), searched) << run.Output;
 }
 
 }  // namespace
