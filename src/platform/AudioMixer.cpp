@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#include <sys/resource.h>
+#include <unistd.h>
+#define VGR_THREAD_NICE 1
+#endif
+
 #include "WebPort.h"
 
 namespace audio {
@@ -58,6 +64,9 @@ int TMixer::Start(int device, uint32_t rate) {
   Clock_ = 0;
   Acc_.assign(2 * kBlockFrames, 0.0f);
   if (device != BASS_DEVICE_NOSOUND) {
+#ifdef VGR_THREAD_NICE
+    ProgramNice_ = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+#endif
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) return BASS_ERROR_DRIVER;
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(rate);
@@ -94,6 +103,19 @@ void TMixer::Shutdown() {
 void TMixer::Callback(void* self, uint8_t* stream, int length) {
   // SDL holds its audio lock around the callback.
   auto* mixer = static_cast<TMixer*>(self);
+#ifdef VGR_THREAD_NICE
+  // SDL raises its audio thread to the highest priority the process may set
+  // (nice -20 where it is allowed). Mixing takes a fraction of a millisecond
+  // a block, but a thread of that weight waking beside the program's own
+  // keeps the program's thread waiting on a busy machine: frames come late.
+  // The mixer thread runs at the program's own priority instead, once SDL
+  // has set its own.
+  thread_local bool settled = false;
+  if (!settled) {
+    settled = true;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), mixer->ProgramNice_);
+  }
+#endif
   mixer->MixLocked(reinterpret_cast<int16_t*>(stream), static_cast<uint32_t>(length / 4));
 }
 

@@ -100,6 +100,9 @@ class TMixer {
 
   bool Running_ = false;
   bool DeviceOpen_ = false;
+  // The nice value of the thread that started the device (Linux keeps one
+  // per thread), which the device's thread is given back.
+  int ProgramNice_ = 0;
   uint32_t Rate_ = 44100;
   std::atomic<float> Volume_{100.0f};
   uint32_t NextHandle_ = 1;

@@ -330,8 +330,13 @@ void Flip() {
   }
   if (SoundMuted && ScreenSurface) DrawMuteMark(ScreenSurface, HalfSize ? 2 : 1);
   if (!UnpacedFrames) {
-    SpareTotal += TimeLeft();
-    WaitForFrame();
+    const uint32_t spare = TimeLeft();
+    SpareTotal += spare;
+    // A frame ready after its deadline is shown at once, and TimeLeft has
+    // just started the next period from now. Waiting a whole period more
+    // would make a frame a moment late (a present held up by a busy machine)
+    // twice as long as the rest: a visible stutter.
+    if (spare > 0) WaitForFrame();
   } else {
     YieldNowAndThen();
   }

@@ -101,10 +101,13 @@ void Initialize(uint16_t width, uint16_t height, uint16_t depth, uint32_t flags)
 void Finalize();
 void SetFrameRate(uint32_t fps);
 uint32_t TimeLeft();
+// Presents the back buffer at the frame deadline; a frame ready after its
+// deadline is presented at once and starts the next period.
 void Flip();
-// Waits for the frame deadline as Flip does, without presenting anything:
-// the pace of screens that hold a picture for a number of frames. Does not
-// wait when frames are unpaced.
+// Waits for the frame deadline, without presenting anything: the pace of
+// screens that hold a picture for a number of frames (a missed deadline
+// starts a new period, which it waits out). Does not wait when frames are
+// unpaced.
 void WaitForFrame();
 void ProcessEvents();
 // Handles one event as ProcessEvents does (test seam and replay entry).

@@ -89,7 +89,7 @@ TEST(VoltigorProgram, EveryFatalExitSaysWhyInOneLine) {
       WriteFile(dir / "Voltigor.mad4", EmptyArchive());
     } else if (c.Archive == "cut") {
       // The real archive cut short before the member the start-up reads first.
-      std::vector<uint8_t> whole = vgrtest::ReadBinaryFile(VGR_BIN_DIR "/Voltigor.mad4");
+      std::vector<uint8_t> whole = vgrtest::ReadBinaryFile(vgrtest::BinDir() + "/Voltigor.mad4");
       whole.resize(ObjectsOffset(whole));
       WriteFile(dir / "Voltigor.mad4", whole);
     } else if (c.Archive == "no bytes") {

@@ -20,13 +20,13 @@
 
 namespace {
 
-const std::string kGoldenDir = VGR_SOURCE_DIR "/tests/app/golden/";
+const std::string kGoldenDir = vgrtest::SourceDir() + "/tests/app/golden/";
 
 // The play area (62, 22)-(577, 377), every second pixel of every second row.
 constexpr int kAreaX = 62, kAreaY = 22, kCellW = 258, kCellH = 178, kGap = 2, kColumns = 7, kMaps = 49;
 
 TEST(MapSheet, EveryMapAsPlayedMatchesTheContactSheet) {
-  if (!FileExists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+  if (!FileExists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TScopedLog log;
   Initialize(640, 400, 32, VF_BACKBUFFER);
   SetFrameRate(60);

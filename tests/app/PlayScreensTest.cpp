@@ -29,8 +29,8 @@
 
 namespace {
 
-const std::string kGoldenDir = VGR_SOURCE_DIR "/tests/app/golden/";
-const std::string kSolutionDir = VGR_SOURCE_DIR "/data/replays/";
+const std::string kGoldenDir = vgrtest::SourceDir() + "/tests/app/golden/";
+const std::string kSolutionDir = vgrtest::SourceDir() + "/data/replays/";
 
 // The program in this process on a copy of the archive, frames back to back
 // on a clock that moves only when it waits; `poll` runs at every frame's
@@ -77,8 +77,8 @@ struct TShots {
 class PlayScreens : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(VGR_BIN_DIR "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
-    std::filesystem::copy_file(VGR_BIN_DIR "/Voltigor.mad4", Dir / "Voltigor.mad4");
+    if (!std::filesystem::exists(vgrtest::BinDir() + "/Voltigor.mad4")) GTEST_SKIP() << "the data archive is not built";
+    std::filesystem::copy_file(vgrtest::BinDir() + "/Voltigor.mad4", Dir / "Voltigor.mad4");
   }
   vgrtest::TTempDir Dir;
 };

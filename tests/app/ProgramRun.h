@@ -73,7 +73,7 @@ struct TRunOptions {
 // The game with the options above; standard error (and output, when
 // captured) come through a pipe, so a file size limit does not cut them.
 inline TRun RunProgramWith(const std::vector<std::string>& args, const TRunOptions& options) {
-  std::vector<std::string> all = {VGR_BIN_DIR "/Voltigor"};
+  std::vector<std::string> all = {vgrtest::BinDir() + "/Voltigor"};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());

@@ -26,10 +26,10 @@ using vgrtest::RunProgramWith;
 using vgrtest::TRunOptions;
 using vgrtest::TTempDir;
 
-const std::string kTour = VGR_SOURCE_DIR "/tests/app/replays/tour-maps-1-to-4.vrp";
-const std::string kInterim = VGR_SOURCE_DIR "/tests/app/replays/interim-zararoz.vrp";
+const std::string kTour = vgrtest::SourceDir() + "/tests/app/replays/tour-maps-1-to-4.vrp";
+const std::string kInterim = vgrtest::SourceDir() + "/tests/app/replays/interim-zararoz.vrp";
 
-bool HaveArchive() { return FileExists(VGR_BIN_DIR "/Voltigor.mad4"); }
+bool HaveArchive() { return FileExists(vgrtest::BinDir() + "/Voltigor.mad4"); }
 
 void Copy(const std::string& from, const std::string& to) {
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
@@ -230,8 +230,8 @@ TEST(RecordingSafety, SwitchesNamingTheGamesOwnFilesAreRefused) {
        "-mainlog other.name is the game's data archive; the log is not written over it"},
       {{"-mainlog", "my.vrp", "-replay", "my.vrp"},
        "-mainlog my.vrp is the replay being played; the log is not written over it"},
-      {{"-mainlog", VGR_BIN_DIR "/Voltigor"},
-       "-mainlog " VGR_BIN_DIR "/Voltigor is the program itself; the log is not written over it"},
+      {{"-mainlog", vgrtest::BinDir() + "/Voltigor"},
+       "-mainlog " + vgrtest::BinDir() + "/Voltigor is the program itself; the log is not written over it"},
       {{"-nolog", "-timedemo", "-replay", quit, "-record", "Voltigor.mad4"},
        "-record Voltigor.mad4 is the game's data archive; nothing is recorded over it"},
       {{"-mainlog", "x.log", "-timedemo", "-replay", quit, "-record", "x.log"},

@@ -172,7 +172,7 @@ TEST(VoltigorProgram, HelpAndVersionNeedNoDisplay) {
 TEST(VoltigorProgram, HelpNamesEveryKeyOfTheReadmesControls) {
   TTempDir dir;
   const std::string out = dir / "help.txt";
-  ASSERT_EQ(std::system((std::string(VGR_BIN_DIR "/Voltigor --help > ") + out).c_str()), 0);
+  ASSERT_EQ(std::system((vgrtest::BinDir() + "/Voltigor --help > " + out).c_str()), 0);
   auto folded = [](std::string s) {
     // The README writes the minus sign, the help the plain hyphen.
     for (std::size_t at; (at = s.find("\xE2\x88\x92")) != std::string::npos;) s.replace(at, 3, "-");
@@ -181,7 +181,7 @@ TEST(VoltigorProgram, HelpNamesEveryKeyOfTheReadmesControls) {
   };
   const std::string help = folded(ReadTextFile(out));
   std::vector<std::string> readme;
-  std::istringstream text(ReadTextFile(VGR_SOURCE_DIR "/README.md"));
+  std::istringstream text(ReadTextFile(vgrtest::SourceDir() + "/README.md"));
   for (std::string l; std::getline(text, l);) readme.push_back(l);
   auto line = std::find(readme.begin(), readme.end(), "## Controls");
   ASSERT_NE(line, readme.end());

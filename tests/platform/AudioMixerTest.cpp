@@ -2,6 +2,15 @@
 // the mixed output.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
 
 #include "AudioFixtures.h"
 #include "BASS.h"
@@ -54,6 +63,42 @@ TEST(AudioLibrary, StartsOnSdlsDummyDriverAndOnlyOnce) {
   EXPECT_TRUE(BASS_ChannelPlay(ch, false));
   EXPECT_TRUE(BASS_Free());
   EXPECT_EQ(BASS_ChannelIsActive(ch), BASS_ACTIVE_STOPPED);
+}
+
+namespace {
+
+// The nice value of every thread of the process but the calling one; -100
+// for a thread that is gone.
+std::vector<int> OtherThreadsNice() {
+  std::vector<int> nice;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    const int tid = std::stoi(entry.path().filename().string());
+    if (tid == gettid()) continue;
+    errno = 0;
+    const int n = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    nice.push_back(errno == 0 ? n : -100);
+  }
+  return nice;
+}
+
+}  // namespace
+
+TEST(AudioLibrary, MixesAtTheProgramsOwnPriority) {
+  const int own = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+  // SDL's device thread raises itself as it starts; the mixer sets it back
+  // on its first block.
+  std::vector<int> nice;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    nice = OtherThreadsNice();
+    const bool settled = !nice.empty() && std::all_of(nice.begin(), nice.end(), [own](int n) { return n == own; });
+    if (settled || std::chrono::steady_clock::now() > until) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(BASS_Free());
+  ASSERT_FALSE(nice.empty()) << "no device thread";
+  EXPECT_EQ(nice, std::vector<int>(nice.size(), own));
 }
 
 TEST(AudioLibrary, RefusesUnknownDevicesAndRates) {

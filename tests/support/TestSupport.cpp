@@ -23,8 +23,33 @@ TTempDir::~TTempDir() {
   std::filesystem::remove_all(Path_, ec);
 }
 
-std::string BinDir() { return VGR_BIN_DIR; }
-std::string SourceDir() { return VGR_SOURCE_DIR; }
+// Every test program is built into the program folder, beside the game and
+// its tools; the build's cache names the sources it was configured from.
+// Both are found at run time, so no object depends on where the tree lies.
+std::string BinDir() {
+  static const std::string dir = [] {
+    if (const char* set = std::getenv("VGR_BIN_DIR"); set && *set) return std::string(set);
+    std::error_code failed;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+    if (failed) throw std::runtime_error("the test program cannot find its own folder");
+    return self.parent_path().string();
+  }();
+  return dir;
+}
+
+std::string SourceDir() {
+  static const std::string dir = [] {
+    if (const char* set = std::getenv("VGR_SOURCE_DIR"); set && *set) return std::string(set);
+    const std::string cache = BinDir() + "/../CMakeCache.txt";
+    std::ifstream in(cache);
+    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(key, 0) == 0) return line.substr(key.size());
+    }
+    throw std::runtime_error("no source folder named in " + cache);
+  }();
+  return dir;
+}
 
 std::string ReadTextFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);

@@ -25,9 +25,9 @@ class TTempDir {
 };
 
 // The build's program folder (build/bin) and the top of the source tree,
-// without a closing "/". Only the support library is compiled with them, so
-// that no test object depends on where the tree lies and a compiler cache
-// filled from one clone serves another.
+// without a closing "/", found at run time (VGR_BIN_DIR and VGR_SOURCE_DIR in
+// the environment win), so that no test object depends on where the tree
+// lies and a compiler cache filled from one clone serves another.
 std::string BinDir();
 std::string SourceDir();
 

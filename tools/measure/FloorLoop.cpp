@@ -15,9 +15,9 @@
 
 namespace {
 
-// The game's frame clock: 60 frames a second give 1000 div 60 ms, the first
-// frame waits one whole period, and a frame ready after its deadline re-arms
-// it and waits a whole period again.
+// The game's frame clock: 60 frames a second give 1000 div 60 ms; a frame
+// ready after its deadline (the first one too) re-arms it from now and is
+// shown at once.
 constexpr uint32_t kFrameTime = 1000 / 60;
 uint32_t NextFrameTime = 0;
 
@@ -51,9 +51,10 @@ int main(int argc, char** argv) {
   for (long frame = 0; running && (frames <= 0 || frame < frames); ++frame) {
     SDL_UpperBlit(back, nullptr, screen, nullptr);
     // As the game's flip: one look at the clock for its statistics, which
-    // re-arms a missed deadline, then the wait.
-    TimeLeft();
-    for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) SDL_Delay(left);
+    // re-arms a missed deadline, then the wait unless it was missed.
+    if (TimeLeft() > 0) {
+      for (uint32_t left = TimeLeft(); left > 0; left = TimeLeft()) SDL_Delay(left);
+    }
     SDL_Flip(screen);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

@@ -229,7 +229,7 @@ TEST(ToolSafety, IconOnAFullDiskFailsAndLeavesNothing) {
 // its complaint once, with the count.
 TEST(ToolSafety, ListingsEscapeControlBytesAndTellRepeatsOnce) {
   vgrtest::TTempDir dir;
-  const std::string data = std::string(VGR_SOURCE_DIR) + "/data/";
+  const std::string data = vgrtest::SourceDir() + "/data/";
   const std::string hostile = "01\x1B]0;owned\x07.mpp";
   std::string piece(vgrtest::ReadTextFile(data + "maps/01.mpp"));
   const std::size_t at = piece.find("EX");  // behind the 22 rows
@@ -276,11 +276,11 @@ TEST(ToolSafety, LevelSolveHelpsItselfAndNamesAMissingPiece) {
     EXPECT_EQ(help.out.rfind("usage: vgrdata level solve ARCHIVE|PACK MAP", 0), 0u) << Line(args) << "\n" << help.out;
     EXPECT_EQ(help.out.find("check PACK|PIECE"), std::string::npos) << Line(args) << ": the level help instead";
   }
-  const std::string archive = VGR_BIN_DIR "/Voltigor.mad4";
+  const std::string archive = vgrtest::BinDir() + "/Voltigor.mad4";
   if (!FileExists(archive)) GTEST_SKIP() << "the data archive is not built";
   vgrtest::TTempDir dir;
   const std::string pack = dir / "one.mpk";
-  ASSERT_EQ(Vgr({"pack", "build", pack, std::string(VGR_SOURCE_DIR) + "/data/maps/01.mpp"}).code, 0);
+  ASSERT_EQ(Vgr({"pack", "build", pack, vgrtest::SourceDir() + "/data/maps/01.mpp"}).code, 0);
   const vgrtest::TToolResult r = Vgr({"level", "solve", pack, "3", "--data", archive, "-o", dir / "keys.vrp"});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "vgrdata level solve: " + pack + " holds no 02.mpp, the piece of map 3\n");

@@ -204,7 +204,7 @@ std::vector<std::string> ReachLines(const std::string& err, bool zaRaroz) {
 
 TEST(LevelReach, CheckFindsEveryUnfinishablePieceAndSaysWhy) {
   vgrtest::TTempDir dir;
-  const std::string objects = std::string(VGR_SOURCE_DIR) + "/data/objects.lst";
+  const std::string objects = vgrtest::SourceDir() + "/data/objects.lst";
   for (const TCase& c : Cases()) {
     SCOPED_TRACE(c.Name);
     const vgrtest::TToolResult r = Vgr({"level", "check", c.Piece.Write(dir / "01.mpp"), "--objects", objects});
@@ -226,8 +226,8 @@ TEST(LevelReach, CheckFindsEveryUnfinishablePieceAndSaysWhy) {
 // The whole solver on the same pieces, as a modder runs it: a proof with its
 // reason for the unfinishable ones, a route for the others.
 TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
-  const std::string archive = VGR_BIN_DIR "/Voltigor.mad4";
-  if (!FileExists(archive) || !FileExists(VGR_BIN_DIR "/vgrdata")) {
+  const std::string archive = vgrtest::BinDir() + "/Voltigor.mad4";
+  if (!FileExists(archive) || !FileExists(vgrtest::BinDir() + "/vgrdata")) {
     GTEST_SKIP() << "the data archive or the data tool is not built";
   }
   vgrtest::TTempDir dir;
@@ -240,7 +240,7 @@ TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
       const std::string& want = zaRaroz ? c.ZaRaroz : c.Normal;
       std::vector<std::string> args = {"level", "solve", pack, "1", "--data", archive, "-o", dir / "keys.vrp"};
       if (zaRaroz) args.push_back("--zararoz");
-      const vgrtest::TRun run = vgrtest::RunBinary(VGR_BIN_DIR "/vgrdata", args, dir / "solve.txt");
+      const vgrtest::TRun run = vgrtest::RunBinary(vgrtest::BinDir() + "/vgrdata", args, dir / "solve.txt");
       if (want.empty()) {
         EXPECT_EQ(run.Code, 0) << run.Output;
         EXPECT_NE(run.Output.find("finished (budget "), std::string::npos) << run.Output;
@@ -248,7 +248,7 @@ TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
         // says by how much.
         if (c.Human) {
           args.push_back("--human");
-          const vgrtest::TRun human = vgrtest::RunBinary(VGR_BIN_DIR "/vgrdata", args, dir / "human.txt");
+          const vgrtest::TRun human = vgrtest::RunBinary(vgrtest::BinDir() + "/vgrdata", args, dir / "human.txt");
           EXPECT_EQ(human.Code, 0) << human.Output;
           const std::size_t at = human.Output.find(", slack ");
           ASSERT_NE(at, std::string::npos) << human.Output;
