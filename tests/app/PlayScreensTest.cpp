@@ -265,7 +265,7 @@ TEST_F(PlayScreens, EveryEndScreenAfterAGameAndTheMuteMark) {
     if (++endPolls == 1) shots.Take("gameover-after-map-2-prompt");
     last = golden::Capture(ScreenImage);
   };
-  ASSERT_EQ(RunProgram(Dir, {"-mainlog", Dir / "end.log", "-replay", VGR_SOURCE_DIR "/tests/app/replays/deaths-to-game-over.vrp"},
+  ASSERT_EQ(RunProgram(Dir, {"-mainlog", Dir / "end.log", "-replay", vgrtest::SourceDir() + "/tests/app/replays/deaths-to-game-over.vrp"},
                        watch, true),
             0);
   ASSERT_GE(endPolls, 1u);

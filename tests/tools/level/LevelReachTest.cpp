@@ -264,7 +264,7 @@ TEST(LevelReach, SolverProvesOrFinishesEveryPiece) {
   }
 }
 
-bool HaveSolver() { return FileExists(VGR_BIN_DIR "/Voltigor.mad4") && FileExists(VGR_BIN_DIR "/vgrdata"); }
+bool HaveSolver() { return FileExists(vgrtest::BinDir() + "/Voltigor.mad4") && FileExists(vgrtest::BinDir() + "/vgrdata"); }
 
 // Under the trapdoor a slow monster patrols the lower corridor: dropped when
 // he first stands on the trapdoor he lands on it, so the way through waits
@@ -283,7 +283,7 @@ TEST(LevelSolve, WaitsOutAMonsterBeforeTheDrop) {
   const std::string pack = dir / "Zapkin.mpk";
   ASSERT_EQ(Vgr({"pack", "build", pack, MonsterUnderTheTrapdoor().Write(dir / "01.mpp")}).code, 0);
   const vgrtest::TRun run = vgrtest::RunBinary(
-      VGR_BIN_DIR "/vgrdata", {"level", "solve", pack, "1", "--data", VGR_BIN_DIR "/Voltigor.mad4", "-o", dir / "keys.vrp"},
+      vgrtest::BinDir() + "/vgrdata", {"level", "solve", pack, "1", "--data", vgrtest::BinDir() + "/Voltigor.mad4", "-o", dir / "keys.vrp"},
       dir / "solve.txt");
   EXPECT_EQ(run.Code, 0) << run.Output;
   EXPECT_NE(run.Output.find("finished (budget "), std::string::npos) << run.Output;
@@ -333,7 +333,7 @@ TEST(LevelSolve, ItsReplayReachesTheExitInTheFrameTheSearchDid) {
   if (!HaveSolver()) GTEST_SKIP() << "the data archive or the data tool is not built";
   vgrtest::TTempDir dir;
   const vgrtest::TRun run = vgrtest::RunBinary(
-      VGR_BIN_DIR "/vgrdata", {"level", "solve", VGR_BIN_DIR "/Voltigor.mad4", "1", "-o", dir / "keys.vrp"},
+      vgrtest::BinDir() + "/vgrdata", {"level", "solve", vgrtest::BinDir() + "/Voltigor.mad4", "1", "-o", dir / "keys.vrp"},
       dir / "solve.txt");
   ASSERT_EQ(run.Code, 0) << run.Output;
   const std::size_t at = run.Output.find("map 01: ");
