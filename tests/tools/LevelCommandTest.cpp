@@ -98,8 +98,8 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
        {"05.mpp: column 5, row 3: the professor's start place is taken by solid"}},
       {"pieces", [](TPiece& p) { p.Rows[21][14] = '5'; },
        {"05.mpp: body piece 5 is missing", "05.mpp: column 14, row 21: body piece 3 again; it already lies at column 12"}},
-      {"exit", [](TPiece& p) { p.Rows[3][24] = '!'; },
-       {"05.mpp: column 24, row 3: the professor cannot stand on the exit: solid above it"}},
+      {"exit", [](TPiece& p) { p.Rows[2][24] = '!'; },
+       {"05.mpp: column 24, row 2: the professor cannot stand on the exit: solid above it"}},
       {"exit", [](TPiece& p) { p.Rows[4][24] = '!'; },
        {"05.mpp: column 24, row 4: the exit works here but the cell shows solid, not an exit door"}},
       {"monster", [](TPiece& p) { p.Extra[4] = ""; },
@@ -145,6 +145,10 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
        {"05.mpp: column 30, row 21: transporting right from here leaves the room"}},
       {"props", [](TPiece& p) { p.Rows[1][12] = '@'; },
        {"05.mpp: column 12, row 1: the decoration (object 32) covers the blueprint (x 224..271, y 24..63)"}},
+      // Floors and walls are drawn over the pictures as much as decorations.
+      {"props", [](TPiece& p) { p.Rows[4].replace(25, 2, "!;"); },
+       {"05.mpp: column 25, row 4: the solid (object 1) covers the creature's machine (x 472..559, y 40..119)",
+        "05.mpp: column 26, row 4: the spring (object 27) covers the creature's machine"}},
       {"wire", [](TPiece& p) { p.Rows[21][22] = ','; },
        {"05.mpp: column 22, row 21: the wire (object 12) burns into object 13, which the object list does not "
         "define"}},
@@ -172,12 +176,13 @@ TEST(LevelCheck, EveryRuleCatchesItsBrokenPiece) {
     EXPECT_GE(problems, int(c.Messages.size())) << c.Rule;
   }
 
-  // Decorations away from the fixed pictures, and walls over them, pass.
+  // Decorations and walls right beside the fixed pictures pass.
   {
     TPiece p = GoodPiece();
     p.Rows[8][12] = '@';
     p.Rows[1][9] = '@';
-    p.Rows[5][26] = '!';
+    p.Rows[6][26] = '!';
+    p.Rows[4][31] = '!';
     const vgrtest::TToolResult r = Vgr({"level", "check", WritePiece(dir, "05.mpp", p), "--objects", objects});
     EXPECT_EQ(r.code, 0) << r.err;
   }
