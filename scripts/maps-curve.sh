@@ -91,10 +91,10 @@ awk -F'|' '
     for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (floors[i] == floors[j]) shared++
     other = 0
     for (i = 1; i <= n; i++) if (up[i] != "spring") other++
-    printf "Rank correlation of figure and piece: %.2f (%d pieces with a route)\n", rho, m
-    printf "Pieces easier than the one three before:%s\n", dips == "" ? " none" : dips
-    if (nf && nl) printf "Mean route, pieces 17-25 against 1-8: %d / %d frames = %.2f\n", last / nl, first / nf, (last / nl) / (first / nf)
-    printf "Pieces 17-25 using 60-85 %% of the meter: %d\n", band
-    printf "Pairs of pieces with the same floor rows: %d\n", shared
-    printf "Pieces whose way up is not a spring in columns 18-24: %d\n", other
+    printf "- Rank correlation of figure and piece: %.2f (%d pieces with a route)\n", rho, m
+    printf "- Pieces easier than the one three before:%s\n", dips == "" ? " none" : dips
+    if (nf && nl) printf "- Mean route, pieces 17-25 against 1-8: %d / %d frames = %.2f\n", last / nl, first / nf, (last / nl) / (first / nf)
+    printf "- Pieces 17-25 using 60-85 %% of the meter: %d\n", band
+    printf "- Pairs of pieces with the same floor rows: %d\n", shared
+    printf "- Pieces whose way up is not a spring in columns 18-24: %d\n", other
   }' "$tmp/table.txt"
