@@ -36,10 +36,10 @@ const char* const kUsage =
     "          lines      background line, five monster lines and, on construction\n"
     "                     pieces (01..25), the dot line\n"
     "          background the first extra line names an object\n"
-    "          props      no decoration (an object of type empty) lies over the room's fixed\n"
-    "                     pictures: the lives plaque, and on construction pieces the paintings,\n"
-    "                     lamp, shelf, meter, creature machine and TNT, on the interim piece the\n"
-    "                     creature's crate, the TNT and the pipe\n"
+    "          props      no cell the level draws (any object but the blank) lies over the\n"
+    "                     room's fixed pictures: the lives plaque, and on construction pieces\n"
+    "                     the paintings, lamp, shelf, meter, creature machine and TNT, on the\n"
+    "                     interim piece the creature's crate, the TNT and the pipe\n"
     "          start      the professor's start (columns 3..5, rows 2..3) is free and stands\n"
     "                     on solid or slow floor at column 4, row 4\n"
     "          pieces     body pieces 1..7 each exactly once\n"
@@ -249,20 +249,23 @@ class TPieceCheck {
     }
   }
 
-  // Decorations are drawn over the room's fixed pictures; none may lie on
-  // one. The end screens' stage is never drawn and has none.
+  // The level draws every cell that is not blank over the room's fixed
+  // pictures, walls and floors as much as decorations; none may lie on one.
+  // The end screens' stage is never drawn and has none.
   void CheckFixedProps() {
     if (!Construction_ && !Interim_) return;
     for (int32_t r = 0; r < kRows; ++r) {
       for (int32_t c = 0; c < kCols; ++c) {
         const int32_t object = Object(c, r);
-        if (object == 0 || !Types_.Defined(object) || Types_.TypeOf(object) != otEmpty) continue;
+        if (object == 0 || !Types_.Defined(object)) continue;
+        const int32_t type = Types_.TypeOf(object);
+        const std::string what = type == otEmpty ? std::string("the decoration") : "the " + TypeName(type);
         const int32_t x = 64 + 16 * c, y = 24 + 16 * r;
         for (const TFixedProp& prop : kFixedProps) {
           if (prop.Room == (Construction_ ? TRoom::Interim : TRoom::Construction)) continue;
           if (x > prop.X2 || x + 15 < prop.X1 || y > prop.Y2 || y + 15 < prop.Y1) continue;
           Cell(c, r, "props",
-               "the decoration (object " + std::to_string(object) + ") covers " + prop.Name + " (x " +
+               what + " (object " + std::to_string(object) + ") covers " + prop.Name + " (x " +
                    std::to_string(prop.X1) + ".." + std::to_string(prop.X2) + ", y " + std::to_string(prop.Y1) +
                    ".." + std::to_string(prop.Y2) + ")");
         }
