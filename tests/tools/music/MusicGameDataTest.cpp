@@ -129,22 +129,21 @@ class GameAudio : public ::testing::Test {
     ASSERT_EQ(mkdir((dir + "sfx").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "music").c_str(), 0755), 0);
     for (const std::string& name : FilesEndingIn(kData + "sfx", ".sfx")) {
-      std::vector<uint8_t> text;
-      ASSERT_TRUE(ReadWholeFile(kData + "sfx/" + name + ".sfx", text));
+      std::vector<uint8_t> text = ReadInputFile(kData + "sfx/" + name + ".sfx");
       TSoundRecipe r;
       std::string why;
       ASSERT_TRUE(ParseSoundRecipe(std::string(text.begin(), text.end()), r, why)) << name << ": " << why;
       TPcm pcm;
       pcm.Rate = r.Rate;
       pcm.Samples = RenderSound(r);
-      ASSERT_TRUE(WriteWholeFile(dir + "sfx/" + name + ".wav", WriteWav(pcm)));
+      WriteOutputFile(dir + "sfx/" + name + ".wav", WriteWav(pcm));
       Stage->Effects.push_back(name);
     }
     for (const std::string& name : FilesEndingIn(kData + "music", ".song")) {
       TSongData& song = Stage->Songs[name];
       std::string why;
       ASSERT_TRUE(LoadModuleBytes(kData + "music/" + name + ".song", song.Module, why)) << why;
-      ASSERT_TRUE(WriteWholeFile(dir + "music/" + name + ".xm", song.Module));
+      WriteOutputFile(dir + "music/" + name + ".xm", song.Module);
       TModuleRender r;
       ASSERT_TRUE(RenderModule(song.Module, 0, false, r, why)) << name << ": " << why;
       song.LoopTarget = r.LoopTarget;
@@ -155,11 +154,10 @@ class GameAudio : public ::testing::Test {
     std::string why;
     ASSERT_TRUE(RenderLoopSection(Stage->Songs["theme"].Module, loop, why)) << why;
     ASSERT_TRUE(EncodeMp3(loop, mp3, why)) << why;
-    ASSERT_TRUE(WriteWholeFile(dir + "music/theme.mp3", mp3));
+    WriteOutputFile(dir + "music/theme.mp3", mp3);
     Stage->ThemeLoopFrames = loop.Frames();
-    std::vector<uint8_t> ini;
-    ASSERT_TRUE(ReadWholeFile(kData + "Zapkin.ini", ini));
-    ASSERT_TRUE(WriteWholeFile(dir + "Zapkin.ini", ini));
+    std::vector<uint8_t> ini = ReadInputFile(kData + "Zapkin.ini");
+    WriteOutputFile(dir + "Zapkin.ini", ini);
   }
   static void TearDownTestSuite() { Stage.reset(); }
 };
@@ -239,7 +237,8 @@ TEST_F(GameAudio, EveryEffectIsAudibleUnclippedAndEndsOrLoops) {
     std::vector<uint8_t> bytes;
     TPcm wav;
     std::string why;
-    ASSERT_TRUE(ReadWholeFile(file, bytes) && ReadWav(bytes, wav, why)) << why;
+    bytes = ReadInputFile(file);
+    ASSERT_TRUE(ReadWav(bytes, wav, why)) << why;
     levels[name] = MeasureLevels(wav).RmsDb + ToDb(info.volume);
     ASSERT_TRUE(BASS_SampleSetInfo(sample, &info));
     const HCHANNEL ch = BASS_SampleGetChannel(sample, false);
@@ -415,10 +414,9 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
   if (std::getenv("VGR_UPDATE_GOLDEN")) {
     std::string text;
     for (const auto& [name, sum] : sums) text += std::to_string(sum) + " " + name + "\n";
-    ASSERT_TRUE(WriteWholeFile(path, std::vector<uint8_t>(text.begin(), text.end())));
+    WriteOutputFile(path, std::vector<uint8_t>(text.begin(), text.end()));
   }
-  std::vector<uint8_t> bytes;
-  ASSERT_TRUE(ReadWholeFile(path, bytes)) << path;
+  std::vector<uint8_t> bytes = ReadInputFile(path);
   std::map<std::string, uint64_t> golden;
   std::string text(bytes.begin(), bytes.end());
   for (std::size_t at = 0; at < text.size();) {
@@ -435,11 +433,9 @@ TEST_F(GameAudio, EverySongAndEffectSoundsTheSameAsRecorded) {
 // must lead smoothly back into its start, or each pass would click.
 TEST(MusicInstruments, EveryLoopJoinsSmoothly) {
   for (const std::string& name : FilesEndingIn(kData + "music", ".song")) {
-    std::vector<uint8_t> text;
-    ASSERT_TRUE(ReadWholeFile(kData + "music/" + name + ".song", text));
+    std::vector<uint8_t> text = ReadInputFile(kData + "music/" + name + ".song");
     const TIncludeResolver resolve = [](const std::string& file, std::string& out) {
-      std::vector<uint8_t> bytes;
-      if (!ReadWholeFile(kData + "music/" + file, bytes)) return false;
+      const std::vector<uint8_t> bytes = ReadInputFile(kData + "music/" + file);
       out.assign(bytes.begin(), bytes.end());
       return true;
     };

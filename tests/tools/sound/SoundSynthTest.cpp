@@ -303,8 +303,7 @@ TEST(SoundEffects, EveryRecipeRendersCleanAndFitsItsMoment) {
   };
   for (const TExpect& e : effects) {
     SCOPED_TRACE(e.File);
-    std::vector<uint8_t> text;
-    ASSERT_TRUE(ReadWholeFile(SfxFolder() + e.File + ".sfx", text));
+    std::vector<uint8_t> text = ReadInputFile(SfxFolder() + e.File + ".sfx");
     TSoundRecipe r;
     std::string why;
     ASSERT_TRUE(ParseSoundRecipe(std::string(text.begin(), text.end()), r, why)) << why;

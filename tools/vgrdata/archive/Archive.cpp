@@ -340,11 +340,7 @@ int Add(const std::vector<std::string>& a, std::ostream& out, std::ostream& err)
   }
   if (pos.size() != 3) return err << kUsage, 2;
   if (!ValidName(pos[1], err)) return 2;
-  TBytes data;
-  if (!ReadWholeFile(pos[2], data)) {
-    err << "vgrdata archive: cannot read " << pos[2] << "\n";
-    return 1;
-  }
+  TBytes data = ReadInputFile(pos[2]);
   std::optional<TEncoded> enc = Encode(pos[1], data, method, err);
   if (!enc) return 2;
   TSession s;
@@ -453,10 +449,7 @@ int Extract(const std::vector<std::string>& a, std::ostream& out, std::ostream& 
     err << "vgrdata archive: cannot open member " << a[1] << "\n";
     return 1;
   }
-  if (!WriteWholeFile(a[2], m->Data)) {
-    err << "vgrdata archive: cannot write " << a[2] << "\n";
-    return 1;
-  }
+  WriteOutputFile(a[2], m->Data);
   return 0;
 }
 
@@ -487,7 +480,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
         for (const auto& [name, path] : files) {
           TBytes data;
           if (!ValidName(name, err)) return false;
-          ReadWholeFile(path.string(), data);
+          data = ReadInputFile(path.string());
           std::optional<TEncoded> enc = Encode(name, data, "auto", err);
           if (!enc || !Store(archive, name, *enc, err, a[0])) return false;
           plain += data.size();

@@ -94,16 +94,6 @@ void WriteOutputFile(const std::string& name, const std::vector<uint8_t>& data) 
   }
 }
 
-bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& data) {
-  data = ReadInputFile(name);
-  return true;
-}
-
-bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data) {
-  WriteOutputFile(name, data);
-  return true;
-}
-
 TOutputGuard::TOutputGuard(std::string name) : Name_(std::move(name)) {
   struct stat st {};
   Existed_ = ::lstat(Name_.c_str(), &st) == 0;

@@ -31,10 +31,6 @@ void RequireNotAnInput(const std::string& output);
 // output is removed (unless it is a device such as /dev/full) before the
 // problem is thrown.
 void WriteOutputFile(const std::string& name, const std::vector<uint8_t>& data);
-// The two above for the commands that test an answer: a file that cannot be
-// used still throws, so the answer is always true.
-bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& data);
-bool WriteWholeFile(const std::string& name, const std::vector<uint8_t>& data);
 // Removes the output `name` when the command fails after creating it:
 // declared before the output is written, dismissed on success.
 class TOutputGuard {

@@ -74,11 +74,7 @@ constexpr int32_t kMaxSpeed = 4;
 class TObjectTypes {
  public:
   bool Load(const std::string& file, std::ostream& err) {
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(file, data)) {
-      err << "vgrdata level: cannot read the object list " << file << "\n";
-      return false;
-    }
+    std::vector<uint8_t> data = ReadInputFile(file);
     TMemoryStream s(std::move(data));
     TLineReader reader(s);
     TRTypeList aliases;
@@ -555,11 +551,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   std::vector<std::string> problems;
   std::size_t pieces = 0;
   for (const std::string& file : files) {
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(file, data)) {
-      err << "vgrdata level: cannot read " << file << "\n";
-      return 1;
-    }
+    std::vector<uint8_t> data = ReadInputFile(file);
     const std::string magic(data.begin(), data.begin() + std::min<std::size_t>(4, data.size()));
     if (magic == "MPCK" || magic == "MPKT" || magic == "MPKB") {
       TXMapPack pack;

@@ -27,11 +27,7 @@ const char* const kUsage =
 
 // Loads a map file; false (with a message) when it is not a map at all.
 bool LoadMapFile(const std::string& name, TXMap& map, std::ostream& err) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(name, data)) {
-    err << "vgrdata map: cannot read " << name << "\n";
-    return false;
-  }
+  std::vector<uint8_t> data = ReadInputFile(name);
   TMemoryStream s(std::move(data));
   map.Load(s);
   const std::string magic(s.Data.begin(), s.Data.begin() + std::min<std::size_t>(4, s.Data.size()));
@@ -108,8 +104,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   }
   TXMap map;
   if (!LoadMapFile(args[1], map, err)) return 1;
-  std::vector<uint8_t> data;
-  ReadWholeFile(args[1], data);
+  std::vector<uint8_t> data = ReadInputFile(args[1]);
   out << "file: " << args[1] << "\n";
   out << "format: " << std::string(data.begin(), data.begin() + 4) << "\n";
   out << "result: " << map.LastResult << "\n";

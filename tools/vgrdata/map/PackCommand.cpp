@@ -34,11 +34,7 @@ const char* const kUsage =
 bool ParseInt(const std::string& s, int32_t& v) { return TryStrToInt(s, v); }
 
 bool ReadChain(const std::string& file, TXMapPack& pack, std::ostream& err) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(file, data)) {
-    err << "vgrdata pack: cannot read " << file << "\n";
-    return false;
-  }
+  std::vector<uint8_t> data = ReadInputFile(file);
   TMemoryStream s(std::move(data));
   TLineReader reader(s);
   std::string line;
@@ -124,11 +120,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   TXMapPack pack;
   for (std::size_t i = 1; i < positional.size(); ++i) {
     const std::string& file = positional[i];
-    std::vector<uint8_t> data;
-    if (!ReadWholeFile(file, data)) {
-      err << "vgrdata pack: cannot read " << file << "\n";
-      return 1;
-    }
+    std::vector<uint8_t> data = ReadInputFile(file);
     const std::string magic = Magic(data);
     if (magic != "MAPB" && magic != "MAPW" && magic != "MAPT" && magic != "MAPX") {
       err << "vgrdata pack: " << file << " is not a tile map\n";
@@ -154,10 +146,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     err << "vgrdata pack: the maps do not fit an " << format << " pack (names up to 255 bytes, no line feeds)\n";
     return 1;
   }
-  if (!WriteWholeFile(positional[0], bytes.Data)) {
-    err << "vgrdata pack: cannot write " << positional[0] << "\n";
-    return 1;
-  }
+  WriteOutputFile(positional[0], bytes.Data);
   out << positional[0] << ": " << pack.Count() << " maps, " << UpperCase(format);
   if (pack.Chain->Count() > 0) out << ", chain of " << pack.Chain->Count() << " steps";
   out << "\n";
@@ -165,11 +154,7 @@ int Build(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 }
 
 bool LoadPackFile(const std::string& file, TXMapPack& pack, std::string& magic, std::ostream& err) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(file, data)) {
-    err << "vgrdata pack: cannot read " << file << "\n";
-    return false;
-  }
+  std::vector<uint8_t> data = ReadInputFile(file);
   magic = UpperCase(Magic(data));
   if (magic != "MPCK" && magic != "MPKT" && magic != "MPKB") {
     err << "vgrdata pack: " << file << " is not a map pack\n";
@@ -238,10 +223,7 @@ int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       }
     }
   }
-  if (!WriteWholeFile(args[3], data)) {
-    err << "vgrdata pack: cannot write " << args[3] << "\n";
-    return 1;
-  }
+  WriteOutputFile(args[3], data);
   out << args[3] << ": " << pack.Entries[static_cast<std::size_t>(i)].Name << "\n";
   return 0;
 }

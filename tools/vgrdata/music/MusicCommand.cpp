@@ -37,11 +37,7 @@ bool ParseNumberArg(const std::string& s, double& v) {
 }  // namespace
 
 bool LoadModuleBytes(const std::string& fileName, std::vector<uint8_t>& module, std::string& error) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(fileName, data)) {
-    error = "cannot read " + fileName;
-    return false;
-  }
+  std::vector<uint8_t> data = ReadInputFile(fileName);
   if (EndsWith(fileName, ".xm") || EndsWith(fileName, ".XM")) {
     module = std::move(data);
     return true;
@@ -51,7 +47,8 @@ bool LoadModuleBytes(const std::string& fileName, std::vector<uint8_t>& module, 
   const std::string folder = fileName.substr(0, fileName.find_last_of('/') + 1);
   const TIncludeResolver resolve = [&](const std::string& name, std::string& text) {
     std::vector<uint8_t> bytes;
-    if (name.find("..") != std::string::npos || !ReadWholeFile(folder + name, bytes)) return false;
+    if (name.find("..") != std::string::npos) return false;
+    bytes = ReadInputFile(folder + name);
     text.assign(bytes.begin(), bytes.end());
     return true;
   };
@@ -120,10 +117,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
       err << "vgrdata music: " << args[1] << ": " << why << "\n";
       return 1;
     }
-    if (!WriteWholeFile(args[2], module)) {
-      err << "vgrdata music: cannot write " << args[2] << "\n";
-      return 1;
-    }
+    WriteOutputFile(args[2], module);
     out << std::fixed << std::setprecision(1) << args[2] << ": " << module.size() << " bytes, loops at "
         << static_cast<double>(r.LoopTarget) / r.Pcm.Rate << " s, jumps back at "
         << static_cast<double>(r.LoopEnd) / r.Pcm.Rate << " s\n";
@@ -135,10 +129,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
       err << "vgrdata music: " << args[1] << ": " << why << "\n";
       return 1;
     }
-    if (!WriteWholeFile(args[2], WriteWav(r.Pcm))) {
-      err << "vgrdata music: cannot write " << args[2] << "\n";
-      return 1;
-    }
+    WriteOutputFile(args[2], WriteWav(r.Pcm));
     out << std::fixed << std::setprecision(2) << "loop: enters at " << static_cast<double>(r.LoopTarget) / r.Pcm.Rate
         << " s, jumps back at " << static_cast<double>(r.LoopEnd) / r.Pcm.Rate << " s, rms "
         << WindowRmsDb(r.Pcm, r.LoopEnd > 22050 ? r.LoopEnd - 22050 : 0, 44100)
@@ -152,10 +143,7 @@ int RunMusicCommand(const std::vector<std::string>& args, std::ostream& out, std
     err << "vgrdata music: " << args[1] << ": " << why << "\n";
     return 1;
   }
-  if (!WriteWholeFile(args[2], mp3)) {
-    err << "vgrdata music: cannot write " << args[2] << "\n";
-    return 1;
-  }
+  WriteOutputFile(args[2], mp3);
   PrintLevels(out, args[2] + " (before encoding)", loop);
   return 0;
 }

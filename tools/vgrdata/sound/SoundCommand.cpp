@@ -42,7 +42,8 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
       std::vector<uint8_t> data;
       TPcm pcm;
       std::string why;
-      if (!ReadWholeFile(args[i], data) || !ReadWav(data, pcm, why)) {
+      data = ReadInputFile(args[i]);
+      if (!ReadWav(data, pcm, why)) {
         err << "vgrdata sound: " << args[i] << ": " << (why.empty() ? "cannot read" : why) << "\n";
         rc = 1;
         continue;
@@ -55,11 +56,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
     err << kUsage;
     return 2;
   }
-  std::vector<uint8_t> text;
-  if (!ReadWholeFile(args[0], text)) {
-    err << "vgrdata sound: cannot read " << args[0] << "\n";
-    return 1;
-  }
+  std::vector<uint8_t> text = ReadInputFile(args[0]);
   TSoundRecipe recipe;
   std::string why;
   if (!ParseSoundRecipe(std::string(text.begin(), text.end()), recipe, why)) {
@@ -69,10 +66,7 @@ int RunSoundCommand(const std::vector<std::string>& args, std::ostream& out, std
   TPcm pcm;
   pcm.Rate = recipe.Rate;
   pcm.Samples = RenderSound(recipe);
-  if (!WriteWholeFile(args[1], WriteWav(pcm))) {
-    err << "vgrdata sound: cannot write " << args[1] << "\n";
-    return 1;
-  }
+  WriteOutputFile(args[1], WriteWav(pcm));
   PrintLevels(out, args[1], pcm);
   return 0;
 }
