@@ -15,6 +15,8 @@
 
 #include "../../app/ProgramRun.h"
 #include "GAME.h"
+#include "LevelSolve.h"
+#include "ReplayUnit.h"
 #include "SystemUnit.h"
 #include "TestSupport.h"
 #include "ToolTestSupport.h"
@@ -181,6 +183,38 @@ std::vector<TCase> Cases() {
     cases.push_back({"live wires", d, "", ""});
   }
   {
+    // Slime floors that move him on every second frame, an ice run into a
+    // spring, pieces on ledges reached by springs: a person's keys, each
+    // allowed to come late, find no way through by searching alone.
+    TDraft d;
+    d.Rows = {"",
+              "",
+              "",
+              "",
+              "   !!!!!11111111!3!  '''<!!!!!!!",
+              "",
+              "                     &",
+              "                     &",
+              "          !41111111!! ;!!",
+              "",
+              "                          >",
+              "",
+              "  !511111!!!!         !;1119",
+              "",
+              "        E",
+              "",
+              "!!!!!11111111111!!6!!   !;!!8",
+              "",
+              "            DD",
+              "",
+              "!!!!!!!!!!!!!!!!!!!!!!1111;117!!",
+              "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!"};
+    for (std::string& row : d.Rows) row.resize(32, ' ');
+    d.DotLine = "000000000000000000000000000000000AAAA200000000000000000000000000002AA2000000000000000000000000"
+                "000AA800A00000000000000000000000000002A828000000000000000000000000000002A800000000";
+    cases.push_back({"slime works", d, "", "", true});
+  }
+  {
     TDraft d = Corridor();
     d.Put(23, 2, '!').Put(23, 3, '!').Dot(5, 4);
     const std::string walled =
@@ -340,6 +374,54 @@ TEST(LevelSolve, ItsReplayReachesTheExitInTheFrameTheSearchDid) {
   ASSERT_NE(at, std::string::npos) << run.Output;
   const int32_t searched = std::stoi(run.Output.substr(at + 8));
   EXPECT_EQ(ExitFramePlayed(dir / "keys.vrp", dir / "exit-frame.txt"), searched) << run.Output;
+
+
+// The replay the solver writes holds every key of the route on its frame:
+// read back as the program reads it (a frame's keys come with the events of
+// the frame before, the game's first frame follows the round that releases
+// Return), it gives the route's keys frame for frame, so that a route that
+// needs a key on one frame and not the next plays as it was found.
+TEST(LevelSolve, WrittenReplayHoldsEachKeyOnItsFrame) {
+  using namespace vgrdata;
+  vgrtest::TTempDir dir;
+  TSessionPlan plan;
+  plan.Seed = 5;
+  plan.StartMap = 7;
+  // Changes one frame apart, fire held over walks, all three at once.
+  const std::vector<std::pair<uint8_t, int>> runs = {
+      {0, 1}, {kKeyRight, 1}, {0, 1}, {kKeyRight | kKeyFire, 12}, {kKeyFire, 2}, {0, 30},
+      {kKeyLeft, 17}, {kKeyLeft | kKeyRight | kKeyFire, 1}, {kKeyRight, 9}, {0, 4}};
+  for (const auto& [keys, frames] : runs) plan.GameKeys.insert(plan.GameKeys.end(), static_cast<std::size_t>(frames), keys);
+  std::string error;
+  ASSERT_TRUE(WriteSessionReplay(plan, dir / "keys.vrp", error)) << error;
+  TReplay r;
+  ASSERT_TRUE(r.Load(dir / "keys.vrp", error)) << error;
+  EXPECT_EQ(r.Header.StartMap, 7);
+
+  uint32_t game = 0;
+  for (const TReplayKeys& k : r.Keys) {
+    for (const TKeyChange& c : k.Changes) {
+      if (c.Sym == SYM_RETURN && !c.Down && game == 0) game = k.Frame;
+    }
+  }
+  ASSERT_GT(game, 0u);
+  uint8_t held = 0;
+  std::size_t next = 0;
+  std::vector<uint8_t> played;
+  for (std::size_t i = 0; i < plan.GameKeys.size(); ++i) {
+    // The events of replay frame game + i - 1 set the keys of game frame i.
+    while (next < r.Keys.size() && r.Keys[next].Frame + 1 <= game + i) {
+      if (r.Keys[next].Frame >= game) {
+        for (const TKeyChange& c : r.Keys[next].Changes) {
+          const uint8_t bit = c.Sym == SYM_LEFT ? kKeyLeft : c.Sym == SYM_RIGHT ? kKeyRight : c.Sym == SYM_SPACE ? kKeyFire : 0;
+          held = c.Down ? (held | bit) : (held & ~bit);
+        }
+      }
+      ++next;
+    }
+    played.push_back(held);
+  }
+  EXPECT_EQ(played, plan.GameKeys);
 }
 
 }  // namespace

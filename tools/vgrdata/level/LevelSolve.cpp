@@ -64,6 +64,8 @@ constexpr int kMacroLimit = 900;
 constexpr int kAdvanceLimit = 400;
 // Human routes found whose whole is not robust before the search gives up.
 constexpr int kHumanGoals = 12;
+// The same on the machine's guide, where each mends the route where it broke.
+constexpr int kGuidedGoals = 200;
 // Frames within which two arrivals at the same place count as one.
 constexpr int kTimeBucket = 16;
 
@@ -95,6 +97,17 @@ struct TNode {
   uint16_t Loose = 0;
   // Frames at the end of the parent's keys that take this move's first key.
   uint16_t Early = 0;
+  // Human routes: the furthest place of the machine's route reached on the
+  // way here, -1 when none.
+  int32_t Progress = -1;
+  // A move after which a route was found whose keys may not come late: the
+  // search goes on without it and what follows it.
+  bool Pruned = false;
+  // Human routes: the route to here played with the professor 1 ..
+  // kHumanLate frames behind the room (its monsters, meter and boulder), as
+  // after a key change that came late; their layers in the TLayerStore.
+  std::vector<TGameLogic> Late;
+  std::vector<int32_t> LateLayers;
 };
 
 class TLayerStore {
@@ -158,7 +171,9 @@ double PeakMB() {
 
 class TSearch {
  public:
-  TSearch(TGame& game, const TSolveLimits& limits) : G_(game), Limits_(limits) {}
+  // `guided`: a human route follows the machine's route found first.
+  TSearch(TGame& game, const TSolveLimits& limits, bool guided = true)
+      : G_(game), Limits_(limits), Guided_(guided) {}
 
   TMapSolution Run();
 
@@ -196,10 +211,46 @@ class TSearch {
   // Human routes: whether `keys` after the route to `from` keeps the keys
   // held long enough and survives each change coming late; the tail after.
   bool HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next);
+  // Human routes: whether the move holds when he plays it behind the room,
+  // each of the parent's late states taken on; those states after it.
+  bool Behind(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next);
+  void KeepLate(TNode& node, TGameLogic state) {
+    node.LateLayers.push_back(Layers_.Intern(state));
+    node.Late.push_back(std::move(state));
+  }
   std::vector<uint8_t> RouteTo(int32_t node) const;
+  // From the exit reached: whether the next map starts; the state is kept.
+  bool Advances() {
+    const TGameLogic done = G_.SaveLogic();
+    const uint8_t map = G_.CurrentMap;
+    SetKeys(0);
+    for (int f = 0; f < kAdvanceLimit && G_.CurrentMap == map && G_.Prof->IsAlive(); ++f) {
+      ++Simulated_;
+      G_.Frame();
+    }
+    const bool next = G_.CurrentMap != map;
+    G_.RestoreLogic(done);
+    return next;
+  }
   static void Append(std::vector<uint8_t>& route, const std::vector<uint8_t>& keys, uint16_t early);
   // The fewest frames any key change of `route` may come late (from `root`).
-  int32_t Slack(const TGameLogic& root, const std::vector<uint8_t>& route);
+  // Counted up to `cap`; `failed`, when given, gets the frame of the first
+  // change that may not come `cap` frames late.
+  int32_t Slack(const TGameLogic& root, const std::vector<uint8_t>& route, int32_t cap = kSlackCap,
+                std::size_t* failed = nullptr);
+  // The node of the route to `node` whose move holds `frame`.
+  int32_t NodeOfFrame(int32_t node, std::size_t frame) const;
+  bool Pruned(int32_t node) const {
+    for (int32_t n = node; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) {
+      if (Nodes_[static_cast<std::size_t>(n)].Pruned) return true;
+    }
+    return false;
+  }
+  // Human routes: the machine's route, found first, as the places a person
+  // passes on his way (and where he stands on each); the search then follows
+  // it and leaves it only where a person's keys cannot keep up.
+  void Guide(const TGameLogic& root);
+  uint64_t PlaceKey() const;
   // Gives the search's memory back, so that the next map starts low.
   void Release() {
     std::vector<TNode>().swap(Nodes_);
@@ -211,6 +262,7 @@ class TSearch {
 
   TGame& G_;
   TSolveLimits Limits_;
+  bool Guided_ = true;
   uint64_t Simulated_ = 0;
   std::chrono::steady_clock::time_point Began_ = std::chrono::steady_clock::now();
   std::unique_ptr<TReach> Reach_;
@@ -221,6 +273,8 @@ class TSearch {
   uint32_t Loose_ = 0;    // frames at the end of the last steps in which keys did not count
   std::vector<TNode> Nodes_;
   std::unordered_set<uint64_t> Seen_;
+  std::unordered_map<uint64_t, int32_t> Guide_;  // a place of the machine's route: its last index
+  int32_t GuideLength_ = 0;
   using TEntry = std::pair<int64_t, int32_t>;  // priority, node
   std::priority_queue<TEntry, std::vector<TEntry>, std::greater<>> Open_;
 };
@@ -330,7 +384,9 @@ bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOu
   // air, as early as the keys before it have been held long enough: then
   // coming late does not matter.
   next.Early = 0;
-  if (!keys.empty() && keys[0] != from.Tail && from.TailLength > kHumanHold) {
+  // (Not on the machine's guide: the late states behind the room are played
+  // with each move's own keys.)
+  if (GuideLength_ == 0 && !keys.empty() && keys[0] != from.Tail && from.TailLength > kHumanHold) {
     const uint32_t early = std::min<uint32_t>(from.Loose, from.TailLength - kHumanHold);
     if (early >= static_cast<uint32_t>(kHumanLate)) next.Early = static_cast<uint16_t>(early);
   }
@@ -391,6 +447,47 @@ bool TSearch::HumanMove(const TNode& from, const std::vector<uint8_t>& keys, TOu
   return fine;
 }
 
+bool TSearch::Behind(const TNode& from, const std::vector<uint8_t>& keys, TOutcome outcome, TNode& next) {
+  const TGameLogic end = G_.SaveLogic();
+  const TProf& p = *G_.Prof;
+  const int32_t x = p.X, y = p.Y, piece = p.NextPiece(), dots = G_.Map->DotCount;
+  next.Late.clear();
+  next.LateLayers.clear();
+  bool fine = true;
+  for (std::size_t l = 0; l < from.Late.size() && fine; ++l) {
+    Scratch_ = from.Late[l];
+    Layers_.Fill(Scratch_, from.LateLayers[l]);
+    G_.RestoreLogic(Scratch_);
+    bool alive = true, done = false;
+    // Behind the room he may finish a few frames after the keys ran out.
+    const std::size_t frames = keys.size() + (outcome == TOutcome::Done ? kHumanLate + 4 : 0);
+    for (std::size_t f = 0; f < frames; ++f) {
+      SetKeys(f < keys.size() ? keys[f] : 0);
+      ++Simulated_;
+      G_.Frame();
+      if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) {
+        alive = false;
+        break;
+      }
+      if (G_.Prof->IsLevelDone()) {
+        done = true;
+        break;
+      }
+    }
+    const TProf& q = *G_.Prof;
+    // A slow floor moves him on every second frame of the room's clock, and
+    // a piece may be taken a frame sooner: behind the room, he may stand a
+    // few pixels off, or already step off a ledge, and be a step ahead.
+    fine = alive && (outcome == TOutcome::Done
+                         ? done
+                         : !done && std::abs(q.Y - y) <= 16 && std::abs(q.X - x) <= 8 &&
+                               q.NextPiece() >= piece && G_.Map->DotCount <= dots);
+    if (fine) KeepLate(next, G_.SaveLogic());
+  }
+  G_.RestoreLogic(end);
+  return fine;
+}
+
 // `keys` with the change at `at` come `late` frames late, in one of the ways
 // a person watching the screen makes up for it: 0, the rest of the keys as
 // they were (he lets go where he meant to, what he missed is lost: a late
@@ -433,19 +530,35 @@ std::vector<uint8_t> TSearch::RouteTo(int32_t node) const {
   return route;
 }
 
-int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route) {
+int32_t TSearch::NodeOfFrame(int32_t node, std::size_t frame) const {
+  std::vector<int32_t> path;
+  for (int32_t n = node; n >= 0; n = Nodes_[static_cast<std::size_t>(n)].Parent) path.push_back(n);
+  std::size_t begin = 0;
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    const std::size_t end = begin + Nodes_[static_cast<std::size_t>(*it)].Keys.size();
+    if (frame < end) return *it;
+    begin = end;
+  }
+  return -1;
+}
+
+int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route, int32_t cap, std::size_t* failed) {
   // A person comes late to a key and goes on from there in the route's own
   // rhythm: the keys before the change are held `late` frames more, and all
   // that follows comes that much later. The state before each change is kept
   // from one playing of the route.
   G_.RestoreLogic(root);
   std::vector<std::pair<std::size_t, TGameLogic>> before;
+  std::vector<TReplayChecks> checks;
   for (std::size_t f = 0; f < route.size(); ++f) {
-    if (f > 0 && route[f] != route[f - 1]) before.push_back({f, G_.SaveLogic()});
+    if (f > 0 && route[f] != route[f - 1]) {
+      before.push_back({f, G_.SaveLogic()});
+      checks.push_back(G_.Checks());
+    }
     SetKeys(route[f]);
     G_.Frame();
   }
-  int32_t slack = kSlackCap;
+  int32_t slack = cap;
   for (std::size_t c = 0; c < before.size() && slack > 0; ++c) {
     const std::size_t at = before[c].first;
     int32_t reached = 0;
@@ -455,6 +568,14 @@ int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route
         G_.RestoreLogic(before[c].second);
         const std::vector<uint8_t> keys = LateKeys(route, at, route[at - 1], late, way);
         for (std::size_t f = at; f < keys.size() + kAdvanceLimit; ++f) {
+          // Made up for by the next change, the route goes on as on time
+          // (the replay's own checks of the whole state agree): it finishes.
+          if (way == 0 && c + 1 < before.size() && f == before[c + 1].first) {
+            if (G_.Checks() == checks[c + 1]) {
+              fine = true;
+              break;
+            }
+          }
           SetKeys(f < keys.size() ? keys[f] : 0);
           G_.Frame();
           if (!G_.Prof->IsAlive() || G_.Prof->HasFallenTooFar()) break;
@@ -466,6 +587,10 @@ int32_t TSearch::Slack(const TGameLogic& root, const std::vector<uint8_t>& route
       }
       if (!fine) break;
       reached = late;
+    }
+    if (reached < slack && failed != nullptr && reached < cap) {
+      *failed = at;
+      failed = nullptr;
     }
     slack = std::min(slack, reached);
   }
@@ -490,11 +615,50 @@ void TSearch::Push(TNode node) {
   // Distance, which favour the floors above, do better there.
   const int32_t ahead = G_.Interim ? -1 : Reach_->FramesToNext(at, p.NextPiece(), left);
   const int64_t way = ahead >= 0 ? 2 * static_cast<int64_t>(ahead) : Distance();
-  const int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + way + node.Frames;
+  int64_t priority = static_cast<int64_t>(Remaining()) * 100000 + way + node.Frames;
+  if (GuideLength_ > 0) {
+    // Further along the machine's route first; off it, the usual order.
+    if (AtDecision(p)) {
+      const auto it = Guide_.find(PlaceKey());
+      if (it != Guide_.end() && it->second > node.Progress) node.Progress = it->second;
+    }
+    priority += static_cast<int64_t>(GuideLength_ - node.Progress) << 32;
+  }
   node.State = G_.SaveLogic();
   node.Layers = Layers_.Intern(node.State);
   Nodes_.push_back(std::move(node));
   Open_.push({priority, static_cast<int32_t>(Nodes_.size() - 1)});
+}
+
+uint64_t TSearch::PlaceKey() const {
+  TLogicChecksum s;
+  s.Add(G_.Prof->X);
+  s.Add(G_.Prof->Y);
+  s.Add(G_.Prof->NextPiece());
+  s.Add(G_.Map->DotCount);
+  return s.Value();
+}
+
+void TSearch::Guide(const TGameLogic& root) {
+  TSolveLimits machine = Limits_;
+  machine.Human = false;
+  machine.Seconds = Limits_.Seconds / 4;
+  TMapSolution found;
+  {
+    TSearch search(G_, machine);
+    found = search.Run();
+  }
+  Simulated_ += found.Simulated;
+  G_.RestoreLogic(root);
+  if (found.Solved) {
+    for (std::size_t f = 0; f < found.Frames; ++f) {
+      SetKeys(found.Keys[f]);
+      G_.Frame();
+      if (AtDecision(*G_.Prof)) Guide_[PlaceKey()] = GuideLength_++;
+    }
+    G_.RestoreLogic(root);
+    SetKeys(0);
+  }
 }
 
 void TSearch::Restore(const TNode& node) {
@@ -530,6 +694,7 @@ TMapSolution TSearch::Run() {
     finish(result);
     return result;
   }
+  if (Limits_.Human && Guided_) Guide(root);
   // The first frame of a map holds no keys: in a replay, the keys of a
   // frame come with the previous frame's events.
   std::vector<uint8_t> first;
@@ -540,8 +705,22 @@ TMapSolution TSearch::Run() {
   }
   {
     // Before the map he held nothing for as long as he likes.
-    TNode start{TGameLogic{}, -1, first, static_cast<uint32_t>(first.size())};
+    TNode start;
+    start.Keys = first;
+    start.Frames = static_cast<uint32_t>(first.size());
     start.TailLength = 60000;
+    if (Limits_.Human) {
+      const TGameLogic now = G_.SaveLogic();
+      for (int late = 1; late <= kHumanLate; ++late) {
+        G_.RestoreLogic(now);
+        for (int f = 0; f < late; ++f) {
+          SetKeys(0);
+          G_.Frame();
+        }
+        KeepLate(start, G_.SaveLogic());
+      }
+      G_.RestoreLogic(now);
+    }
     Push(std::move(start));
   }
   int32_t goal = -1;
@@ -553,6 +732,7 @@ TMapSolution TSearch::Run() {
     if (expanded++ % 64 == 0 && OutOfBounds()) break;
     const int32_t at = Open_.top().second;
     Open_.pop();
+    if (GuideLength_ > 0 && Pruned(at)) continue;
     struct TMove {
       int Kind;  // 0 walk, 1 fire, 2 wait
       int Arg;
@@ -574,15 +754,30 @@ TMapSolution TSearch::Run() {
       if (o == TOutcome::Failed) continue;
       TNode next;
       if (Limits_.Human && !HumanMove(Nodes_[static_cast<std::size_t>(at)], keys, o, next)) continue;
+      if (Limits_.Human && !Behind(Nodes_[static_cast<std::size_t>(at)], keys, o, next)) continue;
       const uint32_t frames = Nodes_[static_cast<std::size_t>(at)].Frames + static_cast<uint32_t>(keys.size());
       if (o == TOutcome::Done) {
-        if (Limits_.Human && rejected < kHumanGoals) {
+        // The map is over when the next one starts: on an interim map the
+        // boulder still falls while the box opens.
+        if (!Advances()) continue;
+        if (Limits_.Human && rejected < (GuideLength_ > 0 ? kGuidedGoals : kHumanGoals)) {
           // The whole route, each key change late, must still finish.
           std::vector<uint8_t> route = RouteTo(at);
           Append(route, keys, next.Early);
-          const int32_t slack = Slack(root, route);
+          std::size_t failed = 0;
+          const int32_t slack = Slack(root, route, kHumanLate, &failed);
           if (slack < kHumanLate) {
             ++rejected;
+            // On the machine's guide, the move whose key may not come late
+            // is taken out, and the search tries the others there (a wait
+            // first, another way): the route is mended where it broke.
+            if (GuideLength_ > 0) {
+              const int32_t broken = NodeOfFrame(at, failed);
+              if (broken > 0) {
+                Nodes_[static_cast<std::size_t>(broken)].Pruned = true;
+                break;
+              }
+            }
             continue;
           }
         }
@@ -594,6 +789,7 @@ TMapSolution TSearch::Run() {
       next.Parent = at;
       next.Keys = std::move(keys);
       next.Frames = frames;
+      next.Progress = Nodes_[static_cast<std::size_t>(at)].Progress;
       Push(std::move(next));
     }
   }
@@ -745,8 +941,21 @@ void Cutting(std::ostream& out, const TMapSolution& sol) {
 }  // namespace
 
 TMapSolution SolveMapInPlay(TGame& game, const TSolveLimits& limits) {
-  TSearch search(game, limits);
-  return search.Run();
+  const TGameLogic root = game.SaveLogic();
+  TMapSolution guided = TSearch(game, limits).Run();
+  if (!limits.Human || guided.Solved || guided.Unsolvable) return guided;
+  // Where a person cannot follow the machine, the human search on its own
+  // gets what is left of the bounds.
+  TSolveLimits rest = limits;
+  rest.Seconds = limits.Seconds - guided.Seconds;
+  if (rest.Seconds < 1 || guided.Simulated >= limits.FrameBudget) return guided;
+  rest.FrameBudget = limits.FrameBudget - guided.Simulated;
+  game.RestoreLogic(root);
+  TMapSolution alone = TSearch(game, rest, false).Run();
+  alone.Simulated += guided.Simulated;
+  alone.Seconds += guided.Seconds;
+  if (!alone.Solved) game.RestoreLogic(root);
+  return alone;
 }
 
 bool WriteSessionReplay(const TSessionPlan& plan, const std::string& fileName, std::string& error) {
