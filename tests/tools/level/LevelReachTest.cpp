@@ -191,7 +191,7 @@ std::vector<TCase> Cases() {
               "",
               "",
               "",
-              "   !!!!!11111111!3!  '''<!!!!!!!",
+              "   !!!!!11111111!3!  '''<",
               "",
               "                     &",
               "                     &",
@@ -374,7 +374,7 @@ TEST(LevelSolve, ItsReplayReachesTheExitInTheFrameTheSearchDid) {
   ASSERT_NE(at, std::string::npos) << run.Output;
   const int32_t searched = std::stoi(run.Output.substr(at + 8));
   EXPECT_EQ(ExitFramePlayed(dir / "keys.vrp", dir / "exit-frame.txt"), searched) << run.Output;
-
+}
 
 // The replay the solver writes holds every key of the route on its frame:
 // read back as the program reads it (a frame's keys come with the events of
