@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -374,6 +375,38 @@ TEST(LevelSolve, ItsReplayReachesTheExitInTheFrameTheSearchDid) {
   ASSERT_NE(at, std::string::npos) << run.Output;
   const int32_t searched = std::stoi(run.Output.substr(at + 8));
   EXPECT_EQ(ExitFramePlayed(dir / "keys.vrp", dir / "exit-frame.txt"), searched) << run.Output;
+}
+
+// The search is deterministic, so the routes it finds for the shipped maps
+// are those the maps table in data/maps/README.md shows (its "Route"
+// column, found with the same seed): a change to the search that finds
+// other routes, better or worse, shows here and the table is printed anew.
+// Two quick maps on which a search that forgot what he still has to collect
+// goes another way.
+TEST(LevelSolve, FindsTheRoutesTheMapsTableShows) {
+  if (!HaveSolver()) GTEST_SKIP() << "the data archive or the data tool is not built";
+  const std::string table = vgrtest::ReadTextFile(vgrtest::SourceDir() + "/data/maps/README.md");
+  vgrtest::TTempDir dir;
+  for (const int map : {5, 11}) {
+    SCOPED_TRACE("map " + std::to_string(map));
+    char row[32];
+    std::snprintf(row, sizeof row, "| %02d | %d | ", (map + 1) / 2, map);
+    const std::size_t at = table.find(row);
+    ASSERT_NE(at, std::string::npos) << row;
+    const int shown = std::stoi(table.substr(at + std::strlen(row)));
+    // No time bound: a slow machine (or the sanitizers) must not cut the
+    // search short of the route the table shows.
+    const vgrtest::TRun run = vgrtest::RunBinary(vgrtest::BinDir() + "/vgrdata",
+                                                 {"level", "solve", vgrtest::BinDir() + "/Voltigor.mad4", std::to_string(map),
+                                                  "--seed", "20261208", "--seconds", "100000", "-o", dir / "keys.vrp"},
+                                                 dir / "solve.txt");
+    ASSERT_EQ(run.Code, 0) << run.Output;
+    char found[32];
+    std::snprintf(found, sizeof found, "map %02d: ", map);
+    const std::size_t line = run.Output.find(found);
+    ASSERT_NE(line, std::string::npos) << run.Output;
+    EXPECT_EQ(std::stoi(run.Output.substr(line + std::strlen(found))), shown) << run.Output;
+  }
 }
 
 // The replay the solver writes holds every key of the route on its frame:
