@@ -58,6 +58,20 @@ int RunProgram(const vgrtest::TTempDir& dir, std::vector<std::string> args, std:
   return code;
 }
 
+// Keys tapped in one round of events and let go in the next, as a player
+// taps them.
+struct TTaps {
+  std::vector<int> Held;
+  void Press(int sym) {
+    PushKeyEvent(sym, true);
+    Held.push_back(sym);
+  }
+  void ReleaseHeld() {
+    for (int sym : Held) PushKeyEvent(sym, false);
+    Held.clear();
+  }
+};
+
 // Pictures of the screen taken along a session, compared at the end.
 struct TShots {
   std::map<std::string, golden::TPicture> Taken;
@@ -102,14 +116,10 @@ TEST_F(PlayScreens, APausedAndQuestionedSessionRecordsAndPlaysBack) {
   std::map<int, int> menuKeys = {{2, SYM_DOWN}, {8, SYM_UP}, {12, SYM_RETURN}};
   int menuCall = 0;
   const std::string replay = Dir / "held.vrp";
-  std::vector<int> release;
+  TTaps taps;
   auto session = [&](uint32_t) {
-    for (int sym : release) PushKeyEvent(sym, false);
-    release.clear();
-    auto press = [&](int sym) {
-      PushKeyEvent(sym, true);
-      release.push_back(sym);
-    };
+    taps.ReleaseHeld();
+    auto press = [&](int sym) { taps.Press(sym); };
     if (!GameInPlay) {
       if (Menu && Fonts[0]) {
         if (menuCall == 6) shots.Take("menu-practice-map-name");
@@ -276,14 +286,10 @@ TEST_F(PlayScreens, EveryEndScreenAfterAGameAndTheMuteMark) {
   bool markGone = false, played = false;
   int menuCalls = 0;
   endPolls = 0;
-  std::vector<int> release;
+  TTaps taps;
   auto session = [&](uint32_t) {
-    for (int sym : release) PushKeyEvent(sym, false);
-    release.clear();
-    auto press = [&](int sym) {
-      PushKeyEvent(sym, true);
-      release.push_back(sym);
-    };
+    taps.ReleaseHeld();
+    auto press = [&](int sym) { taps.Press(sym); };
     if (ended()) {
       ++endPolls;
       // The prompt comes at the scene's 301st frame; Space turns to the
