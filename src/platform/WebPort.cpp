@@ -4,10 +4,10 @@
 
 #include <emscripten.h>
 
+#include <cstring>
 #include <vector>
 
 #include "ZRWindowUnit.h"
-#include "ZR_SDL.h"
 
 namespace {
 
@@ -143,7 +143,15 @@ EM_JS(void, vgr_web_audio_start, (int rate, int frames), {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE void vgr_web_key(int sym, int down, int mod) { PushKeyEvent(sym, down != 0, mod); }
+EMSCRIPTEN_KEEPALIVE void vgr_web_key(int sym, int down, int mod) {
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.sym = static_cast<SDLKey>(sym);
+  e.key.keysym.mod = static_cast<SDLMod>(mod);
+  SDL_PushEvent(&e);
+}
 
 EMSCRIPTEN_KEEPALIVE void vgr_web_focus(int gained) { PushFocusEvent(gained != 0); }
 
